@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The quick start's main job: install what is missing, build, and index a
+# fresh copy of the bundled sample tree with a private settings file.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${BUILD_DIR:-$root/build}
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+
+cli=$build_dir/bin/pelorin2-cli
+work=$build_dir/samples-run
+settings=$work/settings.ini
+rm -rf "$work"
+mkdir -p "$work"
+cp -r "$root/samples" "$work/tree"
+"$cli" --settings "$settings" options reset
+"$cli" --settings "$settings" index --yes "$work/tree"
+echo "Open it with: xdg-open '$work/tree/index.html'"

@@ -1,0 +1,51 @@
+// The run's host on the command line: a [y/N] question on a terminal, a
+// throttled status line on stderr, Ctrl-C as a stop request.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "engine/run_host.h"
+
+namespace pelorin {
+
+class IndexRun;
+
+struct TerminalHostOptions {
+  bool assume_yes = false;
+  bool quiet = false;
+};
+
+class TerminalHost : public RunHost {
+ public:
+  explicit TerminalHost(TerminalHostOptions options);
+  ~TerminalHost() override;
+
+  void set_run(IndexRun* run) { run_ = run; }
+
+  bool AskYesNo(const std::string& title, const std::string& text) override;
+  void ShowStatus(const std::string& line) override;
+  void Yield() override;
+  void OpenDocument(const std::string& path) override;
+
+  // Ends the status line so later output starts on a fresh line.
+  void EndStatus();
+
+ private:
+  TerminalHostOptions options_;
+  IndexRun* run_ = nullptr;
+  bool status_on_terminal_;
+  bool status_shown_ = false;
+  std::string pending_status_;
+  std::chrono::steady_clock::time_point last_status_{};
+};
+
+// Installs the SIGINT handler that turns Ctrl-C into a stop request; a
+// second Ctrl-C ends the program at once.
+void InstallInterruptHandler();
+bool InterruptRequested();
+
+// Starts the desktop's opener on path and does not wait for it.
+void OpenWithDesktop(const std::string& path);
+
+}  // namespace pelorin

@@ -1,0 +1,137 @@
+#include "common/folder_reader.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "common/code_library.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr char kTempPrefix[] = ".pelorin2-";
+constexpr char kTempSuffix[] = ".tmp";
+
+bool LooksLikeTempFile(const std::string& name) {
+  const std::size_t prefix = sizeof(kTempPrefix) - 1;
+  const std::size_t suffix = sizeof(kTempSuffix) - 1;
+  return name.size() > prefix + suffix && name.compare(0, prefix, kTempPrefix) == 0 &&
+         name.compare(name.size() - suffix, suffix, kTempSuffix) == 0;
+}
+
+bool EntryLess(const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); }
+
+}  // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.release();
+  }
+  return *this;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string ErrnoText(int error_number) {
+  char buffer[256];
+  // GNU strerror_r returns the message, which may not live in buffer.
+  return ::strerror_r(error_number, buffer, sizeof buffer);
+}
+
+UniqueFd OpenFolder(int parent_fd, const std::string& name, bool follow_links) {
+  int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  if (!follow_links) flags |= O_NOFOLLOW;
+  int fd;
+  do {
+    fd = ::openat(parent_fd, name.c_str(), flags);
+  } while (fd < 0 && errno == EINTR);
+  return UniqueFd(fd);
+}
+
+bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error) {
+  listing->entries.clear();
+  listing->temp_files.clear();
+  listing->total_subfolders = 0;
+
+  // fdopendir takes ownership of its descriptor, so it gets a duplicate and
+  // starts reading from the beginning whatever was read before.
+  const int dup_fd = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
+  if (dup_fd < 0) {
+    *error = ErrnoText(errno);
+    return false;
+  }
+  DIR* dir = ::fdopendir(dup_fd);
+  if (dir == nullptr) {
+    *error = ErrnoText(errno);
+    ::close(dup_fd);
+    return false;
+  }
+  ::rewinddir(dir);
+
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) {
+      if (errno != 0) {
+        *error = ErrnoText(errno);
+        ok = false;
+      }
+      break;
+    }
+    const char* raw = entry->d_name;
+    if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
+
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (::fstatat(dir_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+    }
+    const bool hidden = raw[0] == '.';
+    if (type == DT_DIR) {
+      ++listing->total_subfolders;
+      if (!hidden) listing->entries.push_back({raw, EntryKind::kFolder});
+      continue;
+    }
+    if (hidden) {
+      if (type == DT_REG && LooksLikeTempFile(raw)) listing->temp_files.emplace_back(raw);
+      continue;
+    }
+    if (type == DT_LNK) {
+      // A link counts as the file it points to; links to folders and
+      // dangling links are not entries at all.
+      struct stat st;
+      if (::fstatat(dir_fd, raw, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
+    }
+    listing->entries.push_back({raw, EntryKind::kFile});
+  }
+  ::closedir(dir);
+  std::sort(listing->entries.begin(), listing->entries.end(), EntryLess);
+  return ok;
+}
+
+bool InsertFileEntry(FolderListing* listing, const std::string& name) {
+  FolderEntry probe{name, EntryKind::kFile};
+  auto it = std::lower_bound(listing->entries.begin(), listing->entries.end(), probe, EntryLess);
+  if (it != listing->entries.end() && it->name == name) return false;
+  listing->entries.insert(it, std::move(probe));
+  return true;
+}
+
+void RemoveEntry(FolderListing* listing, const std::string& name) {
+  FolderEntry probe{name, EntryKind::kFile};
+  auto it = std::lower_bound(listing->entries.begin(), listing->entries.end(), probe, EntryLess);
+  if (it != listing->entries.end() && it->name == name) listing->entries.erase(it);
+}
+
+}  // namespace pelorin

@@ -1,0 +1,22 @@
+// Turning file and folder names into safe HTML text and link targets, so a
+// name can never become markup or change what a link points at.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelorin {
+
+// &, <, > and " become character references; every other byte is kept.
+std::string EscapeHtml(std::string_view text);
+void AppendEscapedHtml(std::string& out, std::string_view text);
+
+// A name as it goes into href and SRC: the bytes that change a URL's meaning
+// (%, #, ?, \, control bytes) are percent-encoded, then the result is escaped.
+// In a name that is not valid UTF-8 the bytes from 0x80 are encoded as well,
+// because a browser would read them as replacement characters and miss the file.
+void AppendUrlAttribute(std::string& out, std::string_view name);
+
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace pelorin

@@ -1,0 +1,113 @@
+#include "engine/create_index.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "common/code_library.h"
+#include "common/version.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr std::string_view kSystemFolders[] = {"/usr/",  "/etc/",   "/bin/",   "/sbin/",
+                                               "/lib/",  "/lib32/", "/lib64/", "/boot/",
+                                               "/proc/", "/sys/",   "/dev/",   "/run/"};
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string WithSeparator(std::string_view folder) {
+  if (folder.empty()) return {};
+  return RunRootOf(folder);
+}
+
+}  // namespace
+
+std::string SelectedFolderOf(std::string_view path, std::string_view current_folder) {
+  std::filesystem::path p{std::string(path)};
+  if (p.is_relative()) p = std::filesystem::path(std::string(current_folder)) / p;
+  std::string text = p.lexically_normal().string();
+  while (text.size() > 1 && text.back() == kSeparator) text.pop_back();
+  return text;
+}
+
+std::string RunRootOf(std::string_view selected_folder) {
+  std::string root(selected_folder);
+  while (!root.empty() && root.back() == kSeparator) root.pop_back();
+  root += kSeparator;
+  return root;
+}
+
+bool IsRiskyFolder(std::string_view root, std::string_view home_folder,
+                   std::string_view documents_folder) {
+  const std::int64_t separators = CountOccurrences(root, "/");
+  if (separators == 1) return true;
+  if (separators <= 2 && Contains(root, "My Documents", true)) return true;
+  if (Contains(root, "Program Files", true) || Contains(root, "windows", true)) return true;
+  if (EqualsIgnoreCase(root, "/home/")) return true;
+  const std::string home = WithSeparator(home_folder);
+  if (!home.empty() && EqualsIgnoreCase(root, home)) return true;
+  const std::string documents = WithSeparator(documents_folder);
+  if (!documents.empty() && EqualsIgnoreCase(root, documents)) return true;
+  for (std::string_view system : kSystemFolders) {
+    if (StartsWithIgnoreCase(root, system)) return true;
+  }
+  return false;
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr ? home : "";
+}
+
+std::string DocumentsFolder() {
+  const std::string home = HomeFolder();
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
+    config = xdg;
+  } else {
+    config = home + "/.config";
+  }
+  std::ifstream dirs(config + "/user-dirs.dirs");
+  std::string line;
+  while (std::getline(dirs, line)) {
+    constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=";
+    if (!line.starts_with(kKey)) continue;
+    std::string value = line.substr(kKey.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    if (value.starts_with("$HOME")) value = home + value.substr(5);
+    return value;
+  }
+  return home.empty() ? "" : home + "/Documents";
+}
+
+std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root) {
+  std::string text = "Warning:\r\nThis will create a ";
+  text += index_filename;
+  text += " file in \r\n";
+  text += Quote();
+  text += root;
+  text += Quote();
+  text += "\r\n and every subdirectory\r\nContinue";
+  return text;
+}
+
+CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest& request,
+                          RunSummary* summary) {
+  const std::string root = RunRootOf(request.selected_folder);
+  if (IsRiskyFolder(root, HomeFolder(), DocumentsFolder())) {
+    if (!host.AskYesNo(kAppTitle, RiskyFolderMessage(run.index_filename(), root))) {
+      return CommandResult::kDeclined;
+    }
+  }
+  *summary = run.CreateIndexes(root, request.selected_folder);
+  if (request.open_when_done) host.OpenDocument(summary->top_page);
+  return CommandResult::kDone;
+}
+
+}  // namespace pelorin

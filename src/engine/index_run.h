@@ -1,0 +1,89 @@
+// The indexing run: a walk over the tree that writes every folder's page,
+// keeps the status line and carries stop requests.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/file_type_list.h"
+#include "engine/page_options.h"
+#include "engine/page_writer.h"
+#include "engine/run_host.h"
+#include "engine/walk_callback.h"
+
+namespace pelorin {
+
+struct RunSummary {
+  std::int64_t folders_indexed = 0;  // pages written or found unchanged
+  std::int64_t pages_written = 0;
+  std::int64_t pages_unchanged = 0;
+  std::vector<Failure> failures;
+  bool stopped = false;
+  std::string top_page;  // the root's page
+};
+
+class PageWriteQueue;
+
+class IndexRun : public WalkCallback {
+ public:
+  IndexRun(RunHost& host, PageOptions options, FileTypeList filter);
+  ~IndexRun() override;
+
+  // Pages are written on this many threads (1: on the run's own thread).
+  void set_jobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+  void set_write_faults(WriteFaults* faults) { faults_ = faults; }
+
+  // "Start", "Directory", "File", "Finish" or "Stop"; returns StopRequested
+  // as it is after the host has yielded.
+  bool SetStatus(std::string_view kind) override;
+  void ProcessDirectory(WalkFolder& folder) override;
+  bool IsInteresting(std::string_view name) override;
+  void ProcessFile(const std::string& path) override;
+  void FolderFailed(const std::string& path, const std::string& reason) override;
+
+  // Walks root (the selected folder with one separator appended) and writes
+  // every page. selected_folder is the folder as the user named it.
+  RunSummary CreateIndexes(const std::string& root, const std::string& selected_folder);
+
+  // A stop request from outside the event flow (a signal); takes effect at
+  // the next folder like SetStatus("Stop").
+  void RequestStop() { stop_requested_ = true; }
+  const std::string& index_filename() const { return options_.index_filename; }
+  std::int64_t FolderCount() const { return folder_count_; }
+  bool StopRequested() const { return stop_requested_; }
+  static std::string StatusLine(std::int64_t folder_count);
+
+ private:
+  struct TemplateCache {
+    bool valid = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    std::int64_t mtime_ns = 0;
+    std::string text;
+  };
+  bool LoadTemplate(std::string* error);
+  void RecordFailure(const std::string& folder, const std::string& reason);
+  void Record(const std::string& folder, WriteOutcome outcome, const std::string& error);
+  void DrainQueueReports();
+
+  RunHost& host_;
+  const PageOptions options_;
+  const FileTypeList filter_;
+  int jobs_ = 1;
+  WriteFaults* faults_ = nullptr;
+
+  std::int64_t folder_count_ = 0;
+  bool stop_requested_ = false;
+  std::string selected_folder_;
+  TemplateCache template_;
+  RunSummary summary_;
+  std::unique_ptr<PageWriteQueue> queue_;
+};
+
+}  // namespace pelorin

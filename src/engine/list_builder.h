@@ -1,0 +1,26 @@
+// The generated HTML behind the list and count tags of a page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/folder_reader.h"
+#include "engine/file_type_list.h"
+#include "engine/page_options.h"
+
+namespace pelorin {
+
+enum class ListMode {
+  SubdirectoryList = 0,
+  FileList = 1,
+  NumberOfSubdirectories = 2,
+  NumberOfFiles = 3,
+};
+
+// Appends the lines of the list (modes 0 and 1, each line ended by CR LF) to
+// *out and returns 0, or returns the count (modes 2 and 3) without writing.
+// Names are escaped wherever they enter the page.
+std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
+                        const FileTypeList& filter, std::string* out);
+
+}  // namespace pelorin

@@ -1,0 +1,198 @@
+#include "engine/page_generator.h"
+
+#include <array>
+
+#include "common/code_library.h"
+#include "common/html_text.h"
+#include "engine/list_builder.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+
+enum class Tag {
+  kNone,
+  kFullCategory,
+  kCategory,
+  kUpToTop,
+  kTitle,
+  kMetaKeywords,
+  kMetaDescription,
+  kSubdirectoryList,
+  kNumberOfSubdirectories,
+  kNumberOfFiles,
+  kFileList,
+  kUpOneLevel,
+  kImage,
+  kImageTitle,
+  kImageFilename,
+  kBackToDirectory,
+  kNextImage,
+  kPreviousImage,
+};
+
+struct TagName {
+  std::string_view text;
+  Tag tag;
+};
+
+constexpr std::array<TagName, 17> kTags = {{
+    {"<!--#fullcategory-->", Tag::kFullCategory},
+    {"<!--#category-->", Tag::kCategory},
+    {"<!--#uptotop-->", Tag::kUpToTop},
+    {"<!--#title-->", Tag::kTitle},
+    {"<!--#metakeywords-->", Tag::kMetaKeywords},
+    {"<!--#metadescription-->", Tag::kMetaDescription},
+    {"<!--#subdirectorylist-->", Tag::kSubdirectoryList},
+    {"<!--#numberofsubdirectories-->", Tag::kNumberOfSubdirectories},
+    {"<!--#numberoffiles-->", Tag::kNumberOfFiles},
+    {"<!--#filelist-->", Tag::kFileList},
+    {"<!--#uponelevel-->", Tag::kUpOneLevel},
+    {"<!--#image-->", Tag::kImage},
+    {"<!--#imagetitle-->", Tag::kImageTitle},
+    {"<!--#imagefilename-->", Tag::kImageFilename},
+    {"<!--#backtodirectory-->", Tag::kBackToDirectory},
+    {"<!--#nextimage-->", Tag::kNextImage},
+    {"<!--#previousimage-->", Tag::kPreviousImage},
+}};
+
+// The line with spaces (not tabs) trimmed at both ends, compared ignoring case.
+Tag TagOfLine(std::string_view line) {
+  std::size_t begin = 0;
+  std::size_t end = line.size();
+  while (begin < end && line[begin] == ' ') ++begin;
+  while (end > begin && line[end - 1] == ' ') --end;
+  const std::string_view key = line.substr(begin, end - begin);
+  if (key.size() < 13 || key.size() > 31 || key[0] != '<') return Tag::kNone;
+  for (const TagName& name : kTags) {
+    if (EqualsIgnoreCase(key, name.text)) return name.tag;
+  }
+  return Tag::kNone;
+}
+
+// Replaces every non-overlapping occurrence, left to right, in one pass.
+std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with) {
+  if (find.empty()) return std::string(text);
+  std::string out;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t hit = text.find(find, pos);
+    if (hit == std::string_view::npos) break;
+    out.append(text.substr(pos, hit - pos)).append(with);
+    pos = hit + find.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+}  // namespace
+
+Categories ComputeCategories(std::string_view folder_path, std::string_view selected_folder,
+                             std::string_view separator) {
+  std::string relative = StripEnds(folder_path, selected_folder.size(), 0);
+  if (!relative.empty() && relative.back() == kSeparator) relative.pop_back();
+  if (!relative.empty() && relative.front() == kSeparator) relative.erase(0, 1);
+
+  Categories result;
+  if (relative.empty()) {
+    result.is_root = true;
+    result.category = result.full_category = "Main directory";
+    return result;
+  }
+  // Folder names cannot hold the separator, so escaping the whole relative
+  // path escapes each name and leaves the joints alone.
+  const std::string text = EscapeHtml(relative);
+  const std::size_t first = text.find(kSeparator);
+  result.category = first == std::string::npos ? text : text.substr(first + 1);
+  const std::string joined = ReplaceAll(text, std::string(1, kSeparator), separator);
+  result.full_category = ReplaceAll(joined, std::string(separator) + std::string(separator),
+                                    separator);
+  return result;
+}
+
+std::string GeneratePage(std::string_view template_text, const PageInput& input) {
+  const PageOptions& options = input.options;
+  const Categories categories =
+      ComputeCategories(input.folder_path, input.selected_folder, options.separator);
+
+  std::string page;
+  page.reserve(template_text.size() + 1024);
+  std::size_t pos = 0;
+  while (pos < template_text.size()) {
+    std::size_t end = template_text.find_first_of("\r\n", pos);
+    std::size_t next;
+    if (end == std::string_view::npos) {
+      end = next = template_text.size();
+    } else if (template_text[end] == '\r' && end + 1 < template_text.size() &&
+               template_text[end + 1] == '\n') {
+      next = end + 2;
+    } else {
+      next = end + 1;
+    }
+    const std::string_view line = template_text.substr(pos, end - pos);
+    pos = next;
+
+    switch (TagOfLine(line)) {
+      case Tag::kNone:
+        page.append(line);
+        break;
+      case Tag::kFullCategory:
+        page += categories.full_category;
+        break;
+      case Tag::kCategory:
+        page += categories.category;
+        break;
+      case Tag::kTitle:
+        page += "<TITLE>";
+        page += options.page_title;
+        if (options.dynamic_title) page += options.separator + categories.full_category;
+        page += "</TITLE>";
+        break;
+      case Tag::kMetaKeywords:
+        page += "<META NAME=\"keywords\" VALUE=\"";
+        page += options.keywords;
+        if (options.dynamic_keywords) {
+          page += ',';
+          page += ReplaceAll(categories.full_category, options.separator, ",");
+        }
+        page += "\">";
+        break;
+      case Tag::kMetaDescription:
+        page += "<META NAME=\"description\" VALUE=\"Directory listing of ";
+        if (options.dynamic_description) page += categories.full_category;
+        page += "\">";
+        break;
+      case Tag::kSubdirectoryList:
+        BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
+        break;
+      case Tag::kFileList:
+        BuildLists(input.listing, ListMode::FileList, options, input.filter, &page);
+        break;
+      case Tag::kNumberOfSubdirectories:
+        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories,
+                                          options, input.filter, nullptr));
+        page += " categories";
+        break;
+      case Tag::kNumberOfFiles:
+        page += std::to_string(
+            BuildLists(input.listing, ListMode::NumberOfFiles, options, input.filter, nullptr));
+        page += " files";
+        break;
+      case Tag::kUpOneLevel:
+        if (!categories.is_root) {
+          page += "<p><a href=\"../";
+          page += options.index_filename;
+          page += "\">Parent directory</a></p>";
+        }
+        break;
+      default:  // the picture tags and uptotop give an empty line
+        break;
+    }
+    page += kCrLf;
+  }
+  return page;
+}
+
+}  // namespace pelorin

@@ -1,0 +1,36 @@
+// Writing a page so that a failed run never leaves half a page: the bytes go
+// to a hidden temporary file in the same folder, which is renamed over the
+// page when complete. A page whose bytes are unchanged is not touched at all.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pelorin {
+
+enum class WriteOutcome { kWritten, kUnchanged, kFailed };
+
+// The seam through which tests make writes fail as a full disk would.
+class WriteFaults {
+ public:
+  virtual ~WriteFaults() = default;
+  // Returns 0 to go on, or an errno value to fail the write of this page.
+  virtual int BeforeWrite(const std::string& folder_path) = 0;
+};
+
+// Writes page into the folder open at dir_fd under name. On failure the old
+// page (if any) is left as it was, no temporary file remains, and *error
+// holds the system's reason.
+WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
+                       const std::string& page, std::string* error,
+                       WriteFaults* faults = nullptr);
+
+// Removes temporary files of earlier runs that were killed mid-page. Only
+// names this program makes are touched, and only when the process that made
+// them is gone.
+void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names);
+
+// The name a temporary page file gets; exposed for tests.
+std::string TempFileName(long pid, unsigned long sequence);
+
+}  // namespace pelorin

@@ -1,0 +1,76 @@
+#include "engine/walker.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "common/code_library.h"
+
+namespace pelorin {
+
+namespace {
+
+void Add(WalkTotals& total, const WalkTotals& part) {
+  total.FilesSeen += part.FilesSeen;
+  total.FilesProcessed += part.FilesProcessed;
+  total.SubfoldersSeen += part.SubfoldersSeen;
+}
+
+// parent_fd/name open the folder relative to its parent, so the path's length
+// never matters to the system; the root is opened by its path.
+WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& name,
+                     WalkCallback& callback, bool recurse) {
+  WalkTotals totals;
+  if (callback.SetStatus("Directory")) return totals;
+
+  const bool is_root = parent_fd == AT_FDCWD;
+  UniqueFd fd = OpenFolder(parent_fd, name, is_root);
+  if (!fd.valid()) {
+    callback.FolderFailed(path, ErrnoText(errno));
+    return totals;
+  }
+  FolderListing listing;
+  std::string error;
+  if (!ReadFolder(fd.get(), &listing, &error)) {
+    callback.FolderFailed(path, error);
+    return totals;
+  }
+
+  WalkFolder folder{path, fd.get(), listing};
+  callback.ProcessDirectory(folder);
+
+  std::vector<std::string> subfolders;
+  for (FolderEntry& entry : listing.entries) {
+    if (entry.kind == EntryKind::kFolder) {
+      subfolders.push_back(std::move(entry.name));
+      ++totals.SubfoldersSeen;
+      continue;
+    }
+    ++totals.FilesSeen;
+    if (callback.IsInteresting(entry.name)) {
+      callback.ProcessFile(path + entry.name);
+      callback.SetStatus("File");
+      ++totals.FilesProcessed;
+    }
+  }
+  FolderListing().entries.swap(listing.entries);  // free before descending
+
+  if (!recurse) return totals;
+  std::string child_path;
+  for (const std::string& sub : subfolders) {
+    child_path.assign(path).append(sub).push_back(kSeparator);
+    Add(totals, WalkLevel(child_path, fd.get(), sub, callback, recurse));
+  }
+  return totals;
+}
+
+}  // namespace
+
+WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse) {
+  path = EnsureTrailingSeparator(path, std::string(1, kSeparator));
+  if (path.empty()) return {};
+  return WalkLevel(path, AT_FDCWD, path, callback, recurse);
+}
+
+}  // namespace pelorin

@@ -1,0 +1,45 @@
+// The table of option keys: order, stored form, kind and first-run value.
+// The options window and the command line both seed and list from it.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "engine/file_type_list.h"
+#include "engine/page_options.h"
+#include "settings/settings_store.h"
+#include "settings/variables.h"
+
+namespace pelorin {
+
+enum class StoredForm { kFlag, kText, kBoolean };
+
+struct OptionKey {
+  const char* key;
+  StoredForm form;
+  ValueKind kind;
+  // First-run value; empty for the template paths, which depend on the
+  // installation folder (see FirstRunValue).
+  const char* first_run;
+};
+
+inline constexpr char kDataHasBeenSetUp[] = "DataHasBeenSetUp";
+inline constexpr char kFirstRunFileTypes[] =
+    "GIF, PNG\r\nJPG, JPEG, JPE\r\nHTM, HTML, SHTML, PHP, PHP3\r\n";
+
+// Every key in the order the options window writes and reads them, ending
+// with DataHasBeenSetUp.
+std::span<const OptionKey> OptionKeys();
+const OptionKey* FindOptionKey(const std::string& key);
+std::string FirstRunValue(const OptionKey& key, const std::string& installation_folder);
+
+// What the first opening of the options window does: every key gets its
+// first-run value, then DataHasBeenSetUp = "True".
+void SeedFirstRunValues(SettingsStore& store, const std::string& installation_folder);
+
+// The options a run's pages are made from, read once.
+PageOptions LoadPageOptions(const SettingsStore& store);
+// The file-type filter from "FileTypes".
+FileTypeList LoadFileTypeList(const SettingsStore& store);
+
+}  // namespace pelorin

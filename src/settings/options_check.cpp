@@ -1,0 +1,37 @@
+#include "settings/options_check.h"
+
+#include "common/code_library.h"
+#include "settings/variables.h"
+
+namespace pelorin {
+
+std::vector<std::string> OptionProblems(const SettingsStore& store) {
+  std::vector<std::string> problems;
+  if (GetText(store, "IndexFilename").empty()) {
+    problems.push_back("  - Please specify a name for the index files");
+  }
+  const std::string main_template = GetText(store, "MainTemplate");
+  if (main_template.empty() || !FileExists(main_template)) {
+    problems.push_back("  - Please define a template file");
+  }
+  if (GetFlag(store, "PicsInHtml")) {
+    const std::string picture_template = GetText(store, "PictureTemplate");
+    if (picture_template.empty() || !FileExists(picture_template)) {
+      problems.push_back("  - Please define a template file for the individual pictures");
+    }
+  }
+  if (GetText(store, "FileTypes").empty()) {
+    problems.push_back("  - Please specify which file types you want to list");
+  }
+  return problems;
+}
+
+std::string OptionsCheckMessage(const std::vector<std::string>& problems) {
+  std::string text = kOptionsHeading;
+  text += "\r\n";
+  for (const std::string& line : problems) text += line + "\r\n";
+  text += kOptionsFooter;
+  return text;
+}
+
+}  // namespace pelorin
