@@ -177,8 +177,10 @@ int IndexCommand(const SettingsStore& store, const std::vector<std::string>& arg
       }
       jobs = static_cast<int>(n);
     } else if (arg == "--") {
-      if (i + 2 == args.size() && folder.empty()) folder = args[i + 1];
-      else return UsageError("index takes one FOLDER");
+      if (i + 2 == args.size() && folder.empty())
+        folder = args[i + 1];
+      else
+        return UsageError("index takes one FOLDER");
       break;
     } else if (arg.starts_with("-") && arg != "-") {
       return UsageError("unknown option '" + arg + "' for index");

@@ -1,13 +1,12 @@
 #include "common/code_library.h"
 
+#include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-
-#include <dirent.h>
 
 namespace pelorin {
 

@@ -92,7 +92,8 @@ void IndexRun::Record(const std::string& folder, WriteOutcome outcome, const std
 
 void IndexRun::DrainQueueReports() {
   if (!queue_) return;
-  for (auto& outcome : queue_->TakeOutcomes()) Record(outcome.folder, outcome.outcome, outcome.error);
+  for (auto& outcome : queue_->TakeOutcomes())
+    Record(outcome.folder, outcome.outcome, outcome.error);
 }
 
 // The template is read again only when it changed on disk, and looked at
@@ -152,7 +153,8 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
   const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
   std::string page = GeneratePage(template_.text, input);
 
-  if (!folder.listing.temp_files.empty()) RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
+  if (!folder.listing.temp_files.empty())
+    RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 
   if (queue_) {
     UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));

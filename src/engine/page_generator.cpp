@@ -107,8 +107,8 @@ Categories ComputeCategories(std::string_view folder_path, std::string_view sele
   const std::size_t first = text.find(kSeparator);
   result.category = first == std::string::npos ? text : text.substr(first + 1);
   const std::string joined = ReplaceAll(text, std::string(1, kSeparator), separator);
-  result.full_category = ReplaceAll(joined, std::string(separator) + std::string(separator),
-                                    separator);
+  result.full_category =
+      ReplaceAll(joined, std::string(separator) + std::string(separator), separator);
   return result;
 }
 
@@ -171,8 +171,8 @@ std::string GeneratePage(std::string_view template_text, const PageInput& input)
         BuildLists(input.listing, ListMode::FileList, options, input.filter, &page);
         break;
       case Tag::kNumberOfSubdirectories:
-        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories,
-                                          options, input.filter, nullptr));
+        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
+                                          input.filter, nullptr));
         page += " categories";
         break;
       case Tag::kNumberOfFiles:

@@ -7,13 +7,13 @@
 namespace pelorin {
 
 struct PageOptions {
-  std::string main_template;    // MainTemplate
-  std::string index_filename;   // IndexFilename. Default: "index.html"
-  std::string separator;        // Separator
-  std::string page_title;       // PageTitle
-  std::string keywords;         // Keywords
-  std::string thumbnail_prefix; // ThumbnailPrefix. Default: "small_"
-  std::string scale_percent;    // ScalePercent. Default: "60"
+  std::string main_template;     // MainTemplate
+  std::string index_filename;    // IndexFilename. Default: "index.html"
+  std::string separator;         // Separator
+  std::string page_title;        // PageTitle
+  std::string keywords;          // Keywords
+  std::string thumbnail_prefix;  // ThumbnailPrefix. Default: "small_"
+  std::string scale_percent;     // ScalePercent. Default: "60"
   bool dynamic_title = false;
   bool dynamic_keywords = false;
   bool dynamic_description = false;

@@ -22,8 +22,7 @@ class WriteFaults {
 // page (if any) is left as it was, no temporary file remains, and *error
 // holds the system's reason.
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
-                       const std::string& page, std::string* error,
-                       WriteFaults* faults = nullptr);
+                       const std::string& page, std::string* error, WriteFaults* faults = nullptr);
 
 // Removes temporary files of earlier runs that were killed mid-page. Only
 // names this program makes are touched, and only when the process that made

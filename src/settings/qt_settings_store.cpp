@@ -2,11 +2,10 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include <QSettings>
 #include <QString>
+#include <cerrno>
+#include <cstring>
 
 #include "common/version.h"
 
@@ -22,9 +21,9 @@ QString KeyPath(const std::string& section, const std::string& key) {
 
 QtSettingsStore::QtSettingsStore(const std::string& file) {
   if (file.empty()) {
-    settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QString::fromLatin1(kAppTitle),
-                                            QString::fromLatin1(kAppTitle));
+    settings_ =
+        std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                    QString::fromLatin1(kAppTitle), QString::fromLatin1(kAppTitle));
   } else {
     settings_ = std::make_unique<QSettings>(QString::fromStdString(file), QSettings::IniFormat);
   }

@@ -1,0 +1,81 @@
+#include "engine/create_index.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_run_host.h"
+#include "support/temp_tree.h"
+
+namespace pelorin {
+namespace {
+
+TEST(CreateIndex, RunRootKeepsTheFolderEvenWithDots) {
+  EXPECT_EQ(SelectedFolderOf("/Photos/Trip.2001/", "/"), "/Photos/Trip.2001");
+  EXPECT_EQ(SelectedFolderOf("Web.Sites/Home", "/srv"), "/srv/Web.Sites/Home");
+  EXPECT_EQ(SelectedFolderOf("../x/./y//", "/a/b"), "/a/x/y");
+  EXPECT_EQ(SelectedFolderOf("/", "/tmp"), "/");
+  EXPECT_EQ(RunRootOf("/Photos/Trip.2001"), "/Photos/Trip.2001/");
+  EXPECT_EQ(RunRootOf("/"), "/");
+}
+
+TEST(CreateIndex, RiskyFolders) {
+  const struct {
+    const char* root;
+    bool risky;
+  } cases[] = {
+      {"/", true},
+      {"/My Documents/", true},
+      {"/my documents/photos/", false},
+      {"/data/Program Files/app/", true},
+      {"/d/oldwindows/site/", true},
+      {"/photos/", false},
+      {"/home/", true},
+      {"/HOME/", true},
+      {"/home/ann/", true},
+      {"/home/ann/Documents/", true},
+      {"/home/ann/documents/", true},
+      {"/home/ann/Pictures/", false},
+      {"/usr/", true},
+      {"/usr/share/doc/", true},
+      {"/Etc/x/", true},
+      {"/proc/1/", true},
+      {"/srv/www/", false},
+      {"/usrdata/", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsRiskyFolder(c.root, "/home/ann", "/home/ann/Documents"), c.risky) << c.root;
+  }
+}
+
+TEST(CreateIndex, ConfirmationDeclinedWritesNothing) {
+  EXPECT_EQ(RiskyFolderMessage("index.html", "/photos/"),
+            "Warning:\r\nThis will create a index.html file in \r\n\"/photos/\"\r\n"
+            " and every subdirectory\r\nContinue");
+
+  testing::TempTree tree;
+  tree.WriteFile("template.htm", "<!--#filelist-->\n");
+  tree.WriteFile("docs/a.gif");
+  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", tree.Path("docs").c_str(), 1);
+
+  PageOptions options;
+  options.main_template = tree.Path("template.htm");
+  options.index_filename = "index.html";
+  for (bool answer : {false, true}) {
+    testing::FakeRunHost host;
+    host.answer = answer;
+    IndexRun run(host, options, FileTypeList("gif"));
+    RunSummary summary;
+    const CommandResult result =
+        CreateIndex(run, host, {tree.Path("docs"), /*open_when_done=*/true}, &summary);
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions[0],
+              "Pelorin2|" + RiskyFolderMessage("index.html", tree.Path("docs/")));
+    EXPECT_EQ(result, answer ? CommandResult::kDone : CommandResult::kDeclined);
+    EXPECT_EQ(tree.Exists("docs/index.html"), answer);
+    EXPECT_EQ(host.opened.size(), answer ? 1u : 0u);
+  }
+  ::setenv("HOME", saved_home.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace pelorin

@@ -1,0 +1,179 @@
+#include "engine/index_run.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/fake_run_host.h"
+#include "support/temp_tree.h"
+#include "support/unprivileged.h"
+
+namespace pelorin {
+namespace {
+
+using testing::FakeRunHost;
+using testing::TempTree;
+
+constexpr char kTemplate[] =
+    "<!--#title-->\n<!--#fullcategory-->\n<!--#filelist-->\n<!--#uponelevel-->\n";
+
+PageOptions OptionsFor(const TempTree& tree) {
+  PageOptions options;
+  options.main_template = tree.Path("template.htm");
+  options.index_filename = "index.html";
+  options.separator = " - ";
+  options.page_title = "Pics";
+  options.thumbnail_prefix = "small_";
+  return options;
+}
+
+struct Tree {
+  Tree() {
+    tree.WriteFile("template.htm", kTemplate);
+    tree.WriteFile("site/a.gif");
+    tree.WriteFile("site/Trips/b.png");
+    tree.WriteFile("site/Trips/2001/c.jpg");
+    tree.WriteFile("site/.hidden/d.gif");
+    tree.MakeFolder("site/Empty");
+  }
+  RunSummary Run(FakeRunHost& host, int jobs = 1) {
+    IndexRun run(host, OptionsFor(tree), FileTypeList("gif png jpg html"));
+    run.set_jobs(jobs);
+    return run.CreateIndexes(tree.Path("site/"), tree.Path("site"));
+  }
+  TempTree tree;
+};
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_ino;
+}
+
+TEST(IndexRun, WritesEveryPageAndReportsStatus) {
+  Tree t;
+  FakeRunHost host;
+  const RunSummary summary = t.Run(host);
+
+  EXPECT_TRUE(summary.failures.empty());
+  EXPECT_EQ(summary.pages_written, 4);
+  EXPECT_EQ(summary.top_page, t.tree.Path("site/index.html"));
+  EXPECT_EQ(t.tree.ReadFile("site/index.html"),
+            "<TITLE>Pics</TITLE>\r\nMain directory\r\n<h2>Files</h2>\r\n<ul>\r\n"
+            "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
+            "<li><a href=\"index.html\">index.html</a></li>\r\n</ul>\r\n\r\n\r\n");
+  EXPECT_EQ(t.tree.ReadFile("site/Trips/2001/index.html"),
+            "<TITLE>Pics</TITLE>\r\nTrips - 2001\r\n<h2>Files</h2>\r\n<ul>\r\n"
+            "<li><a href=\"c.jpg\">c.jpg</a></li>\r\n"
+            "<li><a href=\"index.html\">index.html</a></li>\r\n</ul>\r\n\r\n"
+            "<p><a href=\"../index.html\">Parent directory</a></p>\r\n");
+  EXPECT_TRUE(t.tree.Exists("site/Empty/index.html"));
+  EXPECT_FALSE(t.tree.Exists("site/.hidden/index.html"));
+
+  ASSERT_FALSE(host.statuses.empty());
+  EXPECT_EQ(host.statuses.front(), "Indexed 0 folders");
+  EXPECT_EQ(host.statuses[1], "Indexed 1 folders");
+  EXPECT_EQ(host.statuses.back(), "Indexed 4 folders");
+}
+
+TEST(IndexRun, UnchangedPagesAreNotRewrittenAndJobsGiveTheSameBytes) {
+  Tree t;
+  FakeRunHost host;
+  t.Run(host);
+  const std::string page = t.tree.ReadFile("site/Trips/index.html");
+  const ino_t inode = InodeOf(t.tree.Path("site/Trips/index.html"));
+
+  const RunSummary again = t.Run(host, 2);
+  EXPECT_EQ(again.pages_written, 0);
+  EXPECT_EQ(again.pages_unchanged, 4);
+  EXPECT_EQ(InodeOf(t.tree.Path("site/Trips/index.html")), inode);
+
+  ::unlink(t.tree.Path("site/Trips/index.html").c_str());
+  const RunSummary parallel = t.Run(host, 3);
+  EXPECT_EQ(parallel.pages_written, 1);
+  EXPECT_EQ(t.tree.ReadFile("site/Trips/index.html"), page);
+}
+
+TEST(IndexRun, TemplateThatIsAFoldersPageIsLeftUntouched) {
+  for (bool hard_link : {false, true}) {
+    Tree t;
+    const std::string page = t.tree.Path("site/Trips/index.html");
+    if (hard_link) {
+      ASSERT_EQ(::link(t.tree.Path("template.htm").c_str(), page.c_str()), 0);
+    } else {
+      t.tree.WriteFile("site/Trips/index.html", kTemplate);
+    }
+    FakeRunHost host;
+    IndexRun run(
+        host,
+        [&] {
+          PageOptions options = OptionsFor(t.tree);
+          if (!hard_link) options.main_template = page;
+          return options;
+        }(),
+        FileTypeList("gif"));
+    const RunSummary summary = run.CreateIndexes(t.tree.Path("site/"), t.tree.Path("site"));
+
+    ASSERT_EQ(summary.failures.size(), 1u) << hard_link;
+    EXPECT_EQ(summary.failures[0].folder, t.tree.Path("site/Trips/"));
+    EXPECT_NE(summary.failures[0].reason.find("left untouched"), std::string::npos);
+    EXPECT_EQ(t.tree.ReadFile("site/Trips/index.html"), kTemplate);
+    EXPECT_TRUE(t.tree.Exists("site/Trips/2001/index.html"));
+    EXPECT_EQ(host.failures.size(), 1u);
+  }
+}
+
+TEST(IndexRun, MissingTemplateFailsEachFolderAndKeepsOldPages) {
+  Tree t;
+  t.tree.WriteFile("site/index.html", "old page");
+  ::unlink(t.tree.Path("template.htm").c_str());
+  FakeRunHost host;
+  const RunSummary summary = t.Run(host);
+  EXPECT_EQ(summary.failures.size(), 4u);
+  EXPECT_EQ(summary.failures[0].reason, "cannot read the template " + t.tree.Path("template.htm") +
+                                            ": No such file or directory");
+  EXPECT_EQ(t.tree.ReadFile("site/index.html"), "old page");
+}
+
+TEST(IndexRun, ReadOnlyAndUnreadableFoldersFailAloneAsAnOrdinaryUser) {
+  Tree t;
+  t.tree.WriteFile("site/Trips/index.html", "old page");
+  t.tree.MakeFolder("site/Locked/Inner");
+  t.tree.GiveTo(testing::UnprivilegedUid(), testing::UnprivilegedGid());
+  ASSERT_EQ(::chmod(t.tree.Path("site/Trips").c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(t.tree.Path("site/Locked").c_str(), 0), 0);
+
+  const auto output = testing::RunUnprivileged([&] {
+    FakeRunHost host;
+    const RunSummary summary = t.Run(host);
+    std::string text;
+    for (const Failure& failure : summary.failures) {
+      text += failure.folder + ": " + failure.reason + "\n";
+    }
+    return text;
+  });
+  ASSERT_TRUE(output.has_value());
+  EXPECT_EQ(*output, t.tree.Path("site/Locked/") + ": cannot read the folder: Permission denied\n" +
+                         t.tree.Path("site/Trips/") +
+                         ": cannot write index.html: Permission denied\n");
+  EXPECT_EQ(t.tree.ReadFile("site/Trips/index.html"), "old page");
+  EXPECT_TRUE(t.tree.Exists("site/Trips/2001/index.html"));
+  EXPECT_TRUE(t.tree.Exists("site/Empty/index.html"));
+}
+
+TEST(IndexRun, StopRequestedDuringStartProcessesNothing) {
+  Tree t;
+  FakeRunHost host;
+  IndexRun run(host, OptionsFor(t.tree), FileTypeList("gif"));
+  host.on_yield = [&] {
+    if (host.yields == 1) run.SetStatus("Stop");
+  };
+  const RunSummary summary = run.CreateIndexes(t.tree.Path("site/"), t.tree.Path("site"));
+  EXPECT_TRUE(summary.stopped);
+  EXPECT_EQ(summary.pages_written, 0);
+  EXPECT_FALSE(t.tree.Exists("site/index.html"));
+  EXPECT_EQ(run.FolderCount(), 1);
+}
+
+}  // namespace
+}  // namespace pelorin

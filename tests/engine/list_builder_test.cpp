@@ -1,0 +1,161 @@
+#include "engine/list_builder.h"
+
+#include <gtest/gtest.h>
+
+#include "support/listing.h"
+
+namespace pelorin {
+namespace {
+
+using testing::MakeListing;
+
+const FileTypeList kFilter("gif, png, jpg, html");
+
+PageOptions Defaults() {
+  PageOptions options;
+  options.index_filename = "index.html";
+  options.thumbnail_prefix = "small_";
+  options.scale_percent = "60";
+  return options;
+}
+
+std::string Lines(const FolderListing& listing, ListMode mode, const PageOptions& options,
+                  std::int64_t* count = nullptr) {
+  std::string out;
+  const std::int64_t n = BuildLists(listing, mode, options, kFilter, &out);
+  if (count != nullptr) *count = n;
+  return out;
+}
+
+TEST(BuildLists, Subfolders) {
+  const PageOptions options = Defaults();
+  std::int64_t count = -1;
+  EXPECT_EQ(Lines(MakeListing({"a.gif"}), ListMode::SubdirectoryList, options, &count), "");
+  EXPECT_EQ(count, 0);
+
+  const FolderListing only_hidden = MakeListing({".git/", "a.gif"});
+  EXPECT_EQ(Lines(only_hidden, ListMode::SubdirectoryList, options),
+            "<h2>Categories</h2><p>\r\n</p>\r\n");
+  EXPECT_EQ(BuildLists(only_hidden, ListMode::NumberOfSubdirectories, options, kFilter, nullptr),
+            0);
+
+  const FolderListing two = MakeListing({"Work/", "Holiday/", ".cache/", "a.gif"});
+  EXPECT_EQ(Lines(two, ListMode::SubdirectoryList, options),
+            "<h2>Categories</h2><p>\r\n"
+            "[<a href=\"Holiday/index.html\">Holiday</a>] \r\n"
+            "[<a href=\"Work/index.html\">Work</a>] \r\n"
+            "</p>\r\n");
+  EXPECT_EQ(BuildLists(two, ListMode::NumberOfSubdirectories, options, kFilter, nullptr), 2);
+  // Count modes write nothing.
+  EXPECT_EQ(Lines(two, ListMode::NumberOfSubdirectories, options), "");
+}
+
+TEST(BuildLists, FileListForms) {
+  const FolderListing files = MakeListing({"b.jpg", "a.gif", "notes.txt", "Sub/", "index.html"});
+  PageOptions options = Defaults();
+  EXPECT_EQ(Lines(files, ListMode::FileList, options),
+            "<h2>Files</h2>\r\n<ul>\r\n"
+            "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
+            "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n"
+            "<li><a href=\"index.html\">index.html</a></li>\r\n"
+            "</ul>\r\n");
+  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kFilter, nullptr), 3);
+  EXPECT_EQ(Lines(MakeListing({"notes.txt"}), ListMode::FileList, options),
+            "<h2>Files</h2>\r\n<ul>\r\n</ul>\r\n");
+
+  // Thumbnails switched on without pictures change nothing.
+  options.use_thumbnails = true;
+  EXPECT_EQ(Lines(files, ListMode::FileList, options).substr(0, 22), "<h2>Files</h2>\r\n<ul>\r\n");
+
+  options = Defaults();
+  options.show_pics = true;
+  const FolderListing one = MakeListing({"a.jpg"});
+  EXPECT_EQ(Lines(one, ListMode::FileList, options),
+            "<p ALIGN=\"center\"><a href=\"a.jpg\"><IMG SRC=\"a.jpg\" ALT=\"a.jpg\" "
+            "border=0></a></p>\r\n");
+  options.scale_pics = true;
+  for (const char* percent : {"50", "50%"}) {
+    options.scale_percent = percent;
+    EXPECT_EQ(Lines(one, ListMode::FileList, options),
+              "<p ALIGN=\"center\"><a href=\"a.jpg\"><IMG SRC=\"a.jpg\" ALT=\"a.jpg\" "
+              "Width=\"50%\" border=0></a></p>\r\n")
+        << percent;
+  }
+  options.scale_percent = "";
+  EXPECT_NE(Lines(one, ListMode::FileList, options).find("Width=\"%\" border=0>"),
+            std::string::npos);
+}
+
+std::string Cell(const std::string& full, const std::string& thumb) {
+  return "<td align=center valign=center><a href=\"" + full + "\"><IMG SRC=\"" + thumb +
+         "\" ALIGN=center ALT=\"" + thumb + "\" border=0></a></td>\r\n";
+}
+
+TEST(BuildLists, ThumbnailTable) {
+  PageOptions options = Defaults();
+  options.show_pics = true;
+  options.use_thumbnails = true;
+
+  std::int64_t count = 0;
+  const FolderListing mixed = MakeListing({"a.jpg", "Small_a.jpg", "b.gif"});
+  EXPECT_EQ(Lines(mixed, ListMode::FileList, options),
+            "<table border=1><tr>\r\n" + Cell("a.jpg", "Small_a.jpg") + "</tr></table>\r\n");
+  EXPECT_EQ(BuildLists(mixed, ListMode::NumberOfFiles, options, kFilter, nullptr), 3);
+
+  for (int thumbnails : {10, 12}) {
+    FolderListing listing;
+    std::string expected = "<table border=1><tr>\r\n";
+    for (int i = 0; i < thumbnails; ++i) {
+      const std::string name = "p" + std::string(1, static_cast<char>('a' + i)) + ".jpg";
+      listing.entries.push_back({"small_" + name, EntryKind::kFile});
+      expected += Cell(name, "small_" + name);
+      if (i % 5 == 4) expected += "</tr><tr>\r\n";
+    }
+    expected += "</tr></table>\r\n";
+    EXPECT_EQ(Lines(listing, ListMode::FileList, options, &count), expected) << thumbnails;
+  }
+
+  // An empty prefix makes every picture a thumbnail of itself.
+  options.thumbnail_prefix = "";
+  EXPECT_EQ(Lines(MakeListing({"b.gif"}), ListMode::FileList, options),
+            "<table border=1><tr>\r\n" + Cell("b.gif", "b.gif") + "</tr></table>\r\n");
+}
+
+TEST(BuildLists, NamesAreEscapedInEveryForm) {
+  const FolderListing hostile =
+      MakeListing({"<script>alert(1)</script>.gif", "\"onerror=x.gif", "a&amp;b.gif", "50% #1?.gif",
+                   "Family & Friends/", "<b>/"});
+  PageOptions options = Defaults();
+  EXPECT_EQ(Lines(hostile, ListMode::SubdirectoryList, options),
+            "<h2>Categories</h2><p>\r\n"
+            "[<a href=\"&lt;b&gt;/index.html\">&lt;b&gt;</a>] \r\n"
+            "[<a href=\"Family &amp; Friends/index.html\">Family &amp; Friends</a>] \r\n"
+            "</p>\r\n");
+  const std::string list = Lines(hostile, ListMode::FileList, options);
+  EXPECT_NE(list.find("<li><a href=\"&quot;onerror=x.gif\">&quot;onerror=x.gif</a></li>"),
+            std::string::npos)
+      << list;
+  EXPECT_NE(list.find("<li><a href=\"50%25 %231%3F.gif\">50% #1?.gif</a></li>"), std::string::npos)
+      << list;
+  EXPECT_NE(list.find("<li><a href=\"&lt;script&gt;alert(1)&lt;/script&gt;.gif\">"
+                      "&lt;script&gt;alert(1)&lt;/script&gt;.gif</a></li>"),
+            std::string::npos)
+      << list;
+  EXPECT_NE(list.find(">a&amp;amp;b.gif<"), std::string::npos);
+
+  options.show_pics = true;
+  const std::string pictures = Lines(hostile, ListMode::FileList, options);
+  EXPECT_NE(pictures.find("<IMG SRC=\"&quot;onerror=x.gif\" ALT=\"&quot;onerror=x.gif\" "),
+            std::string::npos)
+      << pictures;
+  EXPECT_EQ(pictures.find("<script"), std::string::npos);
+
+  options.use_thumbnails = true;
+  options.thumbnail_prefix = "";
+  const std::string table = Lines(hostile, ListMode::FileList, options);
+  EXPECT_EQ(table.find("<script"), std::string::npos);
+  EXPECT_EQ(table.find("\"onerror"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pelorin

@@ -1,0 +1,166 @@
+#include "engine/page_generator.h"
+
+#include <gtest/gtest.h>
+
+#include "support/listing.h"
+
+namespace pelorin {
+namespace {
+
+using testing::MakeListing;
+
+const FileTypeList kFilter("gif, png, jpg, html");
+
+PageOptions Defaults() {
+  PageOptions options;
+  options.index_filename = "index.html";
+  options.thumbnail_prefix = "small_";
+  options.separator = " - ";
+  return options;
+}
+
+std::string Page(std::string_view text, std::string_view folder, const PageOptions& options,
+                 const FolderListing& listing = FolderListing(),
+                 std::string_view selected = "/photos") {
+  return GeneratePage(text, PageInput{folder, selected, listing, options, kFilter});
+}
+
+TEST(ComputeCategories, MeasuredAgainstTheSelectedFolder) {
+  const struct {
+    const char* folder;
+    const char* category;
+    const char* full;
+  } cases[] = {
+      {"", "Main directory", "Main directory"},
+      {"Trips/", "Trips", "Trips"},
+      {"Trips/2001/", "2001", "Trips - 2001"},
+      {"Trips/2001/May/", "2001/May", "Trips - 2001 - May"},
+      {"Trips/2001/May/Day1/", "2001/May/Day1", "Trips - 2001 - May - Day1"},
+  };
+  for (const auto& c : cases) {
+    for (const std::string selected : {"/photos", "/"}) {
+      const std::string root = selected == "/" ? "/" : selected + "/";
+      const Categories result = ComputeCategories(root + c.folder, selected, " - ");
+      EXPECT_EQ(result.category, c.category) << selected << " " << c.folder;
+      EXPECT_EQ(result.full_category, c.full) << selected << " " << c.folder;
+      EXPECT_EQ(result.is_root, std::string(c.folder).empty());
+    }
+  }
+  EXPECT_EQ(ComputeCategories("/p/Trips/2001/", "/p", "").full_category, "Trips2001");
+  // Doubled separators collapse once, left to right; only names are escaped.
+  EXPECT_EQ(ComputeCategories("/p/a/b/", "/p", "&").full_category, "a&b");
+  EXPECT_EQ(ComputeCategories("/p/A&B/<i>/", "/p", " | ").full_category, "A&amp;B | &lt;i&gt;");
+  EXPECT_EQ(ComputeCategories("/p/-/x/", "/p", "-").full_category, "-x");
+}
+
+TEST(GeneratePage, TitleAndMetaLines) {
+  const std::string text = "<!--#title-->\r\n<!--#metakeywords-->\r\n<!--#metadescription-->\r\n";
+  PageOptions options = Defaults();
+  options.page_title = "Holiday pictures";
+  options.keywords = "photos";
+  EXPECT_EQ(Page(text, "/photos/Trips/2001/", options),
+            "<TITLE>Holiday pictures</TITLE>\r\n"
+            "<META NAME=\"keywords\" VALUE=\"photos\">\r\n"
+            "<META NAME=\"description\" VALUE=\"Directory listing of \">\r\n");
+
+  options.dynamic_title = options.dynamic_keywords = options.dynamic_description = true;
+  EXPECT_EQ(Page(text, "/photos/Trips/2001/", options),
+            "<TITLE>Holiday pictures - Trips - 2001</TITLE>\r\n"
+            "<META NAME=\"keywords\" VALUE=\"photos,Trips,2001\">\r\n"
+            "<META NAME=\"description\" VALUE=\"Directory listing of Trips - 2001\">\r\n");
+  EXPECT_EQ(Page(text, "/photos/", options),
+            "<TITLE>Holiday pictures - Main directory</TITLE>\r\n"
+            "<META NAME=\"keywords\" VALUE=\"photos,Main directory\">\r\n"
+            "<META NAME=\"description\" VALUE=\"Directory listing of Main directory\">\r\n");
+
+  // A separator inside "Main directory" turns into a comma there too; an
+  // empty keyword list starts with the comma; setting values are not escaped.
+  options.separator = " ";
+  options.keywords = "";
+  options.page_title = "<b>Mine</b>";
+  EXPECT_EQ(Page(text, "/photos/", options),
+            "<TITLE><b>Mine</b> Main directory</TITLE>\r\n"
+            "<META NAME=\"keywords\" VALUE=\",Main,directory\">\r\n"
+            "<META NAME=\"description\" VALUE=\"Directory listing of Main directory\">\r\n");
+}
+
+TEST(GeneratePage, TagLinesAreRecognisedOnlyAlone) {
+  PageOptions options = Defaults();
+  options.page_title = "T";
+  const struct {
+    const char* line;
+    const char* expected;
+  } cases[] = {
+      {"<!--#title-->", "<TITLE>T</TITLE>"},
+      {"  <!--#TITLE-->   ", "<TITLE>T</TITLE>"},
+      {"\t<!--#title-->", "\t<!--#title-->"},
+      {"<p><!--#title--></p>", "<p><!--#title--></p>"},
+      {"<!--#title--><!--#title-->", "<!--#title--><!--#title-->"},
+      {"<!-- #title -->", "<!-- #title -->"},
+      {"", ""},
+      {"  plain\ttext  ", "  plain\ttext  "},
+      {"<!--#uptotop-->", ""},
+      {"<!--#image-->", ""},
+      {"<!--#ImageTitle-->", ""},
+      {"<!--#imagefilename-->", ""},
+      {"<!--#backtodirectory-->", ""},
+      {"<!--#nextimage-->", ""},
+      {"<!--#previousimage-->", ""},
+      {"<!--#category-->", "Main directory"},
+      {"<!--#fullcategory-->", "Main directory"},
+      {"<!--#uponelevel-->", ""},
+      {"<!--#numberofsubdirectories-->", "0 categories"},
+      {"<!--#numberoffiles-->", "0 files"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Page(std::string(c.line) + "\r\n", "/photos/", options),
+              std::string(c.expected) + "\r\n")
+        << c.line;
+  }
+}
+
+TEST(GeneratePage, LineEndsAndWholePages) {
+  const PageOptions options = Defaults();
+  // CR LF, LF and CR all end a line; output lines always end with CR LF.
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    const std::string text = std::string("<h1>") + end + "<!--#category-->" + end + "</h1>" + end;
+    EXPECT_EQ(Page(text, "/photos/Trips/", options), "<h1>\r\nTrips\r\n</h1>\r\n");
+  }
+  EXPECT_EQ(Page("a\n\nb", "/photos/", options), "a\r\n\r\nb\r\n");
+  EXPECT_EQ(Page("a\r\n\r\n", "/photos/", options), "a\r\n\r\n");
+  EXPECT_EQ(Page("", "/photos/", options), "");
+
+  const FolderListing listing = MakeListing({"Holiday/", "a.gif", "index.html", "x.txt"});
+  const std::string text =
+      "top\n<!--#subdirectorylist-->\nmiddle\n<!--#filelist-->\n<!--#numberofsubdirectories-->"
+      "\n<!--#numberoffiles-->\n<!--#uponelevel-->\nend";
+  EXPECT_EQ(Page(text, "/photos/Trips/", options, listing),
+            "top\r\n"
+            "<h2>Categories</h2><p>\r\n"
+            "[<a href=\"Holiday/index.html\">Holiday</a>] \r\n"
+            "</p>\r\n"
+            "\r\n"
+            "middle\r\n"
+            "<h2>Files</h2>\r\n<ul>\r\n"
+            "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
+            "<li><a href=\"index.html\">index.html</a></li>\r\n"
+            "</ul>\r\n"
+            "\r\n"
+            "1 categories\r\n"
+            "2 files\r\n"
+            "<p><a href=\"../index.html\">Parent directory</a></p>\r\n"
+            "end\r\n");
+}
+
+TEST(GeneratePage, FolderNamesInCategoriesAreEscaped) {
+  PageOptions options = Defaults();
+  options.dynamic_title = true;
+  const std::string page =
+      Page("<!--#title-->\n<!--#category-->\n", "/photos/<img src=x onerror=\"y\">/", options);
+  EXPECT_EQ(page,
+            "<TITLE> - &lt;img src=x onerror=&quot;y&quot;&gt;</TITLE>\r\n"
+            "&lt;img src=x onerror=&quot;y&quot;&gt;\r\n");
+}
+
+}  // namespace
+}  // namespace pelorin

@@ -1,0 +1,31 @@
+// In-memory folder listings for the pure list and page tests.
+#pragma once
+
+#include <algorithm>
+#include <initializer_list>
+#include <string>
+
+#include "common/code_library.h"
+#include "common/folder_reader.h"
+
+namespace pelorin::testing {
+
+// Names ending in "/" are folders; hidden folders still count as subfolders.
+inline FolderListing MakeListing(std::initializer_list<std::string> names) {
+  FolderListing listing;
+  for (std::string name : names) {
+    if (name.ends_with("/")) {
+      name.pop_back();
+      ++listing.total_subfolders;
+      if (IsHiddenName(name)) continue;
+      listing.entries.push_back({name, EntryKind::kFolder});
+    } else if (!IsHiddenName(name)) {
+      listing.entries.push_back({name, EntryKind::kFile});
+    }
+  }
+  std::sort(listing.entries.begin(), listing.entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); });
+  return listing;
+}
+
+}  // namespace pelorin::testing
