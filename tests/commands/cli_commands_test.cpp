@@ -1,0 +1,178 @@
+// pelorin2-cli driven as a user would: real process, real files, exit codes.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_tree.h"
+
+namespace pelorin {
+namespace {
+
+using testing::TempTree;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs the CLI with stdin from /dev/null (no terminal) and HOME set to home.
+Result Cli(const TempTree& tree, const std::vector<std::string>& args,
+           const std::string& home = "/nonexistent") {
+  const std::string out_file = tree.Path("cli.out");
+  const std::string err_file = tree.Path("cli.err");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::freopen("/dev/null", "r", stdin);
+    std::freopen(out_file.c_str(), "w", stdout);
+    std::freopen(err_file.c_str(), "w", stderr);
+    ::setenv("HOME", home.c_str(), 1);
+    std::vector<char*> argv;
+    std::string binary = PELORIN_CLI;
+    argv.push_back(binary.data());
+    std::vector<std::string> copies = args;
+    for (std::string& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(binary.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  Result result;
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = Slurp(out_file);
+  result.err = Slurp(err_file);
+  return result;
+}
+
+TEST(CliOptions, ResetListGetSetAndErrors) {
+  TempTree tree;
+  const std::string ini = tree.Path("s.ini");
+  Result r = Cli(tree, {"--settings", ini, "options", "reset"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Cli(tree, {"--settings", ini, "options", "list"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, r.out.find("MainTemplate")),
+            "ShowPics=0\nScalePics=0\nUseThumbnails=0\nThumbnailSubdir=0\nPicsInHtml=0\n"
+            "IndexFilename=index.html\nScalePercent=60\nThumbnailPrefix=small_\n");
+  EXPECT_NE(r.out.find("/template.htm\nPictureTemplate="), std::string::npos);
+  EXPECT_NE(r.out.find("\nFileTypes=GIF, PNG\\r\\nJPG, JPEG, JPE\\r\\nHTM, HTML, SHTML, PHP, "
+                       "PHP3\\r\\n\nPageTitle=\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_TRUE(r.out.ends_with("OpenIndexWhenDone=1\nCloseWhenDone=1\nDataHasBeenSetUp=True\n"));
+
+  r = Cli(tree, {"--settings", ini, "options", "set", "PageTitle", "My <b>pics</b>"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Cli(tree, {"--settings", ini, "options", "get", "PageTitle"});
+  EXPECT_EQ(r.out, "My <b>pics</b>\n");
+
+  r = Cli(tree, {"--settings", ini, "options", "set", "Colour", "red"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("unknown option 'Colour'; valid options: ShowPics, ScalePics,"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Cli(tree, {"--settings", ini, "options", "frobnicate"}).status, 2);
+  EXPECT_EQ(Cli(tree, {"--settings", ini}).status, 2);
+  EXPECT_EQ(Cli(tree, {"--settings"}).status, 2);
+  EXPECT_EQ(Cli(tree, {"launch"}).status, 2);
+
+  r = Cli(tree, {"--version"});
+  EXPECT_EQ(r.out, "Pelorin version 2.0.10\n");
+  r = Cli(tree, {"--help"});
+  EXPECT_EQ(r.status, 0);
+  for (const char* word : {"index", "--yes", "--quiet", "--open", "--jobs", "check",
+                           "options list", "options get", "options set", "options reset",
+                           "--settings", "--version", "Exit status"}) {
+    EXPECT_NE(r.out.find(word), std::string::npos) << word;
+  }
+}
+
+TEST(CliCheckAndIndex, RefusesBadOptionsAndFolders) {
+  TempTree tree;
+  tree.WriteFile("site/a.gif");
+  const std::string ini = tree.Path("s.ini");
+
+  Result r = Cli(tree, {"--settings", ini, "check"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out,
+            "Sorry, there are a few things in the options window that I need you to fill in "
+            "first:\n"
+            "  - Please specify a name for the index files\n"
+            "  - Please define a template file\n"
+            "  - Please specify which file types you want to list\n");
+
+  r = Cli(tree, {"--settings", ini, "index", tree.Path("site")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("  - Please define a template file\n"), std::string::npos);
+  EXPECT_NE(r.err.find("pelorin2-cli options reset"), std::string::npos);
+  EXPECT_FALSE(tree.Exists("site/index.html"));
+
+  ASSERT_EQ(Cli(tree, {"--settings", ini, "options", "reset"}).status, 0);
+  r = Cli(tree, {"--settings", ini, "check"});
+  EXPECT_EQ(r.status, 0) << r.out;
+
+  r = Cli(tree, {"--settings", ini, "index", tree.Path("nowhere")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "pelorin2-cli: cannot index " + tree.Path("nowhere") +
+                       ": No such file or directory\n");
+  r = Cli(tree, {"--settings", ini, "index", tree.Path("site/a.gif")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("not a folder"), std::string::npos);
+  EXPECT_EQ(Cli(tree, {"--settings", ini, "index", "--jobs", "0", tree.Path("site")}).status, 2);
+  EXPECT_EQ(Cli(tree, {"--settings", ini, "index", "--bogus", tree.Path("site")}).status, 2);
+}
+
+TEST(CliCheckAndIndex, RiskyFolderNeedsYesAndRunsReportFailures) {
+  TempTree tree;
+  tree.WriteFile("home/a.gif");
+  tree.WriteFile("home/Sub/b.gif");
+  const std::string ini = tree.Path("s.ini");
+  ASSERT_EQ(Cli(tree, {"--settings", ini, "options", "reset"}).status, 0);
+
+  // The home folder is risky; without a terminal the answer is no.
+  Result r = Cli(tree, {"--settings", ini, "index", tree.Path("home")}, tree.Path("home"));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("Warning:\nThis will create a index.html file in \n\"" +
+                       tree.Path("home/") + "\"\n and every subdirectory\nContinue"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(tree.Exists("home/index.html"));
+
+  r = Cli(tree, {"--settings", ini, "index", "--yes", "--quiet", tree.Path("home")},
+          tree.Path("home"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Indexed 2 folders: 2 pages written, 0 unchanged, 0 failed\nTop page: " +
+                       tree.Path("home/index.html") + "\n");
+  EXPECT_NE(tree.ReadFile("home/index.html").find("<a href=\"Sub/index.html\">Sub</a>"),
+            std::string::npos);
+
+  // A folder that fails is listed and the exit status says so.
+  const std::string template_path = tree.Path("home/Sub/index.html");
+  ASSERT_EQ(Cli(tree, {"--settings", ini, "options", "set", "MainTemplate", template_path}).status,
+            0);
+  const std::string before = tree.ReadFile("home/Sub/index.html");
+  r = Cli(tree, {"--settings", ini, "index", "--quiet", tree.Path("home/Sub")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("0 pages written, 0 unchanged, 1 failed"), std::string::npos) << r.out;
+  EXPECT_TRUE(r.err.starts_with(tree.Path("home/Sub/") + ": the template " + template_path))
+      << r.err;
+  EXPECT_EQ(tree.ReadFile("home/Sub/index.html"), before);
+}
+
+}  // namespace
+}  // namespace pelorin
