@@ -118,6 +118,7 @@ void MainWindow::BuildControls() {
   dir1_->setToolTip(QString::fromLatin1(kDir1ToolTip));
   dir1_->setModel(folders_);
   dir1_->setHeaderHidden(true);
+  dir1_->setIndentation(Px(180, dpi));  // narrow steps: deep folders stay readable
   for (int column = 1; column < folders_->columnCount(); ++column) dir1_->hideColumn(column);
   dir1_->setGeometry(Px(120, dpi), Px(120, dpi), Px(3135, dpi), Px(3690, dpi));
   connect(dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,

@@ -10,7 +10,9 @@
 #include <QEventLoop>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QScrollBar>
 #include <QTimer>
+#include <QTreeView>
 
 #include "common/install_paths.h"
 #include "settings/option_keys.h"
@@ -83,7 +85,16 @@ int main(int argc, char** argv) {
   bool ok = true;
   pelorin::MainWindow main_window(services);
   main_window.show();
-  Settle(1500);
+  Settle(1000);
+  // The sample tree opened out at the top of the folder list.
+  auto* dir1 = main_window.findChild<QTreeView*>(QStringLiteral("Dir1"));
+  for (int pass = 0; pass < 2; ++pass) {
+    dir1->expandRecursively(dir1->currentIndex(), 1);
+    Settle(500);
+  }
+  dir1->scrollTo(dir1->currentIndex(), QAbstractItemView::PositionAtTop);
+  dir1->horizontalScrollBar()->setValue(0);
+  Settle(300);
   ok &= Save(main_window, output + QStringLiteral("/main-window.png"));
 
   pelorin::OptionsWindow options(services, &main_window);
