@@ -14,8 +14,10 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTest>
@@ -521,25 +523,45 @@ TEST(MainWindow, FailedFoldersAreListedInOneMessage) {
   }
 }
 
-TEST(MainWindow, OptionsCommandRereadsTheFileTypesEvenWhenCancelled) {
-  TempTree tree;
-  tree.WriteFile("site/photo.png");
-  tree.WriteFile("site/notes.txt");
-  WindowEnv env;
-  SeedRunOptions(env, tree);
-  SaveVariable(env.store, "FileTypes", "TXT");
-  SaveLastDirectory(env.store, tree.Path("site"));
-  MainWindow window(env.services);
-  // Changed behind the window's back, as another program could.
-  SaveVariable(env.store, "FileTypes", "PNG");
-  WhenModalOpens([](QWidget* modal) {
-    modal->findChild<QPushButton*>(QStringLiteral("cmdAction_1"))->click();
-  });
-  Action(window, "mnuToolsOptions")->trigger();
-  Action(window, "mnuToolsCreateIndex")->trigger();
-  const std::string page = tree.ReadFile("site/index.html");
-  EXPECT_NE(page.find("photo.png"), std::string::npos) << page;
-  EXPECT_EQ(page.find("notes.txt"), std::string::npos) << page;
+TEST(MainWindow, FileTypesAreRereadAfterEveryOptionsWindow) {
+  // Through Tools > Options, cancelled, after the types changed behind the
+  // window's back; and through the window the failed options check opens.
+  for (const bool from_check : {false, true}) {
+    const char* name = from_check ? "options check" : "Tools > Options";
+    TempTree tree;
+    tree.WriteFile("site/photo.png");
+    tree.WriteFile("site/notes.txt");
+    tree.WriteFile("template.htm", kTemplate);
+    WindowEnv env;
+    if (!from_check) {
+      SeedRunOptions(env, tree);
+      SaveVariable(env.store, "FileTypes", "PNG");
+    }
+    SaveLastDirectory(env.store, tree.Path("site"));
+    MainWindow window(env.services);
+    if (from_check) {
+      env.prompter.answers = {MessageAnswer::kOk};
+      WhenModalOpens([&](QWidget* modal) {
+        modal->findChild<QLineEdit*>(QStringLiteral("txtTemplateFilename_0"))
+            ->setText(QString::fromStdString(tree.Path("template.htm")));
+        modal->findChild<QPlainTextEdit*>(QStringLiteral("txtFileTypesToIndex"))
+            ->setPlainText(QStringLiteral("TXT"));
+        modal->findChild<QPushButton*>(QStringLiteral("cmdAction_0"))->click();
+      });
+      Action(window, "mnuToolsCreateIndex")->trigger();
+      EXPECT_FALSE(tree.Exists("site/index.html")) << name << ": the check starts no run";
+    } else {
+      SaveVariable(env.store, "FileTypes", "TXT");
+      WhenModalOpens([](QWidget* modal) {
+        modal->findChild<QPushButton*>(QStringLiteral("cmdAction_1"))->click();
+      });
+      Action(window, "mnuToolsOptions")->trigger();
+    }
+    Action(window, "mnuToolsCreateIndex")->trigger();
+    const std::string page = tree.ReadFile("site/index.html");
+    EXPECT_NE(page.find("notes.txt"), std::string::npos) << name << "\n" << page;
+    EXPECT_EQ(page.find("photo.png"), std::string::npos) << name << "\n" << page;
+  }
 }
 
 }  // namespace
