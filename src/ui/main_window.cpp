@@ -128,9 +128,8 @@ void MainWindow::BuildControls() {
   // the selection back into view.
   scroll_timer_ = new QTimer(this);
   scroll_timer_->setSingleShot(true);
-  connect(scroll_timer_, &QTimer::timeout, this, [this] {
-    dir1_->scrollTo(dir1_->currentIndex(), QAbstractItemView::PositionAtCenter);
-  });
+  connect(scroll_timer_, &QTimer::timeout, this,
+          [this] { dir1_->scrollTo(dir1_->currentIndex(), QAbstractItemView::PositionAtCenter); });
   const auto keep_in_view = [this] {
     if (shown_at_.isValid() && shown_at_.elapsed() < kKeepInViewMs) scroll_timer_->start(0);
   };

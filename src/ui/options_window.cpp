@@ -116,8 +116,8 @@ OptionsWindow::OptionsWindow(WindowServices& services, QWidget* parent)
   layout->addLayout(buttons);
 
   // The keys in the order the settings module lists them.
-  const char* const kGeneralChecks[] = {"ShowPics", "ScalePics", "UseThumbnails",
-                                        "ThumbnailSubdir", "PicsInHtml"};
+  const char* const kGeneralChecks[] = {"ShowPics", "ScalePics", "UseThumbnails", "ThumbnailSubdir",
+                                        "PicsInHtml"};
   for (int i = 0; i < 5; ++i) bindings_.push_back({kGeneralChecks[i], general_checks_[i]});
   const char* const kGeneralTexts[] = {"IndexFilename", "ScalePercent", "ThumbnailPrefix"};
   for (int i = 0; i < 3; ++i) bindings_.push_back({kGeneralTexts[i], nullptr, general_texts_[i]});
@@ -313,9 +313,8 @@ void OptionsWindow::cmdAction_Click(int index) {
 
 void OptionsWindow::cmdChooseTemplateFile_Click(int index) {
   QLineEdit* field = template_files_[static_cast<std::size_t>(index)];
-  const std::string chosen =
-      services_.prompter.GetOpenFileName(this, kChooseTemplateTitle, services_.installation_folder,
-                                         field->text().toStdString());
+  const std::string chosen = services_.prompter.GetOpenFileName(
+      this, kChooseTemplateTitle, services_.installation_folder, field->text().toStdString());
   if (!chosen.empty()) field->setText(QString::fromStdString(chosen));
 }
 

@@ -32,8 +32,8 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 
 MessageAnswer QtPrompter::ShowMessage(QWidget* parent, MessageIcon icon, MessageButtons buttons,
                                       const std::string& title, const std::string& text) {
-  QMessageBox box(BoxIcon(icon), QString::fromStdString(title), DisplayText(text),
-                  QMessageBox::Ok, parent);
+  QMessageBox box(BoxIcon(icon), QString::fromStdString(title), DisplayText(text), QMessageBox::Ok,
+                  parent);
   box.setTextFormat(Qt::PlainText);
   if (buttons == MessageButtons::kOkCancel) {
     box.addButton(QMessageBox::Cancel);
@@ -42,7 +42,7 @@ MessageAnswer QtPrompter::ShowMessage(QWidget* parent, MessageIcon icon, Message
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
   return box.clickedButton() == box.button(QMessageBox::Ok) ? MessageAnswer::kOk
-                                                             : MessageAnswer::kCancel;
+                                                            : MessageAnswer::kCancel;
 }
 
 std::string QtPrompter::GetOpenFileName(QWidget* parent, const std::string& title,

@@ -9,8 +9,8 @@ class QtPrompter : public Prompter {
  public:
   MessageAnswer ShowMessage(QWidget* parent, MessageIcon icon, MessageButtons buttons,
                             const std::string& title, const std::string& text) override;
-  std::string GetOpenFileName(QWidget* parent, const std::string& title,
-                              const std::string& folder, const std::string& preset) override;
+  std::string GetOpenFileName(QWidget* parent, const std::string& title, const std::string& folder,
+                              const std::string& preset) override;
 };
 
 }  // namespace pelorin

@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPixmap>
-#include <QTabWidget>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 

@@ -1,8 +1,8 @@
+#include "ui/shell.h"
+
 #include <QDesktopServices>
 #include <QString>
 #include <QUrl>
-
-#include "ui/shell.h"
 
 namespace pelorin {
 

@@ -320,15 +320,15 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   });
   Action(window, "mnuToolsCreateIndex")->trigger();
 
-  for (const char* page : {"site/index.html", "site/a/index.html", "site/b/index.html",
-                           "site/c/index.html"}) {
+  for (const char* page :
+       {"site/index.html", "site/a/index.html", "site/b/index.html", "site/c/index.html"}) {
     EXPECT_TRUE(tree.Exists(page)) << page;
   }
   EXPECT_NE(tree.ReadFile("site/a/index.html").find("1.png"), std::string::npos);
   EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text(), "Indexed 4 folders");
-  const std::vector<std::string> expected_statuses = {
-      "Indexed 0 folders", "Indexed 1 folders", "Indexed 2 folders", "Indexed 3 folders",
-      "Indexed 4 folders"};
+  const std::vector<std::string> expected_statuses = {"Indexed 0 folders", "Indexed 1 folders",
+                                                      "Indexed 2 folders", "Indexed 3 folders",
+                                                      "Indexed 4 folders"};
   EXPECT_EQ(statuses, expected_statuses);
   EXPECT_TRUE(busy_seen);
   EXPECT_EQ(StateOf(window), kIdle);
@@ -395,8 +395,7 @@ TEST(MainWindow, RiskyFolderIsConfirmedFirst) {
     ASSERT_GE(env.prompter.messages.size(), 1u);
     const auto& message = env.prompter.messages[0];
     EXPECT_EQ(message.text, "Warning:\r\nThis will create a index.html file in \r\n\"" +
-                                tree.Path("site") +
-                                "/\"\r\n and every subdirectory\r\nContinue");
+                                tree.Path("site") + "/\"\r\n and every subdirectory\r\nContinue");
     EXPECT_EQ(message.title, "Pelorin2");
     EXPECT_EQ(message.icon, MessageIcon::kCritical);
     EXPECT_EQ(message.buttons, MessageButtons::kOkCancel);
@@ -447,8 +446,8 @@ TEST(MainWindow, CancelButtonAndClosingStopTheRunAtTheNextFolder) {
 TEST(MainWindow, EndOfRunFollowsTheDisplayOptions) {
   for (const bool open : {false, true}) {
     for (const bool close : {false, true}) {
-      const std::string name = std::string("open ") + (open ? "on" : "off") + ", close " +
-                               (close ? "on" : "off");
+      const std::string name =
+          std::string("open ") + (open ? "on" : "off") + ", close " + (close ? "on" : "off");
       TempTree tree;
       MakeSite(tree);
       tree.MakeFolder("elsewhere");

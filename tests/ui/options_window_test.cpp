@@ -106,19 +106,19 @@ TEST(OptionsWindow, HasTheDocumentedCaptionsAndObjectNames) {
     }
   }
 
-  for (const char* name : {"chkGeneralOptions_0", "chkGeneralOptions_1", "chkGeneralOptions_2",
-                           "chkGeneralOptions_3", "chkGeneralOptions_4", "chkTitles_0",
-                           "chkTitles_1", "chkTitles_2", "chkDisplayOptions_0",
-                           "chkDisplayOptions_1", "chkDisplayOptions_2", "chkDisplayOptions_3"}) {
+  for (const char* name :
+       {"chkGeneralOptions_0", "chkGeneralOptions_1", "chkGeneralOptions_2", "chkGeneralOptions_3",
+        "chkGeneralOptions_4", "chkTitles_0", "chkTitles_1", "chkTitles_2", "chkDisplayOptions_0",
+        "chkDisplayOptions_1", "chkDisplayOptions_2", "chkDisplayOptions_3"}) {
     auto* check = Find<QCheckBox>(window, name);
     if (check != nullptr) {
       EXPECT_TRUE(check->text().isEmpty()) << name << " has no caption";
     }
   }
-  for (const char* name : {"txtGeneralOptions_0", "txtGeneralOptions_1", "txtGeneralOptions_2",
-                           "txtTemplateFilename_0", "txtTemplateFilename_1", "txtTitles_0",
-                           "txtTitles_1", "txtTitles_2", "txtBulletPicture", "txtBulletSize_0",
-                           "txtBulletSize_1"}) {
+  for (const char* name :
+       {"txtGeneralOptions_0", "txtGeneralOptions_1", "txtGeneralOptions_2",
+        "txtTemplateFilename_0", "txtTemplateFilename_1", "txtTitles_0", "txtTitles_1",
+        "txtTitles_2", "txtBulletPicture", "txtBulletSize_0", "txtBulletSize_1"}) {
     Find<QLineEdit>(window, name);
   }
   Find<QPlainTextEdit>(window, "txtFileTypesToIndex");
@@ -331,8 +331,8 @@ TEST(OptionsWindow, DependentRowsFollowTheirCheckboxes) {
     SaveVariable(env.store, "ScalePics", std::int16_t{c.scale_pics});
     SaveVariable(env.store, "UseThumbnails", std::int16_t{c.thumbnails});
     OptionsWindow window(env.services);
-    const std::string name = std::to_string(c.show_pics) + std::to_string(c.scale_pics) +
-                             std::to_string(c.thumbnails);
+    const std::string name =
+        std::to_string(c.show_pics) + std::to_string(c.scale_pics) + std::to_string(c.thumbnails);
     auto shown = [&](const char* widget) { return !Find<QWidget>(window, widget)->isHidden(); };
     EXPECT_EQ(shown("lblOptionLabel_2"), c.scale_row) << name;
     EXPECT_EQ(shown("chkGeneralOptions_1"), c.scale_row) << name;
