@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "common/code_library.h"
 #include "common/version.h"
 #include "engine/create_index.h"
 #include "settings/option_keys.h"
@@ -40,12 +41,18 @@ constexpr qint64 kKeepInViewMs = 2000;
 int Px(int twips, double dpi) { return qRound(twips * dpi / 1440.0); }
 
 // The folder itself when it exists, else its nearest existing parent; a
-// relative or empty path stands for the home folder.
+// relative or empty path stands for the home folder. The folder list shows
+// no hidden folder, so a path through one is cut back to where it is shown.
 std::string NearestExistingFolder(const std::string& folder) {
   namespace fs = std::filesystem;
   fs::path path(folder);
   if (folder.empty() || !path.is_absolute()) path = fs::path(QDir::homePath().toStdString());
-  path = path.lexically_normal();
+  fs::path shown;
+  for (const fs::path& part : path.lexically_normal()) {
+    if (IsHiddenName(part.string())) break;
+    shown /= part;
+  }
+  path = shown;
   std::error_code ec;
   while (!fs::is_directory(path, ec)) {
     const fs::path parent = path.parent_path();

@@ -218,6 +218,7 @@ TEST(MainWindow, ShortcutsReachTheirCommands) {
 TEST(MainWindow, StartsInTheLastDirectoryOrItsNearestExistingParent) {
   TempTree tree;
   tree.MakeFolder("kept/inner");
+  tree.MakeFolder("kept/.hidden/inner");
   const std::string home = QDir::homePath().toStdString();
   const struct {
     const char* name;
@@ -230,6 +231,7 @@ TEST(MainWindow, StartsInTheLastDirectoryOrItsNearestExistingParent) {
       {"a trailing separator", true, tree.Path("kept") + "/", tree.Path("kept")},
       {"a removed folder", true, tree.Path("kept/gone"), tree.Path("kept")},
       {"a removed tree", true, tree.Path("gone/deeper/still"), tree.root()},
+      {"a hidden folder", true, tree.Path("kept/.hidden/inner"), tree.Path("kept")},
       {"a path from another system", true, "c:\\", home},
   };
   for (const auto& c : kCases) {
