@@ -105,7 +105,9 @@ CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest
       return CommandResult::kDeclined;
     }
   }
+  host.RunStarting();
   *summary = run.CreateIndexes(root, request.selected_folder);
+  host.RunEnded();
   if (request.open_when_done) host.OpenDocument(summary->top_page);
   return CommandResult::kDone;
 }

@@ -24,6 +24,11 @@ class RunHost {
   virtual void OpenDocument(const std::string& path) = 0;
   // A folder failed; the run goes on. Called on the run's thread.
   virtual void FolderFailed(const Failure& failure) { (void)failure; }
+  // The walk is about to start (any confirmation has been given) and has just
+  // ended (after "Finish", before the top page is opened). A window enters
+  // and leaves its busy state here.
+  virtual void RunStarting() {}
+  virtual void RunEnded() {}
 };
 
 }  // namespace pelorin

@@ -1,0 +1,334 @@
+#include "ui/options_window.h"
+
+#include <cstdint>
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "common/version.h"
+#include "settings/option_keys.h"
+#include "settings/options_check.h"
+#include "settings/variables.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr char kCaption[] = "Pelorin - Options";
+constexpr char kChooseTemplateTitle[] = "Select a template";
+constexpr int kFieldWidth = 160;
+
+QString Name(const char* base, int index) {
+  return QString::fromLatin1(base) + QLatin1Char('_') + QString::number(index);
+}
+
+QCheckBox* NewCheck(const char* base, int index) {
+  auto* check = new QCheckBox;
+  check->setObjectName(Name(base, index));
+  return check;
+}
+
+QLineEdit* NewLine(const QString& name, int width = kFieldWidth) {
+  auto* line = new QLineEdit;
+  line->setObjectName(name);
+  line->setMinimumWidth(width);
+  return line;
+}
+
+// Stored multi-line values break lines with CR LF; the edit control uses LF.
+QString ToEditText(const std::string& stored) {
+  QString text = QString::fromStdString(stored);
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  return text;
+}
+
+std::string ToStoredText(const QString& edited) {
+  QString text = edited;
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+  return text.toStdString();
+}
+
+// One row of a tab: the label in the first column, the control beside it.
+void AddRow(QGridLayout* grid, QLabel* label, QWidget* control) {
+  const int row = grid->rowCount();
+  grid->addWidget(label, row, 0);
+  if (control != nullptr) grid->addWidget(control, row, 1, Qt::AlignLeft);
+}
+
+QGridLayout* NewGrid(QWidget* page) {
+  auto* grid = new QGridLayout(page);
+  grid->setColumnStretch(0, 1);
+  return grid;
+}
+
+void FinishGrid(QGridLayout* grid) { grid->setRowStretch(grid->rowCount(), 1); }
+
+}  // namespace
+
+OptionsWindow::OptionsWindow(WindowServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
+  setObjectName(QStringLiteral("frmOptions"));
+  setWindowTitle(QString::fromLatin1(kCaption));
+  setModal(true);
+
+  tabs_ = new QTabWidget;
+  tabs_->setObjectName(QStringLiteral("SSTab1"));
+  const char* const kTabs[][2] = {{"tabGeneral", "General"},
+                                  {"tabTemplates", "Templates"},
+                                  {"tabTitles", "Titles"},
+                                  {"tabDisplay", "Display"}};
+  std::array<QWidget*, 4> pages{};
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    pages[i] = new QWidget;
+    pages[i]->setObjectName(QString::fromLatin1(kTabs[i][0]));
+    tabs_->addTab(pages[i], QString::fromLatin1(kTabs[i][1]));
+  }
+  BuildGeneralTab(pages[0]);
+  BuildTemplatesTab(pages[1]);
+  BuildTitlesTab(pages[2]);
+  BuildDisplayTab(pages[3]);
+  tabs_->setCurrentIndex(3);
+
+  auto* ok = new QPushButton(QStringLiteral("OK"));
+  ok->setObjectName(Name("cmdAction", 0));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+  cancel->setObjectName(Name("cmdAction", 1));
+  connect(ok, &QPushButton::clicked, this, [this] { cmdAction_Click(0); });
+  connect(cancel, &QPushButton::clicked, this, [this] { cmdAction_Click(1); });
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+  layout->addLayout(buttons);
+
+  // The keys in the order the settings module lists them.
+  const char* const kGeneralChecks[] = {"ShowPics", "ScalePics", "UseThumbnails", "ThumbnailSubdir",
+                                        "PicsInHtml"};
+  for (int i = 0; i < 5; ++i) bindings_.push_back({kGeneralChecks[i], general_checks_[i]});
+  const char* const kGeneralTexts[] = {"IndexFilename", "ScalePercent", "ThumbnailPrefix"};
+  for (int i = 0; i < 3; ++i) bindings_.push_back({kGeneralTexts[i], nullptr, general_texts_[i]});
+  bindings_.push_back({"MainTemplate", nullptr, template_files_[0]});
+  bindings_.push_back({"PictureTemplate", nullptr, template_files_[1]});
+  bindings_.push_back({"FileTypes", nullptr, nullptr, file_types_});
+  const char* const kTitleTexts[] = {"PageTitle", "Keywords", "Separator"};
+  for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleTexts[i], nullptr, titles_texts_[i]});
+  const char* const kTitleChecks[] = {"DynamicTitle", "DynamicDescription", "DynamicKeywords"};
+  for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleChecks[i], titles_checks_[i]});
+  bindings_.push_back({"OpenIndexWhenDone", display_checks_[1]});
+  bindings_.push_back({"CloseWhenDone", display_checks_[2]});
+
+  // Fixed to the size with every row shown, so hiding rows never resizes it.
+  setFixedSize(sizeHint());
+  Form_Load();
+}
+
+OptionsWindow::~OptionsWindow() = default;
+
+QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
+  auto* label = new QLabel(QString::fromLatin1(caption));
+  label->setObjectName(Name("lblOptionLabel", index));
+  labels_[static_cast<std::size_t>(index)] = label;
+  return label;
+}
+
+void OptionsWindow::BuildGeneralTab(QWidget* page) {
+  for (int i = 0; i < 5; ++i) {
+    general_checks_[i] = NewCheck("chkGeneralOptions", i);
+    connect(general_checks_[i], &QCheckBox::toggled, this,
+            [this, i] { chkGeneralOptions_Click(i); });
+  }
+  for (int i = 0; i < 3; ++i) general_texts_[i] = NewLine(Name("txtGeneralOptions", i));
+  QGridLayout* grid = NewGrid(page);
+  AddRow(grid, OptionLabel(0, "Specify a filename for the indexes"), general_texts_[0]);
+  AddRow(grid, OptionLabel(1, "Should the indexes contain the pictures themselves?"),
+         general_checks_[0]);
+  AddRow(grid, OptionLabel(2, "Should these pictures be scaled"), general_checks_[1]);
+  AddRow(grid, OptionLabel(3, "Scale to what percentage of screen width?"), general_texts_[1]);
+  AddRow(grid, OptionLabel(4, "Are thumbnail files available?"), general_checks_[2]);
+  AddRow(grid, OptionLabel(5, "How are the thumbnail files prefixed?"), general_texts_[2]);
+  AddRow(grid, OptionLabel(6, "Are the thumbnails in a subdirectory?"), general_checks_[3]);
+  AddRow(grid, OptionLabel(7, "Should each picture be displayed in its own HTML page?"),
+         general_checks_[4]);
+  FinishGrid(grid);
+}
+
+void OptionsWindow::BuildTemplatesTab(QWidget* page) {
+  auto* grid = new QGridLayout(page);
+  grid->setColumnStretch(0, 1);
+  const char* const kCaptions[] = {"Template for index files",
+                                   "Template in which to display picture files"};
+  for (int i = 0; i < 2; ++i) {
+    template_files_[i] = NewLine(Name("txtTemplateFilename", i), 320);
+    auto* choose = new QPushButton(QStringLiteral("..."));
+    choose->setObjectName(Name("cmdChooseTemplateFile", i));
+    choose->setAutoDefault(false);
+    choose->setFixedWidth(choose->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+    connect(choose, &QPushButton::clicked, this, [this, i] { cmdChooseTemplateFile_Click(i); });
+    const int row = grid->rowCount();
+    grid->addWidget(OptionLabel(8 + i, kCaptions[i]), row, 0, 1, 2);
+    grid->addWidget(template_files_[i], row + 1, 0);
+    grid->addWidget(choose, row + 1, 1);
+  }
+  file_types_ = new QPlainTextEdit;
+  file_types_->setObjectName(QStringLiteral("txtFileTypesToIndex"));
+  file_types_->setTabChangesFocus(true);
+  const int row = grid->rowCount();
+  grid->addWidget(OptionLabel(10, "File types to index"), row, 0, 1, 2);
+  grid->addWidget(file_types_, row + 1, 0, 1, 2);
+  grid->setRowStretch(row + 1, 1);
+}
+
+void OptionsWindow::BuildTitlesTab(QWidget* page) {
+  for (int i = 0; i < 3; ++i) {
+    titles_texts_[i] = NewLine(Name("txtTitles", i));
+    titles_checks_[i] = NewCheck("chkTitles", i);
+  }
+  QGridLayout* grid = NewGrid(page);
+  AddRow(grid, OptionLabel(11, "Default title for pages"), titles_texts_[0]);
+  AddRow(grid, OptionLabel(12, "Include category name in title?"), titles_checks_[0]);
+  AddRow(grid, OptionLabel(13, "Include category name in description?"), titles_checks_[1]);
+  AddRow(grid, OptionLabel(14, "Include category name in keywords"), titles_checks_[2]);
+  AddRow(grid, OptionLabel(15, "Additional keywords"), titles_texts_[1]);
+  AddRow(grid, OptionLabel(16, "Text used to separate subcategories"), titles_texts_[2]);
+  FinishGrid(grid);
+}
+
+void OptionsWindow::BuildDisplayTab(QWidget* page) {
+  for (int i = 0; i < 4; ++i) display_checks_[i] = NewCheck("chkDisplayOptions", i);
+  QGridLayout* grid = NewGrid(page);
+
+  auto* pictures = new QWidget;
+  auto* pictures_row = new QHBoxLayout(pictures);
+  pictures_row->setContentsMargins(0, 0, 0, 0);
+  const char* const kDisplayAs[] = {"Vertical column", "Table"};
+  for (int i = 0; i < 2; ++i) {
+    auto* option = new QRadioButton(QString::fromLatin1(kDisplayAs[i]));
+    option->setObjectName(Name("optPictureDisplay", i));
+    pictures_row->addWidget(option);
+  }
+  AddRow(grid, OptionLabel(17, "Display pictures as"), pictures);
+
+  auto* bullet = NewLine(QStringLiteral("txtBulletPicture"));
+  AddRow(grid, OptionLabel(18, "Optional bullet picture to use for lists"), bullet);
+
+  auto* size = new QWidget;
+  auto* size_row = new QHBoxLayout(size);
+  size_row->setContentsMargins(0, 0, 0, 0);
+  for (int i = 0; i < 2; ++i) {
+    auto* field = NewLine(Name("txtBulletSize", i), 40);
+    field->setMaximumWidth(48);
+    size_row->addWidget(field);
+    size_row->addWidget(i == 0 ? OptionLabel(28, "wide  and") : OptionLabel(27, "high"));
+  }
+  AddRow(grid, OptionLabel(19, "Size of this bullet in pixels"), size);
+
+  AddRow(grid, OptionLabel(20, "Display Category and Files headings"), display_checks_[0]);
+  AddRow(grid, OptionLabel(21, "Display category list in one line?"), display_checks_[3]);
+  for (int i = 22; i <= 24; ++i) AddRow(grid, OptionLabel(i, ".."), nullptr);
+  AddRow(grid, OptionLabel(25, "Open index file in browser when done"), display_checks_[1]);
+  AddRow(grid, OptionLabel(26, "Close this program when done"), display_checks_[2]);
+  FinishGrid(grid);
+}
+
+void OptionsWindow::Form_Load() {
+  UpdateOptionStates();
+  if (!GetBoolean(services_.store, kDataHasBeenSetUp)) {
+    // First opening (or the flag was removed): every key gets its first-run
+    // value, the template paths under the installation folder.
+    SeedFirstRunValues(services_.store, services_.installation_folder);
+  }
+  LoadOptions();
+}
+
+void OptionsWindow::LoadOptions() {
+  const SettingsStore& store = services_.store;
+  for (const Binding& binding : bindings_) {
+    if (binding.check != nullptr) {
+      binding.check->setChecked(GetNumber(store, binding.key) != 0.0);
+    } else if (binding.line != nullptr) {
+      binding.line->setText(QString::fromStdString(GetText(store, binding.key)));
+    } else {
+      binding.text->setPlainText(ToEditText(GetText(store, binding.key)));
+    }
+  }
+}
+
+void OptionsWindow::SaveOptions() {
+  SettingsStore& store = services_.store;
+  for (const Binding& binding : bindings_) {
+    if (binding.check != nullptr) {
+      SaveVariable(store, binding.key, static_cast<std::int16_t>(binding.check->isChecked()));
+    } else if (binding.line != nullptr) {
+      SaveVariable(store, binding.key, binding.line->text().toStdString());
+    } else {
+      SaveVariable(store, binding.key, ToStoredText(binding.text->toPlainText()));
+    }
+  }
+}
+
+void OptionsWindow::UpdateOptionStates() {
+  const bool show_pics = general_checks_[0]->isChecked();
+  const bool scale_pics = general_checks_[1]->isChecked();
+  const bool thumbnails = general_checks_[2]->isChecked();
+  // Shown or hidden, never disabled; hidden rows keep their values.
+  labels_[2]->setVisible(show_pics);
+  general_checks_[1]->setVisible(show_pics);
+  labels_[3]->setVisible(show_pics && scale_pics);
+  general_texts_[1]->setVisible(show_pics && scale_pics);
+  labels_[5]->setVisible(thumbnails);
+  general_texts_[2]->setVisible(thumbnails);
+  labels_[6]->setVisible(thumbnails);
+  general_checks_[3]->setVisible(thumbnails);
+}
+
+void OptionsWindow::chkGeneralOptions_Click(int /*index*/) { UpdateOptionStates(); }
+
+void OptionsWindow::cmdAction_Click(int index) {
+  if (index != 0) {
+    reject();
+    return;
+  }
+  SaveOptions();
+  std::string error;
+  if (!services_.store.Flush(&error)) {
+    services_.prompter.ShowMessage(this, MessageIcon::kWarning, MessageButtons::kOk, kAppTitle,
+                                   "The options could not be saved:\r\n" + error);
+  }
+  accept();
+}
+
+void OptionsWindow::cmdChooseTemplateFile_Click(int index) {
+  QLineEdit* field = template_files_[static_cast<std::size_t>(index)];
+  const std::string chosen = services_.prompter.GetOpenFileName(
+      this, kChooseTemplateTitle, services_.installation_folder, field->text().toStdString());
+  if (!chosen.empty()) field->setText(QString::fromStdString(chosen));
+}
+
+bool CheckOptionsValid(WindowServices& services, QWidget* parent) {
+  const std::vector<std::string> problems = OptionProblems(services.store);
+  if (problems.empty()) return true;
+  const MessageAnswer answer =
+      services.prompter.ShowMessage(parent, MessageIcon::kCritical, MessageButtons::kOkCancel,
+                                    kAppTitle, OptionsCheckMessage(problems));
+  if (answer == MessageAnswer::kOk) {
+    OptionsWindow window(services, parent);
+    window.exec();
+  }
+  return false;
+}
+
+}  // namespace pelorin

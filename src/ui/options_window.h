@@ -1,0 +1,73 @@
+// The options window: edits every stored option, seeds them on the first
+// opening, and holds the check a run makes before it starts.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+
+#include "ui/window_services.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+
+namespace pelorin {
+
+class OptionsWindow : public QDialog {
+ public:
+  // Builds the window and loads (or, on the very first opening, seeds) the
+  // stored options; show it with exec(). "OK" saves every key, "Cancel",
+  // Escape and the window frame save nothing.
+  explicit OptionsWindow(WindowServices& services, QWidget* parent = nullptr);
+  ~OptionsWindow() override;
+
+ private:
+  // One control bound to one key, in the order the keys are loaded and saved.
+  struct Binding {
+    const char* key;
+    QCheckBox* check = nullptr;
+    QLineEdit* line = nullptr;
+    QPlainTextEdit* text = nullptr;
+  };
+
+  void BuildGeneralTab(QWidget* page);
+  void BuildTemplatesTab(QWidget* page);
+  void BuildTitlesTab(QWidget* page);
+  void BuildDisplayTab(QWidget* page);
+  QLabel* OptionLabel(int index, const char* caption);
+
+  void Form_Load();
+  void LoadOptions();
+  void SaveOptions();
+  void UpdateOptionStates();
+  void chkGeneralOptions_Click(int index);
+  void cmdAction_Click(int index);
+  void cmdChooseTemplateFile_Click(int index);
+
+  WindowServices& services_;
+  QTabWidget* tabs_ = nullptr;
+  std::array<QLabel*, 29> labels_{};
+  std::array<QCheckBox*, 5> general_checks_{};
+  std::array<QLineEdit*, 3> general_texts_{};
+  std::array<QLineEdit*, 2> template_files_{};
+  QPlainTextEdit* file_types_ = nullptr;
+  std::array<QLineEdit*, 3> titles_texts_{};
+  std::array<QCheckBox*, 3> titles_checks_{};
+  std::array<QCheckBox*, 4> display_checks_{};
+  std::vector<Binding> bindings_;
+};
+
+// True when the stored options allow a run. Otherwise it says what is
+// missing in a message box and, when the user chooses OK, opens the options
+// window modally; the result is false then whatever was changed, and the user
+// starts the run again.
+bool CheckOptionsValid(WindowServices& services, QWidget* parent);
+
+}  // namespace pelorin

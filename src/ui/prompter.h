@@ -1,0 +1,29 @@
+// Every message box and file dialog of the desktop application goes through
+// this interface, so tests answer them without a person.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace pelorin {
+
+enum class MessageIcon { kInformation, kWarning, kCritical };
+enum class MessageButtons { kOk, kOkCancel };
+enum class MessageAnswer { kOk, kCancel };
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  // A modal message box. Texts may break lines with CR LF. Closing the box
+  // without a button counts as Cancel (as OK when OK is the only button).
+  virtual MessageAnswer ShowMessage(QWidget* parent, MessageIcon icon, MessageButtons buttons,
+                                    const std::string& title, const std::string& text) = 0;
+  // An open-file dialog starting in folder, with preset (a file name or an
+  // empty text) already filled in; returns the chosen file, or an empty text
+  // when the user cancelled.
+  virtual std::string GetOpenFileName(QWidget* parent, const std::string& title,
+                                      const std::string& folder, const std::string& preset) = 0;
+};
+
+}  // namespace pelorin

@@ -1,0 +1,59 @@
+#include "ui/qt_prompter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+namespace pelorin {
+
+namespace {
+
+// Message texts break lines with CR LF; a label wants LF alone.
+QString DisplayText(const std::string& text) {
+  QString display = QString::fromStdString(text);
+  display.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  return display;
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kInformation:
+      return QMessageBox::Information;
+    case MessageIcon::kWarning:
+      return QMessageBox::Warning;
+    case MessageIcon::kCritical:
+      return QMessageBox::Critical;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+MessageAnswer QtPrompter::ShowMessage(QWidget* parent, MessageIcon icon, MessageButtons buttons,
+                                      const std::string& title, const std::string& text) {
+  QMessageBox box(BoxIcon(icon), QString::fromStdString(title), DisplayText(text), QMessageBox::Ok,
+                  parent);
+  box.setTextFormat(Qt::PlainText);
+  if (buttons == MessageButtons::kOkCancel) {
+    box.addButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+  }
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  return box.clickedButton() == box.button(QMessageBox::Ok) ? MessageAnswer::kOk
+                                                            : MessageAnswer::kCancel;
+}
+
+std::string QtPrompter::GetOpenFileName(QWidget* parent, const std::string& title,
+                                        const std::string& folder, const std::string& preset) {
+  QFileDialog dialog(parent, QString::fromStdString(title), QString::fromStdString(folder));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (!preset.empty()) dialog.selectFile(QString::fromStdString(preset));
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? std::string() : files.first().toStdString();
+}
+
+}  // namespace pelorin

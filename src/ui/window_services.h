@@ -1,0 +1,21 @@
+// What both windows are handed instead of reaching for globals: the settings
+// store, the prompts, the desktop and the folder that holds the data files.
+#pragma once
+
+#include <string>
+
+#include "settings/settings_store.h"
+#include "ui/prompter.h"
+#include "ui/shell.h"
+
+namespace pelorin {
+
+struct WindowServices {
+  SettingsStore& store;
+  Prompter& prompter;
+  Shell& shell;
+  // Where template.htm, picture_template.htm and specialtags.txt lie.
+  std::string installation_folder;
+};
+
+}  // namespace pelorin

@@ -1,0 +1,569 @@
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "engine/create_index.h"
+#include "settings/option_keys.h"
+#include "settings/variables.h"
+#include "support/temp_tree.h"
+#include "ui/fakes.h"
+
+namespace pelorin {
+namespace {
+
+using testing::TempTree;
+using testing::WhenModalOpens;
+using testing::WindowEnv;
+
+constexpr char kTemplate[] = "<html>\r\n<!--#filelist-->\r\n</html>\r\n";
+
+template <typename T>
+T* Find(QWidget& window, const char* name) {
+  T* widget = window.findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(widget, nullptr) << name;
+  return widget;
+}
+
+QAction* Action(QWidget& window, const char* name) { return Find<QAction>(window, name); }
+
+// Options for a run over tree/site with a template outside it; the two
+// end-of-run keys off unless a test turns them on.
+void SeedRunOptions(WindowEnv& env, const TempTree& tree) {
+  SeedFirstRunValues(env.store, env.services.installation_folder);
+  tree.WriteFile("template.htm", kTemplate);
+  SaveVariable(env.store, "MainTemplate", tree.Path("template.htm"));
+  SaveVariable(env.store, "OpenIndexWhenDone", std::int16_t{0});
+  SaveVariable(env.store, "CloseWhenDone", std::int16_t{0});
+}
+
+// site, site/a, site/b, site/c: four folders, visited in that order.
+void MakeSite(const TempTree& tree) {
+  for (const char* file : {"site/top.png", "site/a/1.png", "site/b/2.png", "site/c/3.png"}) {
+    tree.WriteFile(file);
+  }
+}
+
+// Calls act on every pass of the event loop while a run yields, until it
+// returns true.
+class DuringRun {
+ public:
+  explicit DuringRun(std::function<bool()> act) : act_(std::move(act)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (act_()) timer_.stop();
+    });
+    timer_.start(0);
+  }
+
+ private:
+  std::function<bool()> act_;
+  QTimer timer_;
+};
+
+struct IdleState {
+  bool cancel_visible, dir_enabled, drive_enabled, tools_enabled, busy_cursor;
+  bool operator==(const IdleState&) const = default;
+};
+
+IdleState StateOf(QWidget& window) {
+  return {Find<QPushButton>(window, "cmdCancel")->isVisible(),
+          Find<QTreeView>(window, "Dir1")->isEnabled(),
+          Find<QComboBox>(window, "Drive1")->isEnabled(),
+          Find<QMenu>(window, "mnuTools")->menuAction()->isEnabled() &&
+              Action(window, "mnuToolsCreateIndex")->isEnabled() &&
+              Action(window, "mnuToolsOptions")->isEnabled(),
+          QApplication::overrideCursor() != nullptr};
+}
+
+constexpr IdleState kIdle{false, true, true, true, false};
+constexpr IdleState kBusy{true, false, false, false, true};
+
+TEST(MainWindow, HasTheDocumentedControlsAndLayout) {
+  WindowEnv env;
+  MainWindow window(env.services);
+  EXPECT_EQ(window.objectName(), "frmMain");
+  EXPECT_EQ(window.windowTitle(), "Pelorin");
+  EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed border";
+  const QList<QSize> icon_sizes = window.windowIcon().availableSizes();
+  EXPECT_TRUE(icon_sizes.contains(QSize(16, 16)));
+  EXPECT_TRUE(icon_sizes.contains(QSize(32, 32)));
+
+  auto* dir1 = Find<QTreeView>(window, "Dir1");
+  EXPECT_EQ(dir1->toolTip(), "Select a directory to index");
+  auto* drive1 = Find<QComboBox>(window, "Drive1");
+  EXPECT_GT(drive1->count(), 0);
+  auto* status = Find<QLabel>(window, "lblStatus");
+  EXPECT_TRUE(status->text().isEmpty());
+  auto* cancel = Find<QPushButton>(window, "cmdCancel");
+  EXPECT_TRUE(cancel->isHidden());
+  EXPECT_TRUE(cancel->text().isEmpty());
+  EXPECT_EQ(cancel->toolTip(), "Cancel");
+  EXPECT_TRUE(cancel->icon().availableSizes().contains(QSize(15, 15)));
+
+  // Twips to pixels: 15 to a pixel at 96 dpi.
+  const double scale = window.logicalDpiX() / 96.0;
+  const struct {
+    QWidget* widget;
+    int left, top, width, height;
+  } kLayout[] = {{dir1, 120, 120, 3135, 3690},
+                 {drive1, 120, 3840, 3135, 315},
+                 {cancel, 2760, 4200, 495, 375},
+                 {status, 120, 4200, 2535, 375}};
+  for (const auto& c : kLayout) {
+    const QRect expected(qRound(c.left / 15.0 * scale), qRound(c.top / 15.0 * scale),
+                         qRound(c.width / 15.0 * scale), qRound(c.height / 15.0 * scale));
+    EXPECT_EQ(c.widget->geometry(), expected) << c.widget->objectName().toStdString();
+  }
+  EXPECT_EQ(window.centralWidget()->size(),
+            QSize(qRound(3390 / 15.0 * scale), qRound(4635 / 15.0 * scale)));
+}
+
+TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
+  WindowEnv env;
+  MainWindow window(env.services);
+  const struct {
+    const char* menu;
+    const char* caption;
+    std::vector<std::string> entries;  // object names, separators included
+  } kMenus[] = {
+      {"mnuFile", "&File", {"mnuFileOpenCurrentDir", "mnuFileSep1", "mnuFileExit"}},
+      {"mnuTools", "&Tools", {"mnuToolsCreateIndex", "mnuToolsSep1", "mnuToolsOptions"}},
+      {"mnuHelp",
+       "&Help",
+       {"mnuHelpContents", "mnuHelpCreateTemplates", "mnuHelpSep1", "mnuHelpAbout"}},
+  };
+  const QList<QAction*> bar = window.menuBar()->actions();
+  ASSERT_EQ(bar.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    const auto& m = kMenus[i];
+    auto* menu = Find<QMenu>(window, m.menu);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(bar[i], menu->menuAction()) << m.menu << " in display order";
+    EXPECT_EQ(menu->title(), m.caption);
+    std::vector<std::string> entries;
+    for (QAction* action : menu->actions()) entries.push_back(action->objectName().toStdString());
+    EXPECT_EQ(entries, m.entries) << m.menu;
+  }
+
+  const struct {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+    bool enabled;
+  } kEntries[] = {
+      {"mnuFileOpenCurrentDir", "&Open directory in Explorer", "", true},
+      {"mnuFileExit", "E&xit", "", true},
+      {"mnuToolsCreateIndex", "&Create index", "F5", true},
+      {"mnuToolsOptions", "&Options", "F2", true},
+      {"mnuHelpContents", "&Contents", "", false},
+      {"mnuHelpCreateTemplates", "Creating &Templates", "", true},
+      {"mnuHelpAbout", "&About", "", true},
+  };
+  for (const auto& e : kEntries) {
+    QAction* action = Action(window, e.name);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), e.caption) << e.name;
+    EXPECT_EQ(action->shortcut().toString(), e.shortcut) << e.name;
+    EXPECT_EQ(action->isEnabled(), e.enabled) << e.name;
+  }
+  for (const char* separator : {"mnuFileSep1", "mnuToolsSep1", "mnuHelpSep1"}) {
+    EXPECT_TRUE(Action(window, separator)->isSeparator()) << separator;
+  }
+}
+
+TEST(MainWindow, ShortcutsReachTheirCommands) {
+  WindowEnv env;  // empty store: Create index stops at the options check
+  MainWindow window(env.services);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+  std::string opened;
+  WhenModalOpens([&](QWidget* modal) {
+    opened = modal->objectName().toStdString();
+    modal->close();
+  });
+  QTest::keyClick(&window, Qt::Key_F2);
+  EXPECT_EQ(opened, "frmOptions");
+
+  SaveVariable(env.store, "IndexFilename", "");
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, Qt::Key_F5);
+  ASSERT_EQ(env.prompter.messages.size(), 1u);
+  EXPECT_NE(env.prompter.messages[0].text.find("Please specify a name"), std::string::npos);
+}
+
+TEST(MainWindow, StartsInTheLastDirectoryOrItsNearestExistingParent) {
+  TempTree tree;
+  tree.MakeFolder("kept/inner");
+  tree.MakeFolder("kept/.hidden/inner");
+  const std::string home = QDir::homePath().toStdString();
+  const struct {
+    const char* name;
+    bool stored;
+    std::string last_directory;
+    std::string shown;
+  } kCases[] = {
+      {"nothing stored", false, "", home},
+      {"an existing folder", true, tree.Path("kept/inner"), tree.Path("kept/inner")},
+      {"a trailing separator", true, tree.Path("kept") + "/", tree.Path("kept")},
+      {"a removed folder", true, tree.Path("kept/gone"), tree.Path("kept")},
+      {"a removed tree", true, tree.Path("gone/deeper/still"), tree.root()},
+      {"a hidden folder", true, tree.Path("kept/.hidden/inner"), tree.Path("kept")},
+      {"a path from another system", true, "c:\\", home},
+  };
+  for (const auto& c : kCases) {
+    WindowEnv env;
+    if (c.stored) SaveLastDirectory(env.store, c.last_directory);
+    MainWindow window(env.services);
+    EXPECT_EQ(window.SelectedFolder(), c.shown) << c.name;
+    auto* drive1 = Find<QComboBox>(window, "Drive1");
+    EXPECT_EQ(drive1->currentData().toString(),
+              QStorageInfo(QString::fromStdString(c.shown)).rootPath())
+        << c.name;
+    auto* dir1 = Find<QTreeView>(window, "Dir1");
+    EXPECT_EQ(dir1->currentIndex().data(QFileSystemModel::FilePathRole).toString().toStdString(),
+              c.shown)
+        << c.name;
+  }
+}
+
+TEST(MainWindow, ChoosingAVolumeShowsItsRoot) {
+  WindowEnv env;
+  MainWindow window(env.services);
+  auto* drive1 = Find<QComboBox>(window, "Drive1");
+  const int last = drive1->count() - 1;
+  const std::string root = drive1->itemData(last).toString().toStdString();
+  emit drive1->activated(last);
+  EXPECT_EQ(window.SelectedFolder(), root);
+}
+
+TEST(MainWindow, ClosingStoresTheSelectedFolder) {
+  TempTree tree;
+  tree.MakeFolder("one");
+  tree.MakeFolder("two");
+  WindowEnv env;
+  SaveLastDirectory(env.store, tree.Path("one"));
+  {
+    MainWindow window(env.services);
+    window.show();
+    window.ShowFolder(tree.Path("two"));
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+  }
+  EXPECT_EQ(GetLastDirectory(env.store, ""), tree.Path("two"));
+  MainWindow next(env.services);
+  EXPECT_EQ(next.SelectedFolder(), tree.Path("two"));
+}
+
+TEST(MainWindow, HelpAndFileCommands) {
+  TempTree tree;
+  WindowEnv env;
+  SaveLastDirectory(env.store, tree.root());
+  MainWindow window(env.services);
+  Action(window, "mnuHelpAbout")->trigger();
+  ASSERT_EQ(env.prompter.messages.size(), 1u);
+  EXPECT_EQ(env.prompter.messages[0].text, "Pelorin version 2.0.10");
+  EXPECT_EQ(env.prompter.messages[0].title, "Pelorin2");
+  EXPECT_EQ(env.prompter.messages[0].icon, MessageIcon::kInformation);
+  EXPECT_EQ(env.prompter.messages[0].buttons, MessageButtons::kOk);
+
+  Action(window, "mnuHelpCreateTemplates")->trigger();
+  EXPECT_EQ(env.shell.opened,
+            std::vector<std::string>{env.services.installation_folder + "/specialtags.txt"});
+  Action(window, "mnuFileOpenCurrentDir")->trigger();
+  EXPECT_EQ(env.shell.explored, std::vector<std::string>{tree.root()});
+
+  window.show();
+  Action(window, "mnuFileExit")->trigger();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(GetLastDirectory(env.store, ""), tree.root());
+}
+
+TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
+  TempTree tree;
+  MakeSite(tree);
+  WindowEnv env;
+  SeedRunOptions(env, tree);
+  SaveLastDirectory(env.store, tree.root());
+  MainWindow window(env.services);
+  window.show();
+  window.ShowFolder(tree.Path("site"));
+
+  std::vector<std::string> statuses;
+  bool busy_seen = false;
+  DuringRun watch([&] {
+    const std::string status = Find<QLabel>(window, "lblStatus")->text().toStdString();
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+    busy_seen = busy_seen || StateOf(window) == kBusy;
+    return false;
+  });
+  Action(window, "mnuToolsCreateIndex")->trigger();
+
+  for (const char* page :
+       {"site/index.html", "site/a/index.html", "site/b/index.html", "site/c/index.html"}) {
+    EXPECT_TRUE(tree.Exists(page)) << page;
+  }
+  EXPECT_NE(tree.ReadFile("site/a/index.html").find("1.png"), std::string::npos);
+  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text(), "Indexed 4 folders");
+  const std::vector<std::string> expected_statuses = {"Indexed 0 folders", "Indexed 1 folders",
+                                                      "Indexed 2 folders", "Indexed 3 folders",
+                                                      "Indexed 4 folders"};
+  EXPECT_EQ(statuses, expected_statuses);
+  EXPECT_TRUE(busy_seen);
+  EXPECT_EQ(StateOf(window), kIdle);
+  EXPECT_TRUE(env.prompter.messages.empty());
+  EXPECT_TRUE(window.isVisible());
+}
+
+TEST(MainWindow, ToolsCannotStartAnythingDuringARun) {
+  TempTree tree;
+  MakeSite(tree);
+  WindowEnv env;
+  SeedRunOptions(env, tree);
+  SaveLastDirectory(env.store, tree.Path("site"));
+  MainWindow window(env.services);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  int tries = 0;
+  DuringRun again([&] {
+    if (StateOf(window) != kBusy) return false;
+    QTest::keyClick(&window, Qt::Key_F5);
+    QTest::keyClick(&window, Qt::Key_F2);
+    Action(window, "mnuToolsCreateIndex")->trigger();
+    Action(window, "mnuToolsOptions")->trigger();
+    return ++tries == 2;
+  });
+  Action(window, "mnuToolsCreateIndex")->trigger();
+  EXPECT_EQ(tries, 2);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text(), "Indexed 4 folders");
+}
+
+TEST(MainWindow, FailedOptionsCheckStartsNoRun) {
+  TempTree tree;
+  MakeSite(tree);
+  WindowEnv env;  // nothing stored
+  SaveLastDirectory(env.store, tree.Path("site"));
+  MainWindow window(env.services);
+  Action(window, "mnuToolsCreateIndex")->trigger();
+  ASSERT_EQ(env.prompter.messages.size(), 1u);
+  EXPECT_EQ(env.prompter.messages[0].icon, MessageIcon::kCritical);
+  EXPECT_EQ(env.prompter.messages[0].text.rfind("Sorry, there are a few things", 0), 0u);
+  EXPECT_FALSE(tree.Exists("site/index.html"));
+  EXPECT_TRUE(Find<QLabel>(window, "lblStatus")->text().isEmpty());
+}
+
+TEST(MainWindow, RiskyFolderIsConfirmedFirst) {
+  for (const MessageAnswer answer : {MessageAnswer::kCancel, MessageAnswer::kOk}) {
+    TempTree tree;
+    MakeSite(tree);
+    // The home folder needs confirmation.
+    const std::string old_home = QDir::homePath().toStdString();
+    ::setenv("HOME", tree.Path("site").c_str(), 1);
+    WindowEnv env;
+    SeedRunOptions(env, tree);
+    SaveLastDirectory(env.store, tree.Path("site"));
+    env.prompter.answers = {answer};
+    MainWindow window(env.services);
+    window.show();
+    Action(window, "mnuToolsCreateIndex")->trigger();
+    ::setenv("HOME", old_home.c_str(), 1);
+
+    const bool ok = answer == MessageAnswer::kOk;
+    ASSERT_GE(env.prompter.messages.size(), 1u);
+    const auto& message = env.prompter.messages[0];
+    EXPECT_EQ(message.text, "Warning:\r\nThis will create a index.html file in \r\n\"" +
+                                tree.Path("site") + "/\"\r\n and every subdirectory\r\nContinue");
+    EXPECT_EQ(message.title, "Pelorin2");
+    EXPECT_EQ(message.icon, MessageIcon::kCritical);
+    EXPECT_EQ(message.buttons, MessageButtons::kOkCancel);
+    EXPECT_EQ(tree.Exists("site/index.html"), ok);
+    EXPECT_EQ(tree.Exists("site/c/index.html"), ok);
+    EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text().toStdString(),
+              ok ? "Indexed 4 folders" : "");
+    EXPECT_EQ(StateOf(window), kIdle);
+  }
+}
+
+TEST(MainWindow, CancelButtonAndClosingStopTheRunAtTheNextFolder) {
+  for (const bool by_closing : {false, true}) {
+    const char* name = by_closing ? "closing" : "cmdCancel";
+    TempTree tree;
+    MakeSite(tree);
+    tree.MakeFolder("elsewhere");
+    WindowEnv env;
+    SeedRunOptions(env, tree);
+    SaveVariable(env.store, "OpenIndexWhenDone", std::int16_t{1});
+    SaveLastDirectory(env.store, tree.Path("elsewhere"));
+    MainWindow window(env.services);
+    window.show();
+    window.ShowFolder(tree.Path("site"));
+    // Stop while the third folder (site/b) is being reported.
+    DuringRun stop([&] {
+      if (Find<QLabel>(window, "lblStatus")->text() != "Indexed 3 folders") return false;
+      if (by_closing) {
+        window.close();
+      } else {
+        Find<QPushButton>(window, "cmdCancel")->click();
+      }
+      return true;
+    });
+    Action(window, "mnuToolsCreateIndex")->trigger();
+
+    EXPECT_TRUE(tree.Exists("site/index.html")) << name;
+    EXPECT_TRUE(tree.Exists("site/a/index.html")) << name;
+    EXPECT_FALSE(tree.Exists("site/b/index.html")) << name;
+    EXPECT_FALSE(tree.Exists("site/c/index.html")) << name;
+    EXPECT_EQ(window.isVisible(), !by_closing) << name;
+    EXPECT_EQ(env.shell.opened, std::vector<std::string>{tree.Path("site/index.html")}) << name;
+    EXPECT_EQ(GetLastDirectory(env.store, ""), tree.Path("site")) << name;
+    EXPECT_EQ(StateOf(window).busy_cursor, false) << name;
+  }
+}
+
+TEST(MainWindow, EndOfRunFollowsTheDisplayOptions) {
+  for (const bool open : {false, true}) {
+    for (const bool close : {false, true}) {
+      const std::string name =
+          std::string("open ") + (open ? "on" : "off") + ", close " + (close ? "on" : "off");
+      TempTree tree;
+      MakeSite(tree);
+      tree.MakeFolder("elsewhere");
+      WindowEnv env;
+      SeedRunOptions(env, tree);
+      SaveVariable(env.store, "OpenIndexWhenDone", std::int16_t{open});
+      SaveVariable(env.store, "CloseWhenDone", std::int16_t{close});
+      SaveLastDirectory(env.store, tree.Path("elsewhere"));
+      MainWindow window(env.services);
+      window.show();
+      window.ShowFolder(tree.Path("site"));
+      Action(window, "mnuToolsCreateIndex")->trigger();
+
+      EXPECT_TRUE(tree.Exists("site/c/index.html")) << name;
+      EXPECT_EQ(env.shell.opened.size(), open ? 1u : 0u) << name;
+      if (open) {
+        EXPECT_EQ(env.shell.opened[0], tree.Path("site/index.html")) << name;
+      }
+      EXPECT_EQ(window.isVisible(), !close) << name;
+      // Saved at the end of the run, whether the window closes or not.
+      EXPECT_EQ(GetLastDirectory(env.store, ""), tree.Path("site")) << name;
+      if (!close) {
+        EXPECT_EQ(StateOf(window), kIdle) << name;
+      }
+    }
+  }
+}
+
+TEST(MainWindow, FailedFoldersAreListedInOneMessage) {
+  const struct {
+    int failing;
+    int listed;
+    const char* last_line;
+  } kCases[] = {{1, 1, nullptr}, {22, 20, "and 2 more"}};
+  for (const auto& c : kCases) {
+    TempTree tree;
+    tree.WriteFile("site/top.png");
+    // A folder named like the page cannot be replaced by one.
+    for (int i = 0; i < c.failing; ++i) {
+      tree.MakeFolder("site/f" + std::to_string(100 + i) + "/index.html");
+    }
+    tree.WriteFile("site/ok/1.png");
+    WindowEnv env;
+    SeedRunOptions(env, tree);
+    SaveLastDirectory(env.store, tree.Path("site"));
+    MainWindow window(env.services);
+    Action(window, "mnuToolsCreateIndex")->trigger();
+
+    EXPECT_TRUE(tree.Exists("site/index.html"));
+    EXPECT_TRUE(tree.Exists("site/ok/index.html"));
+    ASSERT_EQ(env.prompter.messages.size(), 1u) << c.failing;
+    const auto& message = env.prompter.messages[0];
+    EXPECT_EQ(message.icon, MessageIcon::kWarning);
+    EXPECT_EQ(message.buttons, MessageButtons::kOk);
+    EXPECT_EQ(message.title, "Pelorin2");
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    for (;;) {
+      const auto end = message.text.find("\r\n", start);
+      lines.push_back(message.text.substr(start, end - start));
+      if (end == std::string::npos) break;
+      start = end + 2;
+    }
+    ASSERT_EQ(lines.size(), 1u + c.listed + (c.last_line != nullptr ? 1 : 0)) << message.text;
+    EXPECT_EQ(lines[0], "These folders could not be indexed:");
+    EXPECT_EQ(lines[1].rfind(tree.Path("site/f100/") + ": cannot write index.html: ", 0), 0u)
+        << lines[1];
+    if (c.last_line != nullptr) {
+      EXPECT_EQ(lines.back(), c.last_line);
+    }
+    EXPECT_EQ(StateOf(window), kIdle);
+  }
+}
+
+TEST(MainWindow, FileTypesAreRereadAfterEveryOptionsWindow) {
+  // Through Tools > Options, cancelled, after the types changed behind the
+  // window's back; and through the window the failed options check opens.
+  for (const bool from_check : {false, true}) {
+    const char* name = from_check ? "options check" : "Tools > Options";
+    TempTree tree;
+    tree.WriteFile("site/photo.png");
+    tree.WriteFile("site/notes.txt");
+    tree.WriteFile("template.htm", kTemplate);
+    WindowEnv env;
+    if (!from_check) {
+      SeedRunOptions(env, tree);
+      SaveVariable(env.store, "FileTypes", "PNG");
+    }
+    SaveLastDirectory(env.store, tree.Path("site"));
+    MainWindow window(env.services);
+    if (from_check) {
+      env.prompter.answers = {MessageAnswer::kOk};
+      WhenModalOpens([&](QWidget* modal) {
+        modal->findChild<QLineEdit*>(QStringLiteral("txtTemplateFilename_0"))
+            ->setText(QString::fromStdString(tree.Path("template.htm")));
+        modal->findChild<QPlainTextEdit*>(QStringLiteral("txtFileTypesToIndex"))
+            ->setPlainText(QStringLiteral("TXT"));
+        modal->findChild<QPushButton*>(QStringLiteral("cmdAction_0"))->click();
+      });
+      Action(window, "mnuToolsCreateIndex")->trigger();
+      EXPECT_FALSE(tree.Exists("site/index.html")) << name << ": the check starts no run";
+    } else {
+      SaveVariable(env.store, "FileTypes", "TXT");
+      WhenModalOpens([](QWidget* modal) {
+        modal->findChild<QPushButton*>(QStringLiteral("cmdAction_1"))->click();
+      });
+      Action(window, "mnuToolsOptions")->trigger();
+    }
+    Action(window, "mnuToolsCreateIndex")->trigger();
+    const std::string page = tree.ReadFile("site/index.html");
+    EXPECT_NE(page.find("notes.txt"), std::string::npos) << name << "\n" << page;
+    EXPECT_EQ(page.find("photo.png"), std::string::npos) << name << "\n" << page;
+  }
+}
+
+}  // namespace
+}  // namespace pelorin
