@@ -146,7 +146,8 @@ ProcessResult RunCli(const std::vector<std::string>& args, const ProcessOptions&
   return RunProgram(CliPath(), args, options);
 }
 
-std::vector<std::string> FaultShimEnv(FaultAction action, int page, const std::string& path) {
+std::vector<std::string> FaultShimEnv(FaultAction action, int page, const std::string& path,
+                                      const std::string& target) {
   const char* name = "";
   switch (action) {
     case FaultAction::kKill:
@@ -161,10 +162,16 @@ std::vector<std::string> FaultShimEnv(FaultAction action, int page, const std::s
     case FaultAction::kRevokeRead:
       name = "revoke-read";
       break;
+    case FaultAction::kSwapForLink:
+      name = "swap";
+      break;
   }
-  return {std::string("LD_PRELOAD=") + PELORIN_FAULT_SHIM_PATH, AsanOptionsWithPreload(),
-          std::string("PELORIN_FAULT_ACTION=") + name, "PELORIN_FAULT_PAGE=" + std::to_string(page),
-          "PELORIN_FAULT_PATH=" + path};
+  return {std::string("LD_PRELOAD=") + PELORIN_FAULT_SHIM_PATH,
+          AsanOptionsWithPreload(),
+          std::string("PELORIN_FAULT_ACTION=") + name,
+          "PELORIN_FAULT_PAGE=" + std::to_string(page),
+          "PELORIN_FAULT_PATH=" + path,
+          "PELORIN_FAULT_TARGET=" + target};
 }
 
 }  // namespace pelorin::testing

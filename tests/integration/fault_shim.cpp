@@ -3,6 +3,8 @@
 // finished page in place and acts at the n-th one.
 //   PELORIN_FAULT_ACTION  kill | interrupt    just before the n-th page's rename
 //                         unlink | revoke-read  on PELORIN_FAULT_PATH just after it
+//                         swap   PELORIN_FAULT_PATH moved aside and replaced by a
+//                                link to PELORIN_FAULT_TARGET, just after it
 //   PELORIN_FAULT_PAGE    n, counted from 1
 #include <dlfcn.h>
 #include <signal.h>
@@ -13,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -48,6 +51,11 @@ extern "C" int renameat(int old_dir, const char* old_name, int new_dir, const ch
   const int saved_errno = errno;
   if (here && std::strcmp(action, "unlink") == 0) ::unlink(Setting("PELORIN_FAULT_PATH"));
   if (here && std::strcmp(action, "revoke-read") == 0) ::chmod(Setting("PELORIN_FAULT_PATH"), 0);
+  if (here && std::strcmp(action, "swap") == 0) {
+    const std::string path = Setting("PELORIN_FAULT_PATH");
+    ::rename(path.c_str(), (path + ".moved").c_str());
+    ::symlink(Setting("PELORIN_FAULT_TARGET"), path.c_str());
+  }
   errno = saved_errno;
   return result;
 }

@@ -2,6 +2,7 @@
 // status, the failure lines, that every other page is what a fault-free run
 // writes, that no page is half written, that no temporary file is left and
 // that nothing outside the tree changed (IndexFixture::ExpectOutcome).
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,7 +11,10 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
+#include "common/folder_reader.h"
+#include "engine/page_writer.h"
 #include "integration/hostile_names.h"
 #include "integration/index_fixture.h"
 #include "support/unprivileged.h"
@@ -125,9 +129,12 @@ TEST_F(IndexFaults, TemplateThatIsAFoldersPageIsLeftUntouched) {
     MakeLink("b/index.html", TemplatePath());
     const Baseline before = Capture();
     const ProcessResult result = Index();
-    // The template keeps its bytes and its second name (checked as "outside").
+    // The template keeps its bytes (checked as "outside") and its second name.
     ExpectOutcome(result, before,
                   {.exit_code = 1, .failures = {{"b", untouched}, {"c", untouched}}});
+    struct stat st;
+    ASSERT_EQ(::stat(TemplatePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
     RemoveWholeTree();
   }
 }
@@ -147,6 +154,10 @@ TEST_F(IndexFaults, LinksNeverLeadTheRunOutOfTheTree) {
   MakeLink("c/far.gif", "../../outside/photos/p.gif");  // a file outside
   ASSERT_EQ(::unlink(Tree("c/index.html").c_str()), 0);
   MakeLink("c/index.html", "../../outside/page.html");  // the page itself
+  // A page that is a second name of a file outside.
+  ASSERT_TRUE(WriteFileAt(Workspace("outside"), "linked.html", "a second name in the tree"));
+  ASSERT_EQ(::unlink(Tree("a/index.html").c_str()), 0);
+  ASSERT_EQ(::link(Workspace("outside/linked.html").c_str(), Tree("a/index.html").c_str()), 0);
   const Baseline before = Capture();
 
   const ProcessResult result = Index();
@@ -393,16 +404,32 @@ TEST_F(IndexFaults, HostileNamesStayText) {
 
 TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
   BuildSmallTree();
-  // Leftovers that are not this program's to remove: a live process's, a
-  // name without a process number, a folder, a link.
+  // Leftovers that are not this program's to remove: a live process's,
+  // names that only look like its own, a folder, a link.
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ASSERT_GT(dead, 0);
+  ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+  const std::string dead_run = ".pelorin2-" + std::to_string(dead);
   const std::string live = ".pelorin2-" + std::to_string(::getpid()) + "-7.tmp";
   MakeFile("c/" + live, "a live run's page");
   MakeFile("c/.pelorin2-notes.tmp", "notes");
+  MakeFile("c/" + dead_run + "-x.tmp", "not a name this program makes");
+  MakeFile("c/" + dead_run + "-1.tmp.old.tmp", "not a name this program makes");
+  MakeFile("c/.pelorin2-2147483653-0.tmp", "no process has that number");
   MakeFolder("c/.pelorin2-1-1.tmp");
-  MakeLink("c/.pelorin2-999999-2.tmp", Workspace("outside/kept.txt"));
+  MakeLink("c/" + dead_run + "-2.tmp", Workspace("outside/kept.txt"));
   ASSERT_TRUE(WriteFileAt(Workspace("outside"), "kept.txt", "outside"));
-  const std::set<std::string> decoys = {"c/" + live, "c/.pelorin2-notes.tmp", "c/.pelorin2-1-1.tmp",
-                                        "c/.pelorin2-999999-2.tmp"};
+  const std::set<std::string> decoys = {"c/" + live,
+                                        "c/.pelorin2-notes.tmp",
+                                        "c/" + dead_run + "-x.tmp",
+                                        "c/" + dead_run + "-1.tmp.old.tmp",
+                                        "c/.pelorin2-2147483653-0.tmp",
+                                        "c/.pelorin2-1-1.tmp",
+                                        "c/" + dead_run + "-2.tmp"};
+  // A leftover of an earlier run that died: this program's to remove.
+  const std::string stale = "b/" + dead_run + "-3.tmp";
+  MakeFile(stale, "half a page");
   const Baseline before = Capture();
 
   // Killed with the page of a/a1 complete in its temporary file.
@@ -419,7 +446,7 @@ TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
   }
   std::vector<std::string> left;
   for (const std::string& temp : TempFilesOf(after_kill)) {
-    if (decoys.count(temp) == 0) left.push_back(temp);
+    if (decoys.count(temp) == 0 && temp != stale) left.push_back(temp);
   }
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].rfind("a/a1/.pelorin2-", 0), 0u) << left[0];
@@ -427,7 +454,7 @@ TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
 
   const ProcessResult next = Index();
 
-  ExpectOutcome(next, before, {.exit_code = 0, .kept_temp_files = decoys});
+  ExpectOutcome(next, before, {.exit_code = 0, .kept_temp_files = decoys, .removed = {stale}});
 }
 
 TEST_F(IndexFaults, InterruptFinishesTheCurrentFolderAndReports) {
@@ -485,6 +512,105 @@ TEST_F(IndexFaults, SettingsThatCannotBeReadOrWrittenStopBeforeTheTree) {
     EXPECT_EQ(temp_.ReadFile("settings.ini"), settings_before);
     const TreeState tree_after = Snapshot(Tree());
     EXPECT_TRUE(tree_after == tree_before) << Differences(tree_before, tree_after);
+  }
+}
+
+TEST_F(IndexFaults, FolderSwappedForALinkMidRunIsNotFollowed) {
+  BuildSmallTree();
+  fs::create_directories(Workspace("outside/photos"));
+  ASSERT_TRUE(WriteFileAt(Workspace("outside/photos"), "p.gif", "picture"));
+  const Baseline before = Capture();
+
+  // Once the pages of "" and "a" are written, b becomes a link out of the tree.
+  const ProcessResult result = Index(
+      {.env = FaultShimEnv(FaultAction::kSwapForLink, 2, Tree("b"), Workspace("outside/photos"))});
+
+  ASSERT_EQ(::unlink(Tree("b").c_str()), 0);
+  ASSERT_EQ(::rename(Tree("b.moved").c_str(), Tree("b").c_str()), 0);
+  ExpectOutcome(
+      result, before,
+      {.exit_code = 1, .failures = {{"b", "cannot read the folder: "}}, .untouched = {"b/b1"}});
+}
+
+TEST_F(IndexFaults, PageNameTakenByAFolderFailsThatFolderOnly) {
+  BuildSmallTree();
+  ASSERT_EQ(::unlink(Tree("a/a2/index.html").c_str()), 0);
+  MakeFolder("a/a2/index.html");
+  const Baseline before = Capture();
+
+  const ProcessResult result = Index();
+
+  ExpectOutcome(
+      result, before,
+      {.exit_code = 1, .failures = {{"a/a2", "cannot write index.html: Is a directory"}}});
+}
+
+TEST_F(IndexFaults, IndexFileNameMustNameAFileInItsFolder) {
+  BuildSmallTree();
+  const TreeState tree_before = Snapshot(Tree());
+  const TreeState outside_before = Snapshot(Workspace("outside"));
+  const std::string problem = "  - Please specify a name for the index files";
+  for (const std::string& name :
+       {std::string("../escape.html"), std::string("a/index.html"),
+        Workspace("outside/absolute.html"), std::string(".."), std::string(".")}) {
+    SCOPED_TRACE("IndexFilename " + name);
+    SetOption("IndexFilename", name);
+    const ProcessResult check = RunCli({"--settings", SettingsPath(), "check"});
+    EXPECT_EQ(check.exit_code, 2) << check.Describe();
+    EXPECT_NE(check.out.find(problem), std::string::npos) << check.Describe();
+    const ProcessResult index = Index();
+    EXPECT_EQ(index.exit_code, 2) << index.Describe();
+    EXPECT_NE(index.err.find(problem), std::string::npos) << index.Describe();
+  }
+  EXPECT_FALSE(temp_.Exists("escape.html"));
+  const TreeState tree_after = Snapshot(Tree());
+  EXPECT_TRUE(tree_after == tree_before) << Differences(tree_before, tree_after);
+  const TreeState outside_after = Snapshot(Workspace("outside"));
+  EXPECT_TRUE(outside_after == outside_before) << Differences(outside_before, outside_after);
+
+  // The page writer refuses such a name too, whoever calls it.
+  const UniqueFd folder = OpenFolder(AT_FDCWD, Tree("a"), true);
+  ASSERT_TRUE(folder.valid());
+  for (const char* name : {"../escape.html", "a1/index.html", "..", ""}) {
+    std::string error;
+    EXPECT_EQ(WritePage(folder.get(), Tree("a") + "/", name, "page", &error), WriteOutcome::kFailed)
+        << name;
+    EXPECT_EQ(error, "not a plain file name") << name;
+  }
+  EXPECT_TRUE(Snapshot(Tree()) == tree_before);
+  EXPECT_FALSE(temp_.Exists("tree/escape.html"));
+}
+
+TEST_F(IndexFaults, FailureLinesShowHostileNamesInert) {
+  BuildSmallTree();
+  struct Case {
+    std::string name;
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {"line\nfeed \x1b]0;title\x07", "line\\x0Afeed \\x1B]0;title\\x07"},
+      {"c1 \xc2\x9b"
+       "31m back\\slash",
+       "c1 \\xC2\\x9B31m back\\x5Cslash"},
+      {"latin-1 \xe9\x9b", "latin-1 \\xE9\\x9B"},
+  };
+  for (const Case& c : cases) MakeFolder(c.name);
+  GiveWorkspaceAway();
+  for (const Case& c : cases) ChangeMode(Tree(c.name), 0555);
+
+  const ProcessResult result = Index({.unprivileged = true});
+
+  for (const Case& c : cases) ChangeMode(Tree(c.name), 0755);
+  ASSERT_EQ(result.exit_code, 1) << result.Describe();
+  std::set<std::string> expected;
+  for (const Case& c : cases) {
+    expected.insert(Tree() + "/" + c.shown + "/: cannot write index.html: Permission denied");
+  }
+  const std::vector<std::string> lines = Lines(result.err);
+  EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected) << result.Describe();
+  for (char c : result.err) {
+    const auto b = static_cast<unsigned char>(c);
+    EXPECT_TRUE(c == '\n' || (b >= 0x20 && b < 0x7F)) << "byte " << int(b) << " on stderr";
   }
 }
 

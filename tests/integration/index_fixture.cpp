@@ -218,8 +218,12 @@ void IndexFixture::ExpectOutcome(const ProcessResult& result, const Baseline& be
   }
 
   // Nothing but pages changed in the tree, and nothing at all outside it.
-  const TreeState before_rest = WithoutPages(before.tree, "index.html");
+  TreeState before_rest = WithoutPages(before.tree, "index.html");
   const TreeState after_rest = WithoutPages(after, "index.html");
+  for (const std::string& path : outcome.removed) {
+    EXPECT_EQ(after.count(path), 0u) << "not removed: " << path;
+    before_rest.erase(path);
+  }
   EXPECT_TRUE(before_rest == after_rest) << Differences(before_rest, after_rest);
   const TreeState outside_after = Outside(Snapshot(Workspace()));
   EXPECT_TRUE(before.outside == outside_after) << Differences(before.outside, outside_after);

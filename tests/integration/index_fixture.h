@@ -45,6 +45,8 @@ struct Outcome {
   std::set<std::string> untouched;
   // Temporary files that may remain (decoys that are not ours to remove).
   std::set<std::string> kept_temp_files;
+  // Entries of the tree the run must have removed (stale temporary files).
+  std::set<std::string> removed;
 };
 
 // The state of the workspace before a fault is applied.

@@ -14,8 +14,10 @@ struct Node {
   char kind = 'o';          // 'd' folder, 'f' regular file, 'l' symbolic link, 'o' other
   unsigned mode = 0;        // permission bits
   std::string data;         // a file's bytes, a link's target
-  unsigned long links = 0;  // hard links of a file
-  bool operator==(const Node&) const = default;
+  unsigned long links = 0;  // hard links of a file; not compared
+  bool operator==(const Node& other) const {
+    return kind == other.kind && mode == other.mode && data == other.data;
+  }
 };
 
 // Paths relative to the snapshot's root, "" being the root itself.
