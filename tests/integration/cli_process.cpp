@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -11,8 +12,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 #include "support/unprivileged.h"
 

@@ -182,10 +182,12 @@ TEST_F(IndexFaults, TreeDeeperThanPathMaxIsIndexedWhole) {
   MakeFolder("");
   ASSERT_TRUE(MakeFolderChain(Tree(), names));
   ASSERT_TRUE(WriteFileAt(Tree(), "top.gif", "x"));
+  const TreeState outside_before = OutsideState();
 
   const ProcessResult result = Index();
 
   ASSERT_EQ(result.exit_code, 0) << result.Describe();
+  EXPECT_TRUE(OutsideState() == outside_before);
   EXPECT_NE(result.out.find("Indexed 301 folders: 301 pages written, 0 unchanged, 0 failed"),
             std::string::npos)
       << result.out;
@@ -231,9 +233,12 @@ TEST_F(IndexFaults, VeryLargeFoldersAreIndexedWhole) {
     ASSERT_EQ(::mkdir(Tree("wide/" + folders.back()).c_str(), 0755), 0);
   }
 
+  const TreeState outside_before = OutsideState();
+
   const ProcessResult result = Index({.timeout_seconds = 1200});
 
   ASSERT_EQ(result.exit_code, 0) << result.Describe();
+  EXPECT_TRUE(OutsideState() == outside_before);
   const TreeState after = Snapshot(Tree());
   EXPECT_TRUE(TempFilesOf(after).empty());
   const auto pages = PagesOf(after, "index.html");

@@ -146,6 +146,8 @@ void IndexFixture::BuildSmallTree() const {
   MakeFile("c/small_v.gif");
 }
 
+TreeState IndexFixture::OutsideState() const { return Outside(Snapshot(Workspace())); }
+
 Baseline IndexFixture::Capture() const {
   Baseline baseline;
   const std::string reference = Workspace("reference");

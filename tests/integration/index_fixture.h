@@ -83,6 +83,8 @@ class IndexFixture : public ::testing::Test {
   void BuildSmallTree() const;
   static std::string OldPage(const std::string& folder);
 
+  // The whole workspace except the tree.
+  TreeState OutsideState() const;
   // Indexes a copy of the tree without faults, then records the state.
   Baseline Capture() const;
   // The checks every case makes; see Outcome.
