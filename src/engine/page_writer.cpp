@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
