@@ -331,7 +331,9 @@ TEST_F(HostileNamesInBrowser, NamesNeverBecomeMarkupAndLinksFindTheirFiles) {
     const bool thumbnails = variant.form == Form::kThumbnails;
 
     std::vector<FolderModel> folders(1);
-    for (const std::string& name : HostileFileNames()) {
+    std::vector<std::string> top_files = HostileFileNames();
+    for (const std::string& name : EveryByteFileNames()) top_files.push_back(name);
+    for (const std::string& name : top_files) {
       MakeFile(name);
       folders[0].files.push_back(name);
       if (thumbnails) MakeFile("small_" + name), folders[0].files.push_back("small_" + name);
