@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/terminal_host.h"
 #include "common/folder_reader.h"
+#include "common/html_text.h"
 #include "common/install_paths.h"
 #include "common/version.h"
 #include "engine/create_index.h"
@@ -95,6 +97,33 @@ std::string KeyList() {
     list += key.key;
   }
   return list;
+}
+
+// Anyone who can create a folder chooses its name: control bytes (a line
+// feed, a terminal escape) and C1 controls are shown as \xNN, and so is a
+// backslash, so a failure stays one inert, unambiguous line.
+std::string Printable(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const bool utf8 = IsValidUtf8(text);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const bool c1 = utf8 && b == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    if (b < 0x20 || b == 0x7F || b == '\\' || (!utf8 && b >= 0x80) || c1) {
+      const int count = c1 ? 2 : 1;
+      for (int k = 0; k < count; ++k) {
+        const auto byte = static_cast<unsigned char>(text[i + k]);
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+      }
+      i += count - 1;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 int FlushOrFail(SettingsStore& store) {
@@ -228,7 +257,7 @@ int IndexCommand(const SettingsStore& store, const std::vector<std::string>& arg
             << summary.failures.size() << " failed" << (summary.stopped ? " (stopped)" : "")
             << '\n';
   for (const Failure& failure : summary.failures) {
-    std::cerr << failure.folder << ": " << failure.reason << '\n';
+    std::cerr << Printable(failure.folder) << ": " << Printable(failure.reason) << '\n';
   }
   std::cout << "Top page: " << summary.top_page << '\n';
   return summary.failures.empty() ? kExitOk : kExitFailures;

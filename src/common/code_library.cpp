@@ -139,4 +139,10 @@ bool NameLess(std::string_view a, std::string_view b) {
 
 bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
 
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find(kSeparator) == std::string_view::npos &&
+         name.find('\0') == std::string_view::npos;
+}
+
 }  // namespace pelorin

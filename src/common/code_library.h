@@ -52,4 +52,8 @@ bool NameLess(std::string_view a, std::string_view b);
 // True for names the platform treats as hidden: on POSIX those beginning with ".".
 bool IsHiddenName(std::string_view name);
 
+// True for a name that stays inside its folder: not empty, not "." or "..",
+// no separator and no NUL byte.
+bool IsPlainFileName(std::string_view name);
+
 }  // namespace pelorin

@@ -66,10 +66,17 @@ bool IsValidUtf8(std::string_view text) {
 void AppendUrlAttribute(std::string& out, std::string_view name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const bool encode_high = !IsValidUtf8(name);
-  for (char c : name) {
+  // The name is the first segment of a relative URL, where ":" would make
+  // "javascript:x.gif" a scheme and "c|" or "c:" a drive; browsers also strip
+  // spaces at either end of a URL attribute.
+  const std::size_t first_kept = name.find_first_not_of(' ');
+  const std::size_t last_kept = name.find_last_not_of(' ');
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
     const auto b = static_cast<unsigned char>(c);
+    const bool edge_space = c == ' ' && (i < first_kept || i > last_kept);
     const bool encode = b < 0x20 || b == 0x7F || c == '%' || c == '#' || c == '?' || c == '\\' ||
-                        (encode_high && b >= 0x80);
+                        c == ':' || c == '|' || edge_space || (encode_high && b >= 0x80);
     if (encode) {
       out += '%';
       out += kHex[b >> 4];

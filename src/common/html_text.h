@@ -12,7 +12,8 @@ std::string EscapeHtml(std::string_view text);
 void AppendEscapedHtml(std::string& out, std::string_view text);
 
 // A name as it goes into href and SRC: the bytes that change a URL's meaning
-// (%, #, ?, \, control bytes) are percent-encoded, then the result is escaped.
+// (%, #, ?, \, :, |, control bytes, spaces at either end) are percent-encoded,
+// then the result is escaped.
 // In a name that is not valid UTF-8 the bytes from 0x80 are encoded as well,
 // because a browser would read them as replacement characters and miss the file.
 void AppendUrlAttribute(std::string& out, std::string_view name);

@@ -7,9 +7,12 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <climits>
 #include <cstring>
+#include <string_view>
 
+#include "common/code_library.h"
 #include "common/folder_reader.h"
 
 namespace pelorin {
@@ -64,6 +67,12 @@ std::string TempFileName(long pid, unsigned long sequence) {
 
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
                        const std::string& page, std::string* error, WriteFaults* faults) {
+  // A name with a separator would put the page in another folder, or
+  // outside the tree altogether.
+  if (!IsPlainFileName(name)) {
+    *error = "not a plain file name";
+    return WriteOutcome::kFailed;
+  }
   struct stat existing;
   const bool exists = ::fstatat(dir_fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
   mode_t mode = 0666;
@@ -105,13 +114,35 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
   return WriteOutcome::kWritten;
 }
 
+namespace {
+
+// The process number in a name exactly of the form TempFileName makes, or 0.
+long PidOfTempFile(const std::string& name) {
+  constexpr std::string_view kPrefix = ".pelorin2-";
+  constexpr std::string_view kSuffix = ".tmp";
+  std::string_view rest(name);
+  if (!rest.starts_with(kPrefix) || !rest.ends_with(kSuffix)) return 0;
+  rest = rest.substr(kPrefix.size(), rest.size() - kPrefix.size() - kSuffix.size());
+  const std::size_t dash = rest.find('-');
+  if (dash == std::string_view::npos) return 0;
+  const std::string_view pid_text = rest.substr(0, dash);
+  const std::string_view sequence = rest.substr(dash + 1);
+  const auto all_digits = [](std::string_view text) {
+    return !text.empty() && text.size() <= 20 &&
+           text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!all_digits(pid_text) || !all_digits(sequence) || pid_text.size() > 10) return 0;
+  long long pid = 0;
+  std::from_chars(pid_text.data(), pid_text.data() + pid_text.size(), pid);
+  return pid > 0 && pid <= INT_MAX ? static_cast<long>(pid) : 0;
+}
+
+}  // namespace
+
 void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    // .pelorin2-<pid>-<sequence>.tmp
-    const char* digits = name.c_str() + 10;
-    char* end = nullptr;
-    const long pid = std::strtol(digits, &end, 10);
-    if (end == digits || *end != '-' || pid <= 0) continue;
+    const long pid = PidOfTempFile(name);
+    if (pid == 0) continue;
     if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
       ::unlinkat(dir_fd, name.c_str(), 0);
     }

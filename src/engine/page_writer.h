@@ -18,9 +18,9 @@ class WriteFaults {
   virtual int BeforeWrite(const std::string& folder_path) = 0;
 };
 
-// Writes page into the folder open at dir_fd under name. On failure the old
-// page (if any) is left as it was, no temporary file remains, and *error
-// holds the system's reason.
+// Writes page into the folder open at dir_fd under name, which must be a
+// plain file name (IsPlainFileName). On failure the old page (if any) is left
+// as it was, no temporary file remains, and *error holds the system's reason.
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
                        const std::string& page, std::string* error, WriteFaults* faults = nullptr);
 

@@ -7,7 +7,8 @@ namespace pelorin {
 
 std::vector<std::string> OptionProblems(const SettingsStore& store) {
   std::vector<std::string> problems;
-  if (GetText(store, "IndexFilename").empty()) {
+  // A name with a separator ("../index.html") would write outside the tree.
+  if (!IsPlainFileName(GetText(store, "IndexFilename"))) {
     problems.push_back("  - Please specify a name for the index files");
   }
   const std::string main_template = GetText(store, "MainTemplate");
