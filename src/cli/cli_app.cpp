@@ -31,6 +31,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailures = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitDeclined = 3;
+// The shell's convention for a program ended by Ctrl-C, so scripts can tell
+// a stopped run from a complete one.
+constexpr int kExitInterrupted = 130;
 
 constexpr char kHelp[] = R"(Usage: pelorin2-cli [--settings FILE] COMMAND [ARGUMENTS]
 
@@ -62,7 +65,8 @@ Global options:
   --version           Show the version.
 
 Exit status: 0 done; 1 some folders failed (each is listed as "folder: reason");
-2 usage, options or settings error; 3 the warning was declined.
+2 usage, options or settings error; 3 the warning was declined; 130 the run
+was stopped by Ctrl-C.
 Ctrl-C stops a run after the folder being written; the summary is still printed.
 )";
 
@@ -260,6 +264,7 @@ int IndexCommand(const SettingsStore& store, const std::vector<std::string>& arg
     std::cerr << Printable(failure.folder) << ": " << Printable(failure.reason) << '\n';
   }
   std::cout << "Top page: " << summary.top_page << '\n';
+  if (InterruptRequested()) return kExitInterrupted;
   return summary.failures.empty() ? kExitOk : kExitFailures;
 }
 

@@ -469,7 +469,7 @@ TEST_F(IndexFaults, InterruptFinishesTheCurrentFolderAndReports) {
   // Ctrl-C arrives while the page of a/a1 is being written.
   const ProcessResult result = Index({.env = FaultShimEnv(FaultAction::kInterrupt, 3)});
 
-  ExpectOutcome(result, before, {.exit_code = 0, .untouched = {"a/a2", "b", "b/b1", "c"}});
+  ExpectOutcome(result, before, {.exit_code = 130, .untouched = {"a/a2", "b", "b/b1", "c"}});
   EXPECT_NE(result.out.find(": 3 pages written, 0 unchanged, 0 failed (stopped)"),
             std::string::npos);
   EXPECT_NE(result.out.find("Top page: " + Tree() + "/index.html"), std::string::npos);
