@@ -1,5 +1,5 @@
 // The lower bound an indexer is measured against: for every folder, read its
-// entries once (the directory entry's type, no stat unless it is unknown),
+// entries once (getdents64 with the entry's type, no stat unless it is unknown),
 // sort them, and write a small page with one line per listed entry through a
 // temporary file and rename. Nothing else: no template, no options, no
 // checks. What this costs is what the file system costs.
@@ -78,24 +78,28 @@ bool SameBytes(int dir_fd, const std::string& name, const std::string& page) {
 // Reads, sorts, writes the page; returns the visible subfolders' names.
 std::vector<std::string> IndexFolder(int dir_fd, const Options& options, Totals* totals) {
   std::vector<Entry> entries;
-  const int read_fd = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
-  DIR* dir = ::fdopendir(read_fd);
-  if (dir == nullptr) {
-    ++totals->failed;
-    return {};
-  }
-  while (const dirent* entry = ::readdir(dir)) {
-    const char* raw = entry->d_name;
-    if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN) {
-      struct stat st;
-      if (::fstatat(dir_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+  alignas(dirent64) char buffer[32768];
+  for (;;) {
+    const ssize_t size = ::getdents64(dir_fd, buffer, sizeof buffer);
+    if (size < 0) {
+      ++totals->failed;
+      return {};
     }
-    entries.push_back({raw, type == DT_DIR});
+    if (size == 0) break;
+    for (ssize_t offset = 0; offset < size;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+      offset += entry->d_reclen;
+      const char* raw = entry->d_name;
+      if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (::fstatat(dir_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+      }
+      entries.push_back({raw, type == DT_DIR});
+    }
   }
-  ::closedir(dir);
   totals->entries += static_cast<std::int64_t>(entries.size());
   ++totals->folders;
   std::sort(entries.begin(), entries.end(),
@@ -118,7 +122,8 @@ std::vector<std::string> IndexFolder(int dir_fd, const Options& options, Totals*
     ++totals->unchanged;
     return subfolders;
   }
-  const std::string temp = ".limit-" + std::to_string(::getpid()) + "-" +
+  static const std::string pid = std::to_string(::getpid());
+  const std::string temp = ".limit-" + pid + "-" +
                            std::to_string(g_sequence++) + ".tmp";
   const int fd = ::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   bool ok = fd >= 0 && WriteAll(fd, page);

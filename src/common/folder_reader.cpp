@@ -27,6 +27,32 @@ bool LooksLikeTempFile(const std::string& name) {
 
 bool EntryLess(const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); }
 
+void AddEntry(int dir_fd, const char* raw, unsigned char type, FolderListing* listing) {
+  if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) return;
+  if (type == DT_UNKNOWN) {
+    struct stat st;
+    if (::fstatat(dir_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // vanished
+    type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+  }
+  const bool hidden = raw[0] == '.';
+  if (type == DT_DIR) {
+    ++listing->total_subfolders;
+    if (!hidden) listing->entries.push_back({raw, EntryKind::kFolder});
+    return;
+  }
+  if (hidden) {
+    if (type == DT_REG && LooksLikeTempFile(raw)) listing->temp_files.emplace_back(raw);
+    return;
+  }
+  if (type == DT_LNK) {
+    // A link counts as the file it points to; links to folders and
+    // dangling links are not entries at all.
+    struct stat st;
+    if (::fstatat(dir_fd, raw, &st, 0) != 0 || S_ISDIR(st.st_mode)) return;
+  }
+  listing->entries.push_back({raw, EntryKind::kFile});
+}
+
 }  // namespace
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
@@ -62,60 +88,31 @@ bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error) {
   listing->temp_files.clear();
   listing->total_subfolders = 0;
 
-  // fdopendir takes ownership of its descriptor, so it gets a duplicate and
-  // starts reading from the beginning whatever was read before.
-  const int dup_fd = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
-  if (dup_fd < 0) {
+  // The entries come straight from getdents64 on the caller's descriptor:
+  // no second descriptor and no DIR stream, which cost three system calls
+  // per folder. Reading starts at the beginning whatever was read before.
+  if (::lseek(dir_fd, 0, SEEK_SET) < 0) {
     *error = ErrnoText(errno);
     return false;
   }
-  DIR* dir = ::fdopendir(dup_fd);
-  if (dir == nullptr) {
-    *error = ErrnoText(errno);
-    ::close(dup_fd);
-    return false;
-  }
-  ::rewinddir(dir);
-
+  alignas(dirent64) char buffer[32768];
   bool ok = true;
   for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir);
-    if (entry == nullptr) {
-      if (errno != 0) {
+    const ssize_t size = ::getdents64(dir_fd, buffer, sizeof buffer);
+    if (size <= 0) {
+      if (size < 0 && errno == EINTR) continue;
+      if (size < 0) {
         *error = ErrnoText(errno);
         ok = false;
       }
       break;
     }
-    const char* raw = entry->d_name;
-    if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
-
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN) {
-      struct stat st;
-      if (::fstatat(dir_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
-      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+    for (ssize_t offset = 0; offset < size;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+      offset += entry->d_reclen;
+      AddEntry(dir_fd, entry->d_name, entry->d_type, listing);
     }
-    const bool hidden = raw[0] == '.';
-    if (type == DT_DIR) {
-      ++listing->total_subfolders;
-      if (!hidden) listing->entries.push_back({raw, EntryKind::kFolder});
-      continue;
-    }
-    if (hidden) {
-      if (type == DT_REG && LooksLikeTempFile(raw)) listing->temp_files.emplace_back(raw);
-      continue;
-    }
-    if (type == DT_LNK) {
-      // A link counts as the file it points to; links to folders and
-      // dangling links are not entries at all.
-      struct stat st;
-      if (::fstatat(dir_fd, raw, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
-    }
-    listing->entries.push_back({raw, EntryKind::kFile});
   }
-  ::closedir(dir);
   std::sort(listing->entries.begin(), listing->entries.end(), EntryLess);
   return ok;
 }
