@@ -2,6 +2,7 @@
 // keeps the status line and carries stop requests.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/folder_reader.h"
 #include "engine/file_type_list.h"
 #include "engine/page_options.h"
 #include "engine/page_writer.h"
@@ -61,10 +63,8 @@ class IndexRun : public WalkCallback {
  private:
   struct TemplateCache {
     bool valid = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    std::int64_t mtime_ns = 0;
+    UniqueFd fd;  // kept open to notice cheaply when the file changes
+    struct stat st {};
     std::string text;
   };
   bool LoadTemplate(std::string* error);

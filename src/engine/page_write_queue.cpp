@@ -23,7 +23,7 @@ PageWriteQueue::~PageWriteQueue() {
 }
 
 void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string name,
-                            std::string page) {
+                            std::string page, const ExistingPage& existing) {
   std::unique_lock<std::mutex> lock(mutex_);
   // One page larger than the byte limit is still accepted on an empty queue.
   space_ready_.wait(lock, [this] {
@@ -31,7 +31,8 @@ void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string nam
            (tasks_.size() < kMaxPendingTasks && pending_bytes_ < kMaxPendingBytes);
   });
   pending_bytes_ += page.size();
-  tasks_.push_back({std::move(dir_fd), std::move(folder), std::move(name), std::move(page)});
+  tasks_.push_back(
+      {std::move(dir_fd), std::move(folder), std::move(name), std::move(page), existing});
   lock.unlock();
   work_ready_.notify_one();
 }
@@ -62,7 +63,8 @@ void PageWriteQueue::Work() {
 
     std::string error;
     const WriteOutcome outcome =
-        WritePage(task.dir_fd.get(), task.folder, task.name, task.page, &error, faults_);
+        WritePage(task.dir_fd.get(), task.folder, task.name, task.page, &error, faults_,
+                  &task.existing);
 
     lock.lock();
     --busy_;

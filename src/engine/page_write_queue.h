@@ -28,7 +28,8 @@ class PageWriteQueue {
   ~PageWriteQueue();  // finishes every queued page
 
   // Blocks while too much work is pending, which bounds memory.
-  void Submit(UniqueFd dir_fd, std::string folder, std::string name, std::string page);
+  void Submit(UniqueFd dir_fd, std::string folder, std::string name, std::string page,
+              const ExistingPage& existing);
   // Outcomes finished since the last call.
   std::vector<Outcome> TakeOutcomes();
   // Waits until every submitted page is written.
@@ -40,6 +41,7 @@ class PageWriteQueue {
     std::string folder;
     std::string name;
     std::string page;
+    ExistingPage existing;
   };
   void Work();
 
