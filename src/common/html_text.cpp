@@ -1,17 +1,25 @@
 #include "common/html_text.h"
 
+#include <algorithm>
+
 namespace pelorin {
 
 void AppendEscapedHtml(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+  // Runs of plain bytes are appended whole; most names are one such run.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::string_view reference;
+    switch (text[i]) {
+      case '&': reference = "&amp;"; break;
+      case '<': reference = "&lt;"; break;
+      case '>': reference = "&gt;"; break;
+      case '"': reference = "&quot;"; break;
+      default: continue;
     }
+    out.append(text.substr(run, i - run)).append(reference);
+    run = i + 1;
   }
+  out.append(text.substr(run));
 }
 
 std::string EscapeHtml(std::string_view text) {
@@ -54,7 +62,22 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+namespace {
+
+// Printable ASCII that neither URL encoding nor HTML escaping changes.
+bool IsPlainUrlByte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b >= 0x20 && b < 0x7F && c != '%' && c != '#' && c != '?' && c != '\\' && c != '&' &&
+         c != '<' && c != '>' && c != '"';
+}
+
+}  // namespace
+
 void AppendUrlAttribute(std::string& out, std::string_view name) {
+  if (std::all_of(name.begin(), name.end(), IsPlainUrlByte)) {
+    out.append(name);
+    return;
+  }
   static constexpr char kHex[] = "0123456789ABCDEF";
   const bool encode_high = !IsValidUtf8(name);
   for (char c : name) {

@@ -1,12 +1,27 @@
 #include "engine/file_type_list.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "common/code_library.h"
 
 namespace pelorin {
 
 namespace {
+
+constexpr std::size_t kShortKeyLength = 8;
+
+// An extension of up to eight bytes, lower-cased and packed into one number;
+// names hold no NUL byte, so the zero padding keeps lengths apart.
+std::uint64_t ShortKey(std::string_view ext) {
+  std::uint64_t key = 0;
+  for (std::size_t i = 0; i < ext.size(); ++i) {
+    char c = ext[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(c)) << (8 * i);
+  }
+  return key;
+}
 
 bool IsDelimiter(char c) {
   return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' ||
@@ -30,6 +45,7 @@ FileTypeList::FileTypeList(std::string_view text) {
     if (!entry.empty()) {
       std::string lowered = AsciiLowered(entry);
       if (std::find(entries_.begin(), entries_.end(), lowered) == entries_.end()) {
+        if (lowered.size() <= kShortKeyLength) short_keys_.push_back(ShortKey(lowered));
         entries_.push_back(std::move(lowered));
       }
     }
@@ -38,8 +54,14 @@ FileTypeList::FileTypeList(std::string_view text) {
 }
 
 bool FileTypeList::IsInteresting(std::string_view name) const {
-  const std::string ext = ExtensionOf(name);
-  if (ext.empty()) return false;
+  // ExtensionOf without building a string: this runs for every file.
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot + 1 == name.size()) return false;
+  const std::string_view ext = name.substr(dot + 1);
+  if (ext.size() <= kShortKeyLength) {
+    const std::uint64_t key = ShortKey(ext);
+    return std::find(short_keys_.begin(), short_keys_.end(), key) != short_keys_.end();
+  }
   for (const std::string& entry : entries_) {
     if (EqualsIgnoreCase(entry, ext)) return true;
   }

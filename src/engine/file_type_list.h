@@ -1,6 +1,7 @@
 // The file-type filter: which files the lists show and the walker reports.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@ class FileTypeList {
 
  private:
   std::vector<std::string> entries_;  // lower-cased
+  std::vector<std::uint64_t> short_keys_;  // the entries of up to 8 bytes, packed
 };
 
 }  // namespace pelorin

@@ -56,7 +56,13 @@ bool IndexRun::SetStatus(std::string_view kind) {
     stop_requested_ = true;
   }
   DrainQueueReports();
-  host_.ShowStatus(StatusLine(folder_count_));
+  // "File" comes once per listed file and leaves the count alone, so the
+  // line is made again only when the count moved.
+  if (status_count_ != folder_count_ || status_line_.empty()) {
+    status_count_ = folder_count_;
+    status_line_ = StatusLine(folder_count_);
+  }
+  host_.ShowStatus(status_line_);
   host_.Yield();
   return stop_requested_;
 }
@@ -125,7 +131,9 @@ bool IndexRun::LoadTemplate(std::string* error) {
     *error = "not a regular file";
     return false;
   }
-  if (!ReadWholeFile(template_.fd.get(), &template_.text, error)) return false;
+  std::string text;
+  if (!ReadWholeFile(template_.fd.get(), &text, error)) return false;
+  template_.page = PageTemplate(text);
   template_.valid = true;
   return true;
 }
@@ -155,7 +163,8 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
   }
 
   const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
-  std::string page = GeneratePage(template_.text, input);
+  std::string page;
+  template_.page.Render(input, &page);
 
   if (!folder.listing.temp_files.empty()) RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 

@@ -13,6 +13,7 @@
 
 #include "common/folder_reader.h"
 #include "engine/file_type_list.h"
+#include "engine/page_generator.h"
 #include "engine/page_options.h"
 #include "engine/page_writer.h"
 #include "engine/run_host.h"
@@ -65,7 +66,7 @@ class IndexRun : public WalkCallback {
     bool valid = false;
     UniqueFd fd;  // kept open to notice cheaply when the file changes
     struct stat st {};
-    std::string text;
+    PageTemplate page;
   };
   bool LoadTemplate(std::string* error);
   void RecordFailure(const std::string& folder, const std::string& reason);
@@ -79,6 +80,8 @@ class IndexRun : public WalkCallback {
   WriteFaults* faults_ = nullptr;
 
   std::int64_t folder_count_ = 0;
+  std::int64_t status_count_ = 0;  // the count status_line_ shows
+  std::string status_line_;
   bool stop_requested_ = false;
   std::string selected_folder_;
   TemplateCache template_;

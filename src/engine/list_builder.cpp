@@ -91,6 +91,7 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
       break;
   }
 
+  const bool files = mode == ListMode::FileList || mode == ListMode::NumberOfFiles;
   for (const FolderEntry& entry : listing.entries) {
     if (entry.kind == EntryKind::kFolder) {
       if (IsHiddenName(entry.name)) continue;
@@ -98,7 +99,7 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
       if (mode == ListMode::SubdirectoryList) AppendSubfolderLink(text, entry.name, options);
       continue;
     }
-    if (!filter.IsInteresting(entry.name)) continue;
+    if (!files || !filter.IsInteresting(entry.name)) continue;
     ++file_count;
     if (mode != ListMode::FileList) continue;
     if (!options.show_pics) {

@@ -12,7 +12,9 @@ namespace {
 
 constexpr char kCrLf[] = "\r\n";
 
-enum class Tag {
+}  // namespace
+
+enum class PageTemplate::Tag : std::uint8_t {
   kNone,
   kFullCategory,
   kCategory,
@@ -32,6 +34,10 @@ enum class Tag {
   kNextImage,
   kPreviousImage,
 };
+
+namespace {
+
+using Tag = PageTemplate::Tag;
 
 struct TagName {
   std::string_view text;
@@ -112,32 +118,64 @@ Categories ComputeCategories(std::string_view folder_path, std::string_view sele
   return result;
 }
 
-std::string GeneratePage(std::string_view template_text, const PageInput& input) {
-  const PageOptions& options = input.options;
-  const Categories categories =
-      ComputeCategories(input.folder_path, input.selected_folder, options.separator);
-
-  std::string page;
-  page.reserve(template_text.size() + 1024);
+PageTemplate::PageTemplate(std::string_view text) {
+  literal_.reserve(text.size() + text.size() / 16);
   std::size_t pos = 0;
-  while (pos < template_text.size()) {
-    std::size_t end = template_text.find_first_of("\r\n", pos);
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
     std::size_t next;
     if (end == std::string_view::npos) {
-      end = next = template_text.size();
-    } else if (template_text[end] == '\r' && end + 1 < template_text.size() &&
-               template_text[end + 1] == '\n') {
+      end = next = text.size();
+    } else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
       next = end + 2;
     } else {
       next = end + 1;
     }
-    const std::string_view line = template_text.substr(pos, end - pos);
+    const std::string_view line = text.substr(pos, end - pos);
     pos = next;
 
-    switch (TagOfLine(line)) {
-      case Tag::kNone:
-        page.append(line);
+    const Tag tag = TagOfLine(line);
+    if (tag == Tag::kNone) {
+      const std::size_t begin = literal_.size();
+      literal_.append(line).append(kCrLf);
+      const std::size_t end_of_text = literal_.size();
+      if (!pieces_.empty() && pieces_.back().tag == Tag::kNone) {
+        pieces_.back().end = end_of_text;
+      } else {
+        pieces_.push_back({Tag::kNone, begin, end_of_text});
+      }
+      continue;
+    }
+    pieces_.push_back({tag, 0, 0});
+    switch (tag) {
+      case Tag::kFullCategory:
+      case Tag::kCategory:
+      case Tag::kTitle:
+      case Tag::kMetaKeywords:
+      case Tag::kMetaDescription:
+      case Tag::kUpOneLevel:
+        needs_categories_ = true;
         break;
+      default:
+        break;
+    }
+  }
+}
+
+void PageTemplate::Render(const PageInput& input, std::string* out) const {
+  const PageOptions& options = input.options;
+  const Categories categories =
+      needs_categories_
+          ? ComputeCategories(input.folder_path, input.selected_folder, options.separator)
+          : Categories();
+
+  std::string& page = *out;
+  page.reserve(page.size() + literal_.size() + 1024);
+  for (const Piece& piece : pieces_) {
+    switch (piece.tag) {
+      case Tag::kNone:
+        page.append(literal_, piece.begin, piece.end - piece.begin);
+        continue;  // its line ends are part of the text
       case Tag::kFullCategory:
         page += categories.full_category;
         break;
@@ -192,6 +230,11 @@ std::string GeneratePage(std::string_view template_text, const PageInput& input)
     }
     page += kCrLf;
   }
+}
+
+std::string GeneratePage(std::string_view template_text, const PageInput& input) {
+  std::string page;
+  PageTemplate(template_text).Render(input, &page);
   return page;
 }
 

@@ -38,9 +38,12 @@ void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string nam
 }
 
 std::vector<PageWriteQueue::Outcome> PageWriteQueue::TakeOutcomes() {
+  // Called at every status report, most often with nothing to take.
+  if (!has_outcomes_.load(std::memory_order_acquire)) return {};
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<Outcome> taken;
   taken.swap(outcomes_);
+  has_outcomes_.store(false, std::memory_order_relaxed);
   return taken;
 }
 
@@ -69,6 +72,7 @@ void PageWriteQueue::Work() {
     lock.lock();
     --busy_;
     outcomes_.push_back({std::move(task.folder), outcome, std::move(error)});
+    has_outcomes_.store(true, std::memory_order_release);
     space_ready_.notify_all();
   }
 }

@@ -4,6 +4,7 @@
 // thread, which reports them to the host.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -54,6 +55,7 @@ class PageWriteQueue {
   int busy_ = 0;
   bool closing_ = false;
   std::vector<Outcome> outcomes_;
+  std::atomic<bool> has_outcomes_{false};  // lets TakeOutcomes skip the lock
   std::vector<std::thread> threads_;
 };
 

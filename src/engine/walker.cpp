@@ -41,6 +41,7 @@ WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& 
   callback.ProcessDirectory(folder);
 
   std::vector<std::string> subfolders;
+  std::string file_path;
   for (FolderEntry& entry : listing.entries) {
     if (entry.kind == EntryKind::kFolder) {
       subfolders.push_back(std::move(entry.name));
@@ -49,7 +50,8 @@ WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& 
     }
     ++totals.FilesSeen;
     if (callback.IsInteresting(entry.name)) {
-      callback.ProcessFile(path + entry.name);
+      file_path.assign(path).append(entry.name);
+      callback.ProcessFile(file_path);
       callback.SetStatus("File");
       ++totals.FilesProcessed;
     }
