@@ -147,6 +147,7 @@ PageTemplate::PageTemplate(std::string_view text) {
       continue;
     }
     pieces_.push_back({tag, 0, 0});
+    if (tag == Tag::kSubdirectoryList || tag == Tag::kFileList) ++list_tags_;
     switch (tag) {
       case Tag::kFullCategory:
       case Tag::kCategory:
@@ -169,8 +170,19 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
           ? ComputeCategories(input.folder_path, input.selected_folder, options.separator)
           : Categories();
 
+  // Room for the whole page at once: a string that doubles as it grows holds
+  // its old and its new buffer for a moment, up to three times a large
+  // folder's page. Room reserved but never written takes no memory.
+  std::size_t room = literal_.size() + 64 * pieces_.size();
+  if (list_tags_ > 0) {
+    std::size_t names = 0;
+    for (const FolderEntry& entry : input.listing.entries) names += entry.name.size();
+    const std::size_t markup =
+        128 + options.index_filename.size() + options.scale_percent.size();
+    room += list_tags_ * (6 * names + markup * input.listing.entries.size());
+  }
   std::string& page = *out;
-  page.reserve(page.size() + literal_.size() + 1024);
+  page.reserve(page.size() + room);
   for (const Piece& piece : pieces_) {
     switch (piece.tag) {
       case Tag::kNone:

@@ -56,6 +56,7 @@ class PageTemplate {
   std::string literal_;
   std::vector<Piece> pieces_;
   bool needs_categories_ = false;
+  int list_tags_ = 0;  // subdirectorylist and filelist lines
 };
 
 // The page for one folder; PageTemplate(template_text).Render(input).
