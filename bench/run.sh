@@ -104,6 +104,7 @@ tree_sum() { find "$1" -name "$page" -print0 | sort -z | xargs -0 cat | md5sum; 
 
 cli_index=("$cli" --settings "$settings" index --yes --quiet)
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "$preset: $folders folders, $entries entries; one folder of $big_entries files;" \
      "1 warm-up round and $rounds counted" >&2
 for (( round = 0; round <= rounds; ++round )); do
@@ -166,6 +167,7 @@ cat <<EOF
 Preset $preset: $folders folders, $entries entries; big folder: $big_entries files.
 $(date -u '+%Y-%m-%d %H:%M UTC'), $cpu, $(nproc) cores, $fs, Linux $(uname -r).
 Median wall time of $rounds rounds after a warm-up; ratios are medians of per-round ratios.
+Load average before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine skews the --jobs row most).
 
 | situation | pelorin2-cli | limit | ratio | target | |
 | --- | --- | --- | --- | --- | --- |
@@ -181,9 +183,12 @@ printf '| 4. %s-file folder, per entry | %s us | %s tree: %s us (pelorin2-cli fi
   "$(verdict "$(ratio cli_big cli_first "$big_entries" "$entries")" 1.5)"
 row "first run, --jobs 2" cli_first_j2 limit_first "first run, 1 thread" \
   "$(ratio cli_first_j2 limit_first)" 0.8
-rss=$(max_rss_mib "$work"/cli_*.rss)
-printf '| peak RSS, every pelorin2-cli run | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$rss" \
-  "$(max_rss_mib "$work"/limit_*.rss)" "$(verdict "$rss" 32)"
+rss=$(max_rss_mib "$work"/cli_{first,unchanged,change,first_j2}.rss)
+printf '| peak RSS, %s tree (every run above) | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$preset" \
+  "$rss" "$(max_rss_mib "$work"/limit_{first,skip,overwrite,first_j2}.rss)" "$(verdict "$rss" 32)"
+rss=$(max_rss_mib "$work"/cli_big.rss)
+printf '| peak RSS, %s-file folder | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$big_entries" \
+  "$rss" "$(max_rss_mib "$work"/limit_big.rss)" "$(verdict "$rss" 32)"
 cat <<EOF
 
 The limit itself, for comparison (ratio to its first run):
