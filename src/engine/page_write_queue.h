@@ -52,7 +52,9 @@ class PageWriteQueue {
   std::condition_variable space_ready_;
   std::deque<Task> tasks_;
   std::size_t pending_bytes_ = 0;
-  int busy_ = 0;
+  int busy_ = 0;                // workers writing a page
+  int idle_ = 0;                // workers asleep, waiting for pages
+  int waiting_submitters_ = 0;  // Submit or Finish asleep
   bool closing_ = false;
   std::vector<Outcome> outcomes_;
   std::atomic<bool> has_outcomes_{false};  // lets TakeOutcomes skip the lock
