@@ -1,13 +1,38 @@
 #include "common/html_text.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace pelorin {
+
+namespace {
+
+// What each byte may need, looked up once per byte of every listed name.
+constexpr std::uint8_t kEscape = 1;  // HTML escaping changes it
+constexpr std::uint8_t kNotPlainUrl = 2;  // not kept as it is in a link target
+
+constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  for (int b = 0; b < 256; ++b) {
+    const bool escape = b == '&' || b == '<' || b == '>' || b == '"';
+    // Bytes from 0x80 are kept only in valid UTF-8, which the slow path checks.
+    const bool url = b < 0x20 || b >= 0x7F || b == '%' || b == '#' || b == '?' || b == '\\';
+    classes[b] = (escape ? kEscape | kNotPlainUrl : 0) | (url ? kNotPlainUrl : 0);
+  }
+  return classes;
+}
+constexpr std::array<std::uint8_t, 256> kByteClasses = MakeByteClasses();
+
+std::uint8_t ClassOf(char c) { return kByteClasses[static_cast<unsigned char>(c)]; }
+
+}  // namespace
 
 void AppendEscapedHtml(std::string& out, std::string_view text) {
   // Runs of plain bytes are appended whole; most names are one such run.
   std::size_t run = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((ClassOf(text[i]) & kEscape) == 0) continue;
     std::string_view reference;
     switch (text[i]) {
       case '&': reference = "&amp;"; break;
@@ -62,19 +87,8 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-namespace {
-
-// Printable ASCII that neither URL encoding nor HTML escaping changes.
-bool IsPlainUrlByte(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b >= 0x20 && b < 0x7F && c != '%' && c != '#' && c != '?' && c != '\\' && c != '&' &&
-         c != '<' && c != '>' && c != '"';
-}
-
-}  // namespace
-
 void AppendUrlAttribute(std::string& out, std::string_view name) {
-  if (std::all_of(name.begin(), name.end(), IsPlainUrlByte)) {
+  if (std::none_of(name.begin(), name.end(), [](char c) { return ClassOf(c) & kNotPlainUrl; })) {
     out.append(name);
     return;
   }
