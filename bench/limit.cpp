@@ -62,7 +62,7 @@ bool SameBytes(int dir_fd, const std::string& name, const std::string& page) {
   struct stat st;
   if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   if (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) != page.size()) return false;
-  const int fd = ::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
   if (fd < 0) return false;
   std::string old(page.size() + 1, '\0');
   std::size_t got = 0;
