@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "common/code_library.h"
@@ -26,6 +27,51 @@ bool LooksLikeTempFile(const std::string& name) {
 }
 
 bool EntryLess(const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); }
+
+// The first eight bytes of a name, upper-cased, as a number that orders as
+// NameLess does: names hold no NUL byte, so a shorter name's zero padding
+// puts it before the longer names it begins.
+std::uint64_t SortKey(const std::string& name) {
+  std::uint64_t key = 0;
+  const std::size_t n = std::min<std::size_t>(name.size(), 8);
+  for (std::size_t i = 0; i < n; ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');  // AsciiUpper
+    key |= static_cast<std::uint64_t>(c) << (56 - 8 * i);
+  }
+  return key;
+}
+
+// Sorts by NameLess, comparing numbers first: most names differ in their
+// first eight bytes, so the full comparison runs only for the rest.
+void SortEntries(std::vector<FolderEntry>& entries) {
+  const std::size_t n = entries.size();
+  if (n < 2) return;
+  std::vector<std::pair<std::uint64_t, std::size_t>> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = {SortKey(entries[i].name), i};
+  std::sort(order.begin(), order.end(), [&entries](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return NameLess(entries[a.second].name, entries[b.second].name);
+  });
+  // Entries move into place along the permutation's cycles, so no second
+  // listing is ever held: position i takes the entry at order[i].second.
+  constexpr std::size_t kPlaced = static_cast<std::size_t>(-1);
+  for (std::size_t start = 0; start < n; ++start) {
+    if (order[start].second == kPlaced || order[start].second == start) continue;
+    FolderEntry held = std::move(entries[start]);
+    std::size_t to = start;
+    for (;;) {
+      const std::size_t from = order[to].second;
+      order[to].second = kPlaced;
+      if (from == start) {
+        entries[to] = std::move(held);
+        break;
+      }
+      entries[to] = std::move(entries[from]);
+      to = from;
+    }
+  }
+}
 
 void AddEntry(int dir_fd, const char* raw, unsigned char type, FolderListing* listing) {
   if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) return;
@@ -96,6 +142,7 @@ bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error) {
     return false;
   }
   alignas(dirent64) char buffer[32768];
+  listing->entries.reserve(32);  // most folders: one allocation, no regrowth
   bool ok = true;
   for (;;) {
     const ssize_t size = ::getdents64(dir_fd, buffer, sizeof buffer);
@@ -113,7 +160,7 @@ bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error) {
       AddEntry(dir_fd, entry->d_name, entry->d_type, listing);
     }
   }
-  std::sort(listing->entries.begin(), listing->entries.end(), EntryLess);
+  SortEntries(listing->entries);
   return ok;
 }
 

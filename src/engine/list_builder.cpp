@@ -62,8 +62,18 @@ std::string WidthAttribute(const PageOptions& options) {
 
 }  // namespace
 
+std::vector<bool> ListedFiles(const FolderListing& listing, const FileTypeList& filter) {
+  std::vector<bool> listed(listing.entries.size());
+  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+    const FolderEntry& entry = listing.entries[i];
+    listed[i] = entry.kind == EntryKind::kFile && filter.IsInteresting(entry.name);
+  }
+  return listed;
+}
+
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
-                        const FileTypeList& filter, std::string* out) {
+                        const FileTypeList& filter, std::string* out,
+                        const std::vector<bool>* listed) {
   std::string scratch;  // count modes write nothing
   std::string& text = out != nullptr ? *out : scratch;
   std::int64_t folder_count = 0;
@@ -92,14 +102,16 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
   }
 
   const bool files = mode == ListMode::FileList || mode == ListMode::NumberOfFiles;
-  for (const FolderEntry& entry : listing.entries) {
+  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+    const FolderEntry& entry = listing.entries[i];
     if (entry.kind == EntryKind::kFolder) {
       if (IsHiddenName(entry.name)) continue;
       ++folder_count;
       if (mode == ListMode::SubdirectoryList) AppendSubfolderLink(text, entry.name, options);
       continue;
     }
-    if (!files || !filter.IsInteresting(entry.name)) continue;
+    if (!files) continue;
+    if (listed != nullptr ? !(*listed)[i] : !filter.IsInteresting(entry.name)) continue;
     ++file_count;
     if (mode != ListMode::FileList) continue;
     if (!options.show_pics) {

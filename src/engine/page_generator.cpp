@@ -148,6 +148,7 @@ PageTemplate::PageTemplate(std::string_view text) {
     }
     pieces_.push_back({tag, 0, 0});
     if (tag == Tag::kSubdirectoryList || tag == Tag::kFileList) ++list_tags_;
+    if (tag == Tag::kFileList || tag == Tag::kNumberOfFiles) ++file_tags_;
     switch (tag) {
       case Tag::kFullCategory:
       case Tag::kCategory:
@@ -183,6 +184,14 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
   }
   std::string& page = *out;
   page.reserve(page.size() + room);
+  // A template that asks about the files more than once (the file count and
+  // the file list) has the filter asked once per file.
+  std::vector<bool> listed_files;
+  const std::vector<bool>* listed = nullptr;
+  if (file_tags_ > 1) {
+    listed_files = ListedFiles(input.listing, input.filter);
+    listed = &listed_files;
+  }
   for (const Piece& piece : pieces_) {
     switch (piece.tag) {
       case Tag::kNone:
@@ -218,7 +227,7 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
         BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
         break;
       case Tag::kFileList:
-        BuildLists(input.listing, ListMode::FileList, options, input.filter, &page);
+        BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed);
         break;
       case Tag::kNumberOfSubdirectories:
         page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories,
@@ -226,8 +235,8 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
         page += " categories";
         break;
       case Tag::kNumberOfFiles:
-        page += std::to_string(
-            BuildLists(input.listing, ListMode::NumberOfFiles, options, input.filter, nullptr));
+        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfFiles, options,
+                                          input.filter, nullptr, listed));
         page += " files";
         break;
       case Tag::kUpOneLevel:

@@ -57,6 +57,7 @@ class PageTemplate {
   std::vector<Piece> pieces_;
   bool needs_categories_ = false;
   int list_tags_ = 0;  // subdirectorylist and filelist lines
+  int file_tags_ = 0;  // filelist and numberoffiles lines
 };
 
 // The page for one folder; PageTemplate(template_text).Render(input).

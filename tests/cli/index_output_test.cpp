@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/code_library.h"
 #include "support/temp_tree.h"
 
 namespace pelorin {
@@ -276,6 +279,45 @@ TEST(IndexCommand, TemplateThatIsAFolderPageIsLeftUntouched) {
                             " is this folder's index.html; it was left untouched\n");
   EXPECT_EQ(tree.ReadFile("tree/Templates/index.html"), template_text);
   EXPECT_NE(tree.ReadFile("tree/index.html").find("a.jpg"), std::string::npos);
+}
+
+// Folders are sorted with a shortcut on the names' first eight bytes; the
+// pages must still list entries in NameLess order: case folded, ties by
+// bytes, a name before the longer names it begins, bytes from 0x80 last.
+TEST(IndexCommand, ListsEntriesInNameOrder) {
+  TempTree tree;
+  std::vector<std::string> names = {
+      "A", "a", "AB", "aB", "ab", "abcdefg", "abcdefgh", "ABCDEFGH", "abcdefgh0", "ABCDEFGH1",
+      "abcdefghi", "abcdefgH", "[x", "_x", "`x", "zzzzzzzz", "ZZZZZZZZZ", "caf\xC3\xA9",
+      "caf\xC3\xA9s", "\xC3\xA9t\xC3\xA9", "IMG_0001", "IMG_0001x", "img_0002", "small_IMG_0001",
+  };
+  std::mt19937 random(5);
+  const std::string letters = "aAbBzZ019_[`~";
+  for (int i = 0; i < 300; ++i) {
+    std::string name(1 + random() % 12, 'x');
+    for (char& c : name) c = letters[random() % letters.size()];
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  for (const std::string& name : names) tree.WriteFile("tree/" + name + ".jpg");
+  SetOptions(tree, {{"FileTypes", "jpg"}, {"IndexFilename", "index.htm"}});
+  ASSERT_EQ(Index(tree, 1).status, 0);
+
+  std::vector<std::string> expected;
+  for (const std::string& name : names) expected.push_back(name + ".jpg");
+  std::sort(expected.begin(), expected.end(),
+            [](const std::string& a, const std::string& b) { return NameLess(a, b); });
+  std::vector<std::string> listed;
+  const std::string page = tree.ReadFile("tree/index.htm");
+  for (std::size_t pos = 0; (pos = page.find("<li><a href=\"", pos)) != std::string::npos;) {
+    pos += 13;
+    listed.push_back(page.substr(pos, page.find('"', pos) - pos));
+  }
+  ASSERT_EQ(listed.size(), expected.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    ASSERT_EQ(listed[i], expected[i]) << "at " << i;
+  }
 }
 
 }  // namespace
