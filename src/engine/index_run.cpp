@@ -133,7 +133,8 @@ bool IndexRun::LoadTemplate(std::string* error) {
   }
   std::string text;
   if (!ReadWholeFile(template_.fd.get(), &text, error)) return false;
-  template_.page = PageTemplate(text);
+  template_.text_size = text.size();
+  template_.page = std::make_shared<const PageTemplate>(text);
   template_.valid = true;
   return true;
 }
@@ -162,21 +163,31 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
     return;
   }
 
-  const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
-  std::string page;
-  template_.page.Render(input, &page);
-
   if (!folder.listing.temp_files.empty()) RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 
-  if (queue_) {
+  if (queue_ && folder.shared_listing) {
+    // The page is made on the writing thread, from this listing and this
+    // template, which the task keeps; options and filter stay as they are.
     UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
     if (!dup.valid()) {
       RecordFailure(folder.path, "cannot write " + name + ": " + ErrnoText(errno));
       return;
     }
-    queue_->Submit(std::move(dup), folder.path, name, std::move(page), existing);
+    std::size_t weight = template_.text_size;
+    for (const FolderEntry& entry : folder.listing.entries) {
+      weight += sizeof entry + 4 * entry.name.size();
+    }
+    queue_->Submit(std::move(dup), folder.path, name, existing, weight,
+                   [this, page_template = template_.page, listing = folder.shared_listing,
+                    path = folder.path](std::string* page) {
+                     const PageInput input{path, selected_folder_, *listing, options_, filter_};
+                     page_template->Render(input, page);
+                   });
     return;
   }
+  const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
+  std::string page;
+  template_.page->Render(input, &page);
   const WriteOutcome outcome =
       WritePage(folder.fd, folder.path, name, page, &error, faults_, &existing);
   if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);

@@ -66,7 +66,10 @@ class IndexRun : public WalkCallback {
     bool valid = false;
     UniqueFd fd;  // kept open to notice cheaply when the file changes
     struct stat st {};
-    PageTemplate page;
+    // Shared with the pages still to be made on the write queue's threads,
+    // which keep the version they were submitted with.
+    std::shared_ptr<const PageTemplate> page;
+    std::size_t text_size = 0;
   };
   bool LoadTemplate(std::string* error);
   void RecordFailure(const std::string& folder, const std::string& reason);

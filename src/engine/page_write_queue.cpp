@@ -31,7 +31,8 @@ PageWriteQueue::~PageWriteQueue() {
 }
 
 void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string name,
-                            std::string page, const ExistingPage& existing) {
+                            const ExistingPage& existing, std::size_t weight,
+                            MakePage make_page) {
   std::unique_lock<std::mutex> lock(mutex_);
   // One page larger than the byte limit is still accepted on an empty queue.
   if (!tasks_.empty() && Full(tasks_.size(), pending_bytes_)) {
@@ -41,9 +42,9 @@ void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string nam
     });
     --waiting_submitters_;
   }
-  pending_bytes_ += page.size();
-  tasks_.push_back(
-      {std::move(dir_fd), std::move(folder), std::move(name), std::move(page), existing});
+  pending_bytes_ += weight;
+  tasks_.push_back({std::move(dir_fd), std::move(folder), std::move(name), existing, weight,
+                    std::move(make_page)});
   const bool wake = idle_ > 0 && (busy_ == 0 || tasks_.size() >= kWakeBacklog);
   lock.unlock();
   if (wake) work_ready_.notify_one();
@@ -79,17 +80,20 @@ void PageWriteQueue::Work() {
     }
     Task task = std::move(tasks_.front());
     tasks_.pop_front();
-    pending_bytes_ -= task.page.size();
     ++busy_;
     lock.unlock();
 
+    std::string page;
+    task.make_page(&page);
+    task.make_page = nullptr;  // lets go of the listing
     std::string error;
     const WriteOutcome outcome =
-        WritePage(task.dir_fd.get(), task.folder, task.name, task.page, &error, faults_,
-                  &task.existing);
+        WritePage(task.dir_fd.get(), task.folder, task.name, page, &error, faults_, &task.existing);
     task.dir_fd = UniqueFd();
+    page = std::string();
 
     lock.lock();
+    pending_bytes_ -= task.weight;
     --busy_;
     outcomes_.push_back({std::move(task.folder), outcome, std::move(error)});
     has_outcomes_.store(true, std::memory_order_release);
