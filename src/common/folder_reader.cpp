@@ -129,15 +129,15 @@ UniqueFd OpenFolder(int parent_fd, const std::string& name, bool follow_links) {
   return UniqueFd(fd);
 }
 
-bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error) {
+bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error, bool just_opened) {
   listing->entries.clear();
   listing->temp_files.clear();
   listing->total_subfolders = 0;
 
   // The entries come straight from getdents64 on the caller's descriptor:
   // no second descriptor and no DIR stream, which cost three system calls
-  // per folder. Reading starts at the beginning whatever was read before.
-  if (::lseek(dir_fd, 0, SEEK_SET) < 0) {
+  // per folder.
+  if (!just_opened && ::lseek(dir_fd, 0, SEEK_SET) < 0) {
     *error = ErrnoText(errno);
     return false;
   }

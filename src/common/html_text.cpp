@@ -87,8 +87,12 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+bool IsPlainText(std::string_view text) {
+  return std::none_of(text.begin(), text.end(), [](char c) { return ClassOf(c) & kNotPlainUrl; });
+}
+
 void AppendUrlAttribute(std::string& out, std::string_view name) {
-  if (std::none_of(name.begin(), name.end(), [](char c) { return ClassOf(c) & kNotPlainUrl; })) {
+  if (IsPlainText(name)) {
     out.append(name);
     return;
   }

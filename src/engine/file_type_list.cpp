@@ -11,14 +11,15 @@ namespace {
 
 constexpr std::size_t kShortKeyLength = 8;
 
-// An extension of up to eight bytes, lower-cased and packed into one number;
-// names hold no NUL byte, so the zero padding keeps lengths apart.
+// An extension of up to eight bytes, lower-cased and packed into one number
+// from its last byte to its first, the order in which IsInteresting meets
+// them; names hold no NUL byte, so the zero padding keeps lengths apart.
 std::uint64_t ShortKey(std::string_view ext) {
   std::uint64_t key = 0;
-  for (std::size_t i = 0; i < ext.size(); ++i) {
-    char c = ext[i];
+  for (auto it = ext.rbegin(); it != ext.rend(); ++it) {
+    char c = *it;
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(c)) << (8 * i);
+    key = (key << 8) | static_cast<unsigned char>(c);
   }
   return key;
 }
@@ -54,18 +55,27 @@ FileTypeList::FileTypeList(std::string_view text) {
 }
 
 bool FileTypeList::IsInteresting(std::string_view name) const {
-  // ExtensionOf without building a string: this runs for every file.
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot + 1 == name.size()) return false;
-  const std::string_view ext = name.substr(dot + 1);
-  if (ext.size() <= kShortKeyLength) {
-    const std::uint64_t key = ShortKey(ext);
-    return std::find(short_keys_.begin(), short_keys_.end(), key) != short_keys_.end();
+  // ExtensionOf without building a string, and its key made on the way to
+  // the dot: this runs for every file.
+  std::uint64_t key = 0;
+  std::size_t length = 0;
+  std::size_t i = name.size();
+  while (i > 0) {
+    const char c = name[--i];
+    if (c == '.') break;
+    if (++length > kShortKeyLength) {
+      const std::size_t dot = name.rfind('.', i);
+      if (dot == std::string_view::npos) return false;
+      const std::string_view ext = name.substr(dot + 1);
+      for (const std::string& entry : entries_) {
+        if (EqualsIgnoreCase(entry, ext)) return true;
+      }
+      return false;
+    }
+    key = (key << 8) | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
-  for (const std::string& entry : entries_) {
-    if (EqualsIgnoreCase(entry, ext)) return true;
-  }
-  return false;
+  if (length == 0 || (i == 0 && name[0] != '.')) return false;  // no dot, or nothing after it
+  return std::find(short_keys_.begin(), short_keys_.end(), key) != short_keys_.end();
 }
 
 }  // namespace pelorin

@@ -186,10 +186,10 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
     return;
   }
   const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
-  std::string page;
-  template_.page->Render(input, &page);
+  page_.clear();  // its room is kept from folder to folder
+  template_.page->Render(input, &page_);
   const WriteOutcome outcome =
-      WritePage(folder.fd, folder.path, name, page, &error, faults_, &existing);
+      WritePage(folder.fd, folder.path, name, page_, &error, faults_, &existing);
   if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);
   Record(folder.path, outcome, error);
 }

@@ -88,6 +88,7 @@ class IndexRun : public WalkCallback {
   bool stop_requested_ = false;
   std::string selected_folder_;
   TemplateCache template_;
+  std::string page_;  // the page being written, on one thread
   RunSummary summary_;
   std::unique_ptr<PageWriteQueue> queue_;
 };

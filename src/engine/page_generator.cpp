@@ -10,7 +10,9 @@ namespace pelorin {
 
 namespace {
 
-constexpr char kCrLf[] = "\r\n";
+using namespace std::string_view_literals;
+
+constexpr std::string_view kCrLf = "\r\n";
 
 }  // namespace
 
@@ -82,6 +84,7 @@ Tag TagOfLine(std::string_view line) {
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with) {
   if (find.empty()) return std::string(text);
   std::string out;
+  out.reserve(text.size() + with.size() * 4);
   std::size_t pos = 0;
   for (;;) {
     const std::size_t hit = text.find(find, pos);
@@ -97,9 +100,11 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
 
 Categories ComputeCategories(std::string_view folder_path, std::string_view selected_folder,
                              std::string_view separator) {
-  std::string relative = StripEnds(folder_path, selected_folder.size(), 0);
-  if (!relative.empty() && relative.back() == kSeparator) relative.pop_back();
-  if (!relative.empty() && relative.front() == kSeparator) relative.erase(0, 1);
+  // Made for every folder: views and few strings.
+  std::string_view relative;
+  if (folder_path.size() > selected_folder.size()) relative = folder_path.substr(selected_folder.size());
+  if (!relative.empty() && relative.back() == kSeparator) relative.remove_suffix(1);
+  if (!relative.empty() && relative.front() == kSeparator) relative.remove_prefix(1);
 
   Categories result;
   if (relative.empty()) {
@@ -109,12 +114,15 @@ Categories ComputeCategories(std::string_view folder_path, std::string_view sele
   }
   // Folder names cannot hold the separator, so escaping the whole relative
   // path escapes each name and leaves the joints alone.
-  const std::string text = EscapeHtml(relative);
+  std::string text;
+  text.reserve(relative.size() + 16);
+  AppendEscapedHtml(text, relative);
   const std::size_t first = text.find(kSeparator);
   result.category = first == std::string::npos ? text : text.substr(first + 1);
-  const std::string joined = ReplaceAll(text, std::string(1, kSeparator), separator);
-  result.full_category = ReplaceAll(joined, std::string(separator) + std::string(separator),
-                                    separator);
+  const std::string joined = ReplaceAll(text, std::string_view(&kSeparator, 1), separator);
+  std::string doubled;
+  doubled.append(separator).append(separator);
+  result.full_category = ReplaceAll(joined, doubled, separator);
   return result;
 }
 
@@ -204,24 +212,24 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
         page += categories.category;
         break;
       case Tag::kTitle:
-        page += "<TITLE>";
+        page += "<TITLE>"sv;
         page += options.page_title;
         if (options.dynamic_title) page += options.separator + categories.full_category;
-        page += "</TITLE>";
+        page += "</TITLE>"sv;
         break;
       case Tag::kMetaKeywords:
-        page += "<META NAME=\"keywords\" VALUE=\"";
+        page += "<META NAME=\"keywords\" VALUE=\""sv;
         page += options.keywords;
         if (options.dynamic_keywords) {
           page += ',';
           page += ReplaceAll(categories.full_category, options.separator, ",");
         }
-        page += "\">";
+        page += "\">"sv;
         break;
       case Tag::kMetaDescription:
-        page += "<META NAME=\"description\" VALUE=\"Directory listing of ";
+        page += "<META NAME=\"description\" VALUE=\"Directory listing of "sv;
         if (options.dynamic_description) page += categories.full_category;
-        page += "\">";
+        page += "\">"sv;
         break;
       case Tag::kSubdirectoryList:
         BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
@@ -232,18 +240,18 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
       case Tag::kNumberOfSubdirectories:
         page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories,
                                           options, input.filter, nullptr));
-        page += " categories";
+        page += " categories"sv;
         break;
       case Tag::kNumberOfFiles:
         page += std::to_string(BuildLists(input.listing, ListMode::NumberOfFiles, options,
                                           input.filter, nullptr, listed));
-        page += " files";
+        page += " files"sv;
         break;
       case Tag::kUpOneLevel:
         if (!categories.is_root) {
-          page += "<p><a href=\"../";
+          page += "<p><a href=\"../"sv;
           page += options.index_filename;
-          page += "\">Parent directory</a></p>";
+          page += "\">Parent directory</a></p>"sv;
         }
         break;
       default:  // the picture tags and uptotop give an empty line

@@ -1,6 +1,7 @@
 #include "engine/page_writer.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,21 @@ namespace pelorin {
 namespace {
 
 std::atomic<unsigned long> g_sequence{0};
+
+// getpid is a system call per page; the number is kept, and forgotten in a
+// child made by fork, which writes under its own.
+std::atomic<long> g_pid{0};
+
+long ProcessId() {
+  long pid = g_pid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const bool forget_in_child =
+        ::pthread_atfork(nullptr, nullptr, [] { g_pid.store(0, std::memory_order_relaxed); }) == 0;
+    pid = ::getpid();
+    if (forget_in_child) g_pid.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size, int* error_number) {
   while (size > 0) {
@@ -125,7 +141,7 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
     }
   }
 
-  const std::string temp = TempFileName(static_cast<long>(::getpid()), g_sequence++);
+  const std::string temp = TempFileName(ProcessId(), g_sequence++);
   UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
   if (!fd.valid()) {
     *error = ErrnoText(errno);

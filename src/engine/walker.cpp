@@ -34,7 +34,7 @@ WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& 
   auto shared = std::make_shared<FolderListing>();
   FolderListing& listing = *shared;
   std::string error;
-  if (!ReadFolder(fd.get(), &listing, &error)) {
+  if (!ReadFolder(fd.get(), &listing, &error, /*just_opened=*/true)) {
     callback.FolderFailed(path, error);
     return totals;
   }
