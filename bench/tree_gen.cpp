@@ -5,7 +5,8 @@
 //   tree_gen make PRESET FOLDER   S, M, L: nested trees; BIG10K, BIG100K:
 //                                 one folder of 10,000 or 100,000 files
 //   tree_gen clean FOLDER NAME    removes every file NAME in the tree (and
-//                                 leftover temporary pages) between rounds
+//                                 leftover temporary pages) and prints how
+//                                 many it removed
 //   tree_gen count FOLDER         prints "folders entries" of the tree
 #include <dirent.h>
 #include <fcntl.h>
@@ -66,6 +67,7 @@ constexpr Preset kPresets[] = {
 struct Counts {
   std::int64_t folders = 0;
   std::int64_t files = 0;
+  std::int64_t removed = 0;
 };
 
 bool Fail(const std::string& what) {
@@ -237,7 +239,7 @@ bool Visit(int dir_fd, const char* name, Counts* counts) {
       continue;
     }
     if (name != nullptr && (std::strcmp(raw, name) == 0 || IsTempPage(raw))) {
-      ::unlinkat(dir_fd, raw, 0);
+      if (::unlinkat(dir_fd, raw, 0) == 0) ++counts->removed;
       continue;
     }
     ++counts->files;
@@ -263,6 +265,8 @@ int CleanOrCount(const std::string& folder, const char* name) {
   if (name == nullptr) {
     std::printf("%lld %lld\n", static_cast<long long>(counts.folders),
                 static_cast<long long>(counts.files));
+  } else {
+    std::printf("%lld\n", static_cast<long long>(counts.removed));
   }
   return 0;
 }

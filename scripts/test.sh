@@ -9,4 +9,4 @@ build_dir=${BUILD_DIR:-$root/build}
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build_dir" --output-on-failure -j 2
-BUILD_DIR=$build_dir "$root/bench/run.sh" --rounds 1 --remove S
+BUILD_DIR=$build_dir "$root/bench/run.sh" --rounds 1 --no-wait --remove S
