@@ -123,8 +123,7 @@ std::vector<std::string> IndexFolder(int dir_fd, const Options& options, Totals*
     return subfolders;
   }
   static const std::string pid = std::to_string(::getpid());
-  const std::string temp = ".limit-" + pid + "-" +
-                           std::to_string(g_sequence++) + ".tmp";
+  const std::string temp = ".limit-" + pid + "-" + std::to_string(g_sequence++) + ".tmp";
   const int fd = ::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   bool ok = fd >= 0 && WriteAll(fd, page);
   if (fd >= 0) ok = ::close(fd) == 0 && ok;

@@ -88,8 +88,10 @@ bool MakeFile(int dir_fd, const std::string& name, Counts* counts) {
 // spaces, HTML characters, non-ASCII letters, or a very long name.
 std::string OddName(Random& random, int index) {
   static const char* const kOdd[] = {
-      "Fish & Chips %d.jpg", "<b>bold<b> %d.png", "quote \"%d\".gif",  "Caf\xC3\xA9 %d.jpeg",
-      "100%% sure %d.jpg",   "hash #%d.html",      "  leading %d.gif", "\xE6\x97\xA5\xE6\x9C\xAC %d.png",
+      "Fish & Chips %d.jpg", "<b>bold<b> %d.png",
+      "quote \"%d\".gif",    "Caf\xC3\xA9 %d.jpeg",
+      "100%% sure %d.jpg",   "hash #%d.html",
+      "  leading %d.gif",    "\xE6\x97\xA5\xE6\x9C\xAC %d.png",
   };
   char buffer[256];
   const char* format = kOdd[random.Next() % (sizeof kOdd / sizeof kOdd[0])];
@@ -138,8 +140,9 @@ int MakeFolder(int parent_fd, const std::string& name) {
 }
 
 std::string FolderName(Random& random, int depth, int index) {
-  static const char* const kNames[] = {"Album %02d", "Trip_%d",      "20%02d",      "Event-%d",
-                                       "misc%d",     "Family & Friends %d", "Scans %d", "Caf\xC3\xA9 %d"};
+  static const char* const kNames[] = {"Album %02d", "Trip_%d",       "20%02d",
+                                       "Event-%d",   "misc%d",        "Family & Friends %d",
+                                       "Scans %d",   "Caf\xC3\xA9 %d"};
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, kNames[(random.Next() + depth) % 8], index);
   return buffer;
@@ -195,7 +198,8 @@ int Make(const std::string& preset_name, const std::string& folder) {
   Counts counts;
   counts.folders = 1;
   std::uint64_t seed = 0x5045'4C4F'5249'4E32ull;  // FNV-1a of the preset's name on top
-  for (const char* c = preset->name; *c != '\0'; ++c) seed = (seed ^ static_cast<unsigned char>(*c)) * 0x100000001B3ull;
+  for (const char* c = preset->name; *c != '\0'; ++c)
+    seed = (seed ^ static_cast<unsigned char>(*c)) * 0x100000001B3ull;
   Random random(seed);
   bool ok;
   if (preset->single_folder_files > 0) {

@@ -9,7 +9,7 @@ namespace pelorin {
 namespace {
 
 // What each byte may need, looked up once per byte of every listed name.
-constexpr std::uint8_t kEscape = 1;  // HTML escaping changes it
+constexpr std::uint8_t kEscape = 1;       // HTML escaping changes it
 constexpr std::uint8_t kNotPlainUrl = 2;  // not kept as it is in a link target
 
 constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
@@ -35,11 +35,20 @@ void AppendEscapedHtml(std::string& out, std::string_view text) {
     if ((ClassOf(text[i]) & kEscape) == 0) continue;
     std::string_view reference;
     switch (text[i]) {
-      case '&': reference = "&amp;"; break;
-      case '<': reference = "&lt;"; break;
-      case '>': reference = "&gt;"; break;
-      case '"': reference = "&quot;"; break;
-      default: continue;
+      case '&':
+        reference = "&amp;";
+        break;
+      case '<':
+        reference = "&lt;";
+        break;
+      case '>':
+        reference = "&gt;";
+        break;
+      case '"':
+        reference = "&quot;";
+        break;
+      default:
+        continue;
     }
     out.append(text.substr(run, i - run)).append(reference);
     run = i + 1;

@@ -151,8 +151,8 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
   // the listing did not hold it, there is no page to compare with or to
   // guard: a name the listing cannot show (hidden, or with a separator) is
   // looked up.
-  const bool listable = !name.empty() && name.find(kSeparator) == std::string::npos &&
-                        !IsHiddenName(name);
+  const bool listable =
+      !name.empty() && name.find(kSeparator) == std::string::npos && !IsHiddenName(name);
   const bool inserted = listable && InsertFileEntry(&folder.listing, name);
   ExistingPage existing;
   if (!inserted) existing = LookUpPage(folder.fd, name);

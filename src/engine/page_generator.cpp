@@ -102,7 +102,8 @@ Categories ComputeCategories(std::string_view folder_path, std::string_view sele
                              std::string_view separator) {
   // Made for every folder: views and few strings.
   std::string_view relative;
-  if (folder_path.size() > selected_folder.size()) relative = folder_path.substr(selected_folder.size());
+  if (folder_path.size() > selected_folder.size())
+    relative = folder_path.substr(selected_folder.size());
   if (!relative.empty() && relative.back() == kSeparator) relative.remove_suffix(1);
   if (!relative.empty() && relative.front() == kSeparator) relative.remove_prefix(1);
 
@@ -186,8 +187,7 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
   if (list_tags_ > 0) {
     std::size_t names = 0;
     for (const FolderEntry& entry : input.listing.entries) names += entry.name.size();
-    const std::size_t markup =
-        128 + options.index_filename.size() + options.scale_percent.size();
+    const std::size_t markup = 128 + options.index_filename.size() + options.scale_percent.size();
     room += list_tags_ * (6 * names + markup * input.listing.entries.size());
   }
   std::string& page = *out;

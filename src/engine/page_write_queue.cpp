@@ -31,15 +31,13 @@ PageWriteQueue::~PageWriteQueue() {
 }
 
 void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string name,
-                            const ExistingPage& existing, std::size_t weight,
-                            MakePage make_page) {
+                            const ExistingPage& existing, std::size_t weight, MakePage make_page) {
   std::unique_lock<std::mutex> lock(mutex_);
   // One page larger than the byte limit is still accepted on an empty queue.
   if (!tasks_.empty() && Full(tasks_.size(), pending_bytes_)) {
     ++waiting_submitters_;
-    space_ready_.wait(lock, [this] {
-      return tasks_.empty() || !Full(tasks_.size() * 2, pending_bytes_ * 2);
-    });
+    space_ready_.wait(
+        lock, [this] { return tasks_.empty() || !Full(tasks_.size() * 2, pending_bytes_ * 2); });
     --waiting_submitters_;
   }
   pending_bytes_ += weight;

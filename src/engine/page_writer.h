@@ -34,8 +34,8 @@ ExistingPage LookUpPage(int dir_fd, const std::string& name);
 // holds the system's reason. existing: see ExistingPage; nullptr makes
 // WritePage look itself.
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
-                       const std::string& page, std::string* error,
-                       WriteFaults* faults = nullptr, const ExistingPage* existing = nullptr);
+                       const std::string& page, std::string* error, WriteFaults* faults = nullptr,
+                       const ExistingPage* existing = nullptr);
 
 // Removes temporary files of earlier runs that were killed mid-page. Only
 // names this program makes are touched, and only when the process that made

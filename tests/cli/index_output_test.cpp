@@ -1,22 +1,21 @@
 // pelorin2-cli index end to end: the pages do not depend on the number of
 // jobs, and a re-run replaces exactly the pages whose bytes changed.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/code_library.h"
 #include "support/temp_tree.h"
@@ -67,7 +66,8 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& args) {
   return result;
 }
 
-void SetOptions(const TempTree& tree, const std::vector<std::pair<std::string, std::string>>& options) {
+void SetOptions(const TempTree& tree,
+                const std::vector<std::pair<std::string, std::string>>& options) {
   ASSERT_EQ(RunCli(tree, {"options", "reset"}).status, 0);
   for (const auto& [key, value] : options) {
     ASSERT_EQ(RunCli(tree, {"options", "set", key, value}).status, 0) << key;
@@ -75,8 +75,8 @@ void SetOptions(const TempTree& tree, const std::vector<std::pair<std::string, s
 }
 
 CliResult Index(const TempTree& tree, int jobs) {
-  return RunCli(tree, {"index", "--yes", "--quiet", "--jobs", std::to_string(jobs),
-                       tree.Path("tree")});
+  return RunCli(tree,
+                {"index", "--yes", "--quiet", "--jobs", std::to_string(jobs), tree.Path("tree")});
 }
 
 // Folders several levels deep, pictures with thumbnails, names that need
@@ -84,12 +84,24 @@ CliResult Index(const TempTree& tree, int jobs) {
 // folder, and one folder large enough to fill the write queue.
 void MakeTree(const TempTree& tree) {
   const std::vector<std::string> files = {
-      "tree/a.jpg", "tree/small_a.jpg", "tree/notes.txt", "tree/.hidden.jpg",
-      "tree/Holiday/IMG_0001.JPG", "tree/Holiday/small_IMG_0001.JPG", "tree/Holiday/x y.png",
-      "tree/Holiday/Fish & Chips.gif", "tree/Holiday/<b>.jpg", "tree/Holiday/q\"uote.jpeg",
-      "tree/Holiday/100%.jpg", "tree/Holiday/h#sh?.html", "tree/Holiday/caf\xC3\xA9.jpg",
-      "tree/Holiday/caf\xE9.jpg", "tree/Holiday/2001/May/Day1/deep.png",
-      "tree/.git/objects/x.jpg", "tree/Work/.thumbnails/t.jpg", "tree/Work/report.pdf",
+      "tree/a.jpg",
+      "tree/small_a.jpg",
+      "tree/notes.txt",
+      "tree/.hidden.jpg",
+      "tree/Holiday/IMG_0001.JPG",
+      "tree/Holiday/small_IMG_0001.JPG",
+      "tree/Holiday/x y.png",
+      "tree/Holiday/Fish & Chips.gif",
+      "tree/Holiday/<b>.jpg",
+      "tree/Holiday/q\"uote.jpeg",
+      "tree/Holiday/100%.jpg",
+      "tree/Holiday/h#sh?.html",
+      "tree/Holiday/caf\xC3\xA9.jpg",
+      "tree/Holiday/caf\xE9.jpg",
+      "tree/Holiday/2001/May/Day1/deep.png",
+      "tree/.git/objects/x.jpg",
+      "tree/Work/.thumbnails/t.jpg",
+      "tree/Work/report.pdf",
   };
   for (const std::string& file : files) tree.WriteFile(file);
   tree.MakeFolder("tree/Empty");
@@ -153,8 +165,12 @@ TEST(IndexCommand, PagesAreTheSameForAnyNumberOfJobs) {
       {},
       {{"ShowPics", "1"}, {"UseThumbnails", "1"}},
       {{"ShowPics", "1"}, {"ScalePics", "1"}, {"ScalePercent", "50"}},
-      {{"DynamicTitle", "1"}, {"DynamicKeywords", "1"}, {"DynamicDescription", "1"},
-       {"Separator", " - "}, {"PageTitle", "Pictures & more"}, {"IndexFilename", "default.htm"}},
+      {{"DynamicTitle", "1"},
+       {"DynamicKeywords", "1"},
+       {"DynamicDescription", "1"},
+       {"Separator", " - "},
+       {"PageTitle", "Pictures & more"},
+       {"IndexFilename", "default.htm"}},
   };
   for (std::size_t i = 0; i < option_sets.size(); ++i) {
     SCOPED_TRACE("option set " + std::to_string(i));
@@ -246,9 +262,9 @@ TEST(IndexCommand, PageNameTakenByAFolderOrALink) {
     ASSERT_EQ(::symlink("gone.html", tree.Path("tree/dangling/index.html").c_str()), 0);
     tree.WriteFile("tree/linked/a.jpg");
     tree.WriteFile("outside.html", "keep me");
-    ASSERT_EQ(::symlink(tree.Path("outside.html").c_str(),
-                        tree.Path("tree/linked/index.html").c_str()),
-              0);
+    ASSERT_EQ(
+        ::symlink(tree.Path("outside.html").c_str(), tree.Path("tree/linked/index.html").c_str()),
+        0);
     SetOptions(tree, {});
 
     const CliResult result = Index(tree, jobs);
@@ -287,9 +303,12 @@ TEST(IndexCommand, TemplateThatIsAFolderPageIsLeftUntouched) {
 TEST(IndexCommand, ListsEntriesInNameOrder) {
   TempTree tree;
   std::vector<std::string> names = {
-      "A", "a", "AB", "aB", "ab", "abcdefg", "abcdefgh", "ABCDEFGH", "abcdefgh0", "ABCDEFGH1",
-      "abcdefghi", "abcdefgH", "[x", "_x", "`x", "zzzzzzzz", "ZZZZZZZZZ", "caf\xC3\xA9",
-      "caf\xC3\xA9s", "\xC3\xA9t\xC3\xA9", "IMG_0001", "IMG_0001x", "img_0002", "small_IMG_0001",
+      "A",         "a",           "AB",           "aB",
+      "ab",        "abcdefg",     "abcdefgh",     "ABCDEFGH",
+      "abcdefgh0", "ABCDEFGH1",   "abcdefghi",    "abcdefgH",
+      "[x",        "_x",          "`x",           "zzzzzzzz",
+      "ZZZZZZZZZ", "caf\xC3\xA9", "caf\xC3\xA9s", "\xC3\xA9t\xC3\xA9",
+      "IMG_0001",  "IMG_0001x",   "img_0002",     "small_IMG_0001",
   };
   std::mt19937 random(5);
   const std::string letters = "aAbBzZ019_[`~";

@@ -2,14 +2,13 @@
 // folder; a template edited, replaced, deleted or made unreadable mid-run
 // must still be noticed at the next folder.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <functional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "engine/index_run.h"
 #include "support/temp_tree.h"
@@ -35,12 +34,13 @@ class ChangingHost : public RunHost {
   std::function<void()> hook_;
 };
 
-RunSummary RunWith(const TempTree& tree, std::function<void()> hook) {
+RunSummary RunWith(const TempTree& tree, std::function<void()> hook, int jobs = 1) {
   ChangingHost host(std::move(hook));
   PageOptions options;
   options.main_template = tree.Path("template.htm");
   options.index_filename = "index.html";
   IndexRun run(host, options, FileTypeList("jpg"));
+  run.set_jobs(jobs);
   const std::string folder = tree.Path("tree");
   return run.CreateIndexes(folder + "/", folder);
 }
@@ -67,34 +67,40 @@ TEST(TemplateDuringRun, ChangesAreNoticedAtTheNextFolder) {
     const char* page_a;  // nullptr: a fails
   };
   const Case cases[] = {
-      {"rewritten, same size and mtime", [](const std::string& path) {
-         RewriteKeepingMtime(path, "NEW\r\n");
-       }, "NEW\r\n"},
-      {"replaced by rename", [](const std::string& path) {
+      {"rewritten, same size and mtime",
+       [](const std::string& path) { RewriteKeepingMtime(path, "NEW\r\n"); }, "NEW\r\n"},
+      {"replaced by rename",
+       [](const std::string& path) {
          const std::string other = path + ".new";
          FILE* out = std::fopen(other.c_str(), "w");
          std::fputs("NEW\r\n", out);
          std::fclose(out);
          ::rename(other.c_str(), path.c_str());
-       }, "NEW\r\n"},
+       },
+       "NEW\r\n"},
       {"deleted", [](const std::string& path) { ::unlink(path.c_str()); }, nullptr},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    TempTree tree;
-    tree.WriteFile("template.htm", "OLD\r\n");
-    tree.WriteFile("tree/a/x.jpg");
-    const std::string path = tree.Path("template.htm");
-    const RunSummary summary = RunWith(tree, [&] { c.change(path); });
-    EXPECT_EQ(tree.ReadFile("tree/index.html"), "OLD\r\n");
-    if (c.page_a != nullptr) {
-      EXPECT_EQ(tree.ReadFile("tree/a/index.html"), c.page_a);
-      EXPECT_TRUE(summary.failures.empty());
-    } else {
-      EXPECT_FALSE(tree.Exists("tree/a/index.html"));
-      ASSERT_EQ(summary.failures.size(), 1u);
-      EXPECT_EQ(summary.failures[0].reason,
-                "cannot read the template " + path + ": No such file or directory");
+  // With jobs, pages are made on other threads, still from the template as
+  // it was when their folder was reached.
+  for (int jobs : {1, 3}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + ", jobs " + std::to_string(jobs));
+      TempTree tree;
+      tree.WriteFile("template.htm", "OLD\r\n");
+      tree.WriteFile("tree/a/x.jpg");
+      const std::string path = tree.Path("template.htm");
+      const RunSummary summary = RunWith(
+          tree, [&] { c.change(path); }, jobs);
+      EXPECT_EQ(tree.ReadFile("tree/index.html"), "OLD\r\n");
+      if (c.page_a != nullptr) {
+        EXPECT_EQ(tree.ReadFile("tree/a/index.html"), c.page_a);
+        EXPECT_TRUE(summary.failures.empty());
+      } else {
+        EXPECT_FALSE(tree.Exists("tree/a/index.html"));
+        ASSERT_EQ(summary.failures.size(), 1u);
+        EXPECT_EQ(summary.failures[0].reason,
+                  "cannot read the template " + path + ": No such file or directory");
+      }
     }
   }
 }
