@@ -156,8 +156,14 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
   const bool inserted = listable && InsertFileEntry(&folder.listing, name);
   ExistingPage existing;
   if (!inserted) existing = LookUpPage(folder.fd, name);
-  if (existing.exists && existing.st.st_dev == template_.st.st_dev &&
-      existing.st.st_ino == template_.st.st_ino) {
+  // The page may be the template itself, or a link to it.
+  struct stat target = existing.st;
+  if (existing.exists && S_ISLNK(existing.st.st_mode) &&
+      ::fstatat(folder.fd, name.c_str(), &target, 0) != 0) {
+    target = existing.st;
+  }
+  if (existing.exists && target.st_dev == template_.st.st_dev &&
+      target.st_ino == template_.st.st_ino) {
     RecordFailure(folder.path, "the template " + options_.main_template + " is this folder's " +
                                    name + "; it was left untouched");
     return;
