@@ -129,6 +129,7 @@ std::size_t FindIgnoreCase(std::string_view text, std::string_view part) {
 bool NameLess(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;  // names sorted together share long prefixes
     const auto ca = static_cast<unsigned char>(AsciiUpper(a[i]));
     const auto cb = static_cast<unsigned char>(AsciiUpper(b[i]));
     if (ca != cb) return ca < cb;

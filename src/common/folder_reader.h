@@ -26,8 +26,10 @@ struct FolderListing {
 };
 
 // Reads the folder open at dir_fd (the descriptor stays open and owned by the
-// caller). On failure returns false with the system's reason in *error.
-bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error);
+// caller) from its first entry. On failure returns false with the system's
+// reason in *error. just_opened: nothing was read from dir_fd yet, so it need
+// not be rewound.
+bool ReadFolder(int dir_fd, FolderListing* listing, std::string* error, bool just_opened = false);
 
 // Inserts a file entry at its sorted place unless an entry of that name exists.
 // Returns true when it inserted.

@@ -1,26 +1,60 @@
 #include "common/html_text.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
 namespace pelorin {
 
+namespace {
+
+// What each byte may need, looked up once per byte of every listed name.
+constexpr std::uint8_t kEscape = 1;       // HTML escaping changes it
+constexpr std::uint8_t kNotPlainUrl = 2;  // not kept as it is in a link target
+
+constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  for (int b = 0; b < 256; ++b) {
+    const bool escape = b == '&' || b == '<' || b == '>' || b == '"';
+    // Bytes from 0x80 are kept only in valid UTF-8, which the slow path checks.
+    const bool url = b < 0x20 || b >= 0x7F || b == '%' || b == '#' || b == '?' || b == '\\' ||
+                     b == ':' || b == '|';
+    classes[b] = (escape ? kEscape | kNotPlainUrl : 0) | (url ? kNotPlainUrl : 0);
+  }
+  return classes;
+}
+constexpr std::array<std::uint8_t, 256> kByteClasses = MakeByteClasses();
+
+std::uint8_t ClassOf(char c) { return kByteClasses[static_cast<unsigned char>(c)]; }
+
+}  // namespace
+
 void AppendEscapedHtml(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
+  // Runs of plain bytes are appended whole; most names are one such run.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((ClassOf(text[i]) & kEscape) == 0) continue;
+    std::string_view reference;
+    switch (text[i]) {
       case '&':
-        out += "&amp;";
+        reference = "&amp;";
         break;
       case '<':
-        out += "&lt;";
+        reference = "&lt;";
         break;
       case '>':
-        out += "&gt;";
+        reference = "&gt;";
         break;
       case '"':
-        out += "&quot;";
+        reference = "&quot;";
         break;
       default:
-        out += c;
+        continue;
     }
+    out.append(text.substr(run, i - run)).append(reference);
+    run = i + 1;
   }
+  out.append(text.substr(run));
 }
 
 std::string EscapeHtml(std::string_view text) {
@@ -63,7 +97,16 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+bool IsPlainText(std::string_view text) {
+  if (!text.empty() && (text.front() == ' ' || text.back() == ' ')) return false;
+  return std::none_of(text.begin(), text.end(), [](char c) { return ClassOf(c) & kNotPlainUrl; });
+}
+
 void AppendUrlAttribute(std::string& out, std::string_view name) {
+  if (IsPlainText(name)) {
+    out.append(name);
+    return;
+  }
   static constexpr char kHex[] = "0123456789ABCDEF";
   const bool encode_high = !IsValidUtf8(name);
   // The name is the first segment of a relative URL, where ":" would make

@@ -20,4 +20,9 @@ void AppendUrlAttribute(std::string& out, std::string_view name);
 
 bool IsValidUtf8(std::string_view text);
 
+// True when neither of the two above changes the text: printable ASCII
+// without &, <, >, ", %, #, ?, \, : and |, and no space at either end. Most
+// file names are.
+bool IsPlainText(std::string_view text);
+
 }  // namespace pelorin

@@ -1,12 +1,28 @@
 #include "engine/file_type_list.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "common/code_library.h"
 
 namespace pelorin {
 
 namespace {
+
+constexpr std::size_t kShortKeyLength = 8;
+
+// An extension of up to eight bytes, lower-cased and packed into one number
+// from its last byte to its first, the order in which IsInteresting meets
+// them; names hold no NUL byte, so the zero padding keeps lengths apart.
+std::uint64_t ShortKey(std::string_view ext) {
+  std::uint64_t key = 0;
+  for (auto it = ext.rbegin(); it != ext.rend(); ++it) {
+    char c = *it;
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    key = (key << 8) | static_cast<unsigned char>(c);
+  }
+  return key;
+}
 
 bool IsDelimiter(char c) {
   return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' ||
@@ -30,6 +46,7 @@ FileTypeList::FileTypeList(std::string_view text) {
     if (!entry.empty()) {
       std::string lowered = AsciiLowered(entry);
       if (std::find(entries_.begin(), entries_.end(), lowered) == entries_.end()) {
+        if (lowered.size() <= kShortKeyLength) short_keys_.push_back(ShortKey(lowered));
         entries_.push_back(std::move(lowered));
       }
     }
@@ -38,12 +55,27 @@ FileTypeList::FileTypeList(std::string_view text) {
 }
 
 bool FileTypeList::IsInteresting(std::string_view name) const {
-  const std::string ext = ExtensionOf(name);
-  if (ext.empty()) return false;
-  for (const std::string& entry : entries_) {
-    if (EqualsIgnoreCase(entry, ext)) return true;
+  // ExtensionOf without building a string, and its key made on the way to
+  // the dot: this runs for every file.
+  std::uint64_t key = 0;
+  std::size_t length = 0;
+  std::size_t i = name.size();
+  while (i > 0) {
+    const char c = name[--i];
+    if (c == '.') break;
+    if (++length > kShortKeyLength) {
+      const std::size_t dot = name.rfind('.', i);
+      if (dot == std::string_view::npos) return false;
+      const std::string_view ext = name.substr(dot + 1);
+      for (const std::string& entry : entries_) {
+        if (EqualsIgnoreCase(entry, ext)) return true;
+      }
+      return false;
+    }
+    key = (key << 8) | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
-  return false;
+  if (length == 0 || (i == 0 && name[0] != '.')) return false;  // no dot, or nothing after it
+  return std::find(short_keys_.begin(), short_keys_.end(), key) != short_keys_.end();
 }
 
 }  // namespace pelorin

@@ -1,6 +1,7 @@
 // The file-type filter: which files the lists show and the walker reports.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,8 @@ class FileTypeList {
   const std::vector<std::string>& entries() const { return entries_; }
 
  private:
-  std::vector<std::string> entries_;  // lower-cased
+  std::vector<std::string> entries_;       // lower-cased
+  std::vector<std::uint64_t> short_keys_;  // the entries of up to 8 bytes, packed
 };
 
 }  // namespace pelorin

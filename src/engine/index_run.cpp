@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string>
 
+#include "common/code_library.h"
 #include "engine/page_generator.h"
 #include "engine/page_write_queue.h"
 #include "engine/walker.h"
@@ -15,16 +16,11 @@ namespace pelorin {
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) {
-    *error = ErrnoText(errno);
-    return false;
-  }
+bool ReadWholeFile(int fd, std::string* text, std::string* error) {
   text->clear();
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
       *error = ErrnoText(errno);
@@ -33,6 +29,10 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     if (n == 0) return true;
     text->append(buffer, static_cast<std::size_t>(n));
   }
+}
+
+bool SameTimes(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 }  // namespace
@@ -56,7 +56,13 @@ bool IndexRun::SetStatus(std::string_view kind) {
     stop_requested_ = true;
   }
   DrainQueueReports();
-  host_.ShowStatus(StatusLine(folder_count_));
+  // "File" comes once per listed file and leaves the count alone, so the
+  // line is made again only when the count moved.
+  if (status_count_ != folder_count_ || status_line_.empty()) {
+    status_count_ = folder_count_;
+    status_line_ = StatusLine(folder_count_);
+  }
+  host_.ShowStatus(status_line_);
   host_.Yield();
   return stop_requested_;
 }
@@ -96,39 +102,41 @@ void IndexRun::DrainQueueReports() {
     Record(outcome.folder, outcome.outcome, outcome.error);
 }
 
-// The template is read again only when it changed on disk, and looked at
-// before every page so that one deleted mid-run fails the folders after it.
+// The template is read once and looked at again before every page, so that
+// one changed, deleted or made unreadable mid-run is noticed at the next
+// folder. The look is an fstat of the open file: writing to it or changing
+// its permissions changes its ctime, deleting or replacing it drops its link
+// count to 0. Only then is it checked by its path and read again.
 bool IndexRun::LoadTemplate(std::string* error) {
-  struct stat st;
-  if (::stat(options_.main_template.c_str(), &st) != 0) {
-    *error = ErrnoText(errno);
+  if (template_.valid) {
+    struct stat now;
+    if (::fstat(template_.fd.get(), &now) == 0 && now.st_nlink > 0 &&
+        now.st_size == template_.st.st_size && SameTimes(now.st_mtim, template_.st.st_mtim) &&
+        SameTimes(now.st_ctim, template_.st.st_ctim)) {
+      return true;
+    }
     template_.valid = false;
+  }
+  // O_NONBLOCK: a FIFO in its place must not hang the run.
+  template_.fd =
+      UniqueFd(::open(options_.main_template.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!template_.fd.valid()) {
+    *error = ErrnoText(errno);
     return false;
   }
-  if (!S_ISREG(st.st_mode)) {
+  if (::fstat(template_.fd.get(), &template_.st) != 0) {
+    *error = ErrnoText(errno);
+    return false;
+  }
+  if (!S_ISREG(template_.st.st_mode)) {
     *error = "not a regular file";
-    template_.valid = false;
     return false;
   }
-  const std::int64_t mtime_ns =
-      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  if (template_.valid && template_.dev == st.st_dev && template_.ino == st.st_ino &&
-      template_.size == st.st_size && template_.mtime_ns == mtime_ns) {
-    // Still check that it can be read: permissions may have changed.
-    if (::access(options_.main_template.c_str(), R_OK) == 0) return true;
-    *error = ErrnoText(errno);
-    template_.valid = false;
-    return false;
-  }
-  if (!ReadWholeFile(options_.main_template, &template_.text, error)) {
-    template_.valid = false;
-    return false;
-  }
+  std::string text;
+  if (!ReadWholeFile(template_.fd.get(), &text, error)) return false;
+  template_.text_size = text.size();
+  template_.page = std::make_shared<const PageTemplate>(text);
   template_.valid = true;
-  template_.dev = st.st_dev;
-  template_.ino = st.st_ino;
-  template_.size = st.st_size;
-  template_.mtime_ns = mtime_ns;
   return true;
 }
 
@@ -139,40 +147,64 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
     return;
   }
   const std::string& name = options_.index_filename;
-  struct stat page_stat;
-  if (::fstatat(folder.fd, name.c_str(), &page_stat, 0) == 0 && page_stat.st_dev == template_.dev &&
-      page_stat.st_ino == template_.ino) {
+
+  // The page lists itself as if it had been created before its lists. When
+  // the listing did not hold it, there is no page to compare with or to
+  // guard: a name the listing cannot show (hidden, or with a separator) is
+  // looked up.
+  const bool listable =
+      !name.empty() && name.find(kSeparator) == std::string::npos && !IsHiddenName(name);
+  const bool inserted = listable && InsertFileEntry(&folder.listing, name);
+  ExistingPage existing;
+  if (!inserted) existing = LookUpPage(folder.fd, name);
+  // The page may be the template itself, or a link to it.
+  struct stat target = existing.st;
+  if (existing.exists && S_ISLNK(existing.st.st_mode) &&
+      ::fstatat(folder.fd, name.c_str(), &target, 0) != 0) {
+    target = existing.st;
+  }
+  if (existing.exists && target.st_dev == template_.st.st_dev &&
+      target.st_ino == template_.st.st_ino) {
     RecordFailure(folder.path, "the template " + options_.main_template + " is this folder's " +
                                    name + "; it was left untouched");
     return;
   }
 
-  // The page lists itself as if it had been created before its lists.
-  const bool simple_name = name.find('/') == std::string::npos && !name.empty();
-  const bool inserted = simple_name && InsertFileEntry(&folder.listing, name);
-  const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
-  std::string page = GeneratePage(template_.text, input);
-
   if (!folder.listing.temp_files.empty())
     RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 
-  if (queue_) {
+  if (queue_ && folder.shared_listing) {
+    // The page is made on the writing thread, from this listing and this
+    // template, which the task keeps; options and filter stay as they are.
     UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
     if (!dup.valid()) {
       RecordFailure(folder.path, "cannot write " + name + ": " + ErrnoText(errno));
       return;
     }
-    queue_->Submit(std::move(dup), folder.path, name, std::move(page));
+    std::size_t weight = template_.text_size;
+    for (const FolderEntry& entry : folder.listing.entries) {
+      weight += sizeof entry + 4 * entry.name.size();
+    }
+    queue_->Submit(std::move(dup), folder.path, name, existing, weight,
+                   [this, page_template = template_.page, listing = folder.shared_listing,
+                    path = folder.path](std::string* page) {
+                     const PageInput input{path, selected_folder_, *listing, options_, filter_};
+                     page_template->Render(input, page);
+                   });
     return;
   }
-  const WriteOutcome outcome = WritePage(folder.fd, folder.path, name, page, &error, faults_);
+  const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
+  page_.clear();  // its room is kept from folder to folder
+  template_.page->Render(input, &page_);
+  const WriteOutcome outcome =
+      WritePage(folder.fd, folder.path, name, page_, &error, faults_, &existing);
   if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);
   Record(folder.path, outcome, error);
 }
 
 RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& selected_folder) {
   summary_ = RunSummary();
-  template_.valid = false;
+  template_ = TemplateCache();
   selected_folder_ = selected_folder;
   if (jobs_ > 1) queue_ = std::make_unique<PageWriteQueue>(jobs_, faults_);
 

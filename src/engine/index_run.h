@@ -2,6 +2,7 @@
 // keeps the status line and carries stop requests.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -10,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/folder_reader.h"
 #include "engine/file_type_list.h"
+#include "engine/page_generator.h"
 #include "engine/page_options.h"
 #include "engine/page_writer.h"
 #include "engine/run_host.h"
@@ -61,11 +64,12 @@ class IndexRun : public WalkCallback {
  private:
   struct TemplateCache {
     bool valid = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    std::int64_t mtime_ns = 0;
-    std::string text;
+    UniqueFd fd;  // kept open to notice cheaply when the file changes
+    struct stat st {};
+    // Shared with the pages still to be made on the write queue's threads,
+    // which keep the version they were submitted with.
+    std::shared_ptr<const PageTemplate> page;
+    std::size_t text_size = 0;
   };
   bool LoadTemplate(std::string* error);
   void RecordFailure(const std::string& folder, const std::string& reason);
@@ -79,9 +83,12 @@ class IndexRun : public WalkCallback {
   WriteFaults* faults_ = nullptr;
 
   std::int64_t folder_count_ = 0;
+  std::int64_t status_count_ = 0;  // the count status_line_ shows
+  std::string status_line_;
   bool stop_requested_ = false;
   std::string selected_folder_;
   TemplateCache template_;
+  std::string page_;  // the page being written, on one thread
   RunSummary summary_;
   std::unique_ptr<PageWriteQueue> queue_;
 };

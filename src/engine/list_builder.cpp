@@ -7,49 +7,75 @@ namespace pelorin {
 
 namespace {
 
-constexpr char kCrLf[] = "\r\n";
+using namespace std::string_view_literals;
 
-void AppendSubfolderLink(std::string& out, const std::string& name, const PageOptions& options) {
-  out += "[<a href=\"";
-  AppendUrlAttribute(out, name);
+constexpr std::string_view kCrLf = "\r\n";
+
+// A name as a link target and as text; a plain name (most are) is copied.
+class Name {
+ public:
+  explicit Name(std::string_view name) : name_(name), plain_(IsPlainText(name)) {}
+  void AsUrl(std::string& out) const {
+    if (plain_) {
+      out.append(name_);
+    } else {
+      AppendUrlAttribute(out, name_);
+    }
+  }
+  void AsText(std::string& out) const {
+    if (plain_) {
+      out.append(name_);
+    } else {
+      AppendEscapedHtml(out, name_);
+    }
+  }
+
+ private:
+  std::string_view name_;
+  bool plain_;
+};
+
+void AppendSubfolderLink(std::string& out, const Name& name, const PageOptions& options) {
+  out += "[<a href=\""sv;
+  name.AsUrl(out);
   out += '/';
   out += options.index_filename;
-  out += "\">";
-  AppendEscapedHtml(out, name);
-  out += "</a>] ";
+  out += "\">"sv;
+  name.AsText(out);
+  out += "</a>] "sv;
   out += kCrLf;
 }
 
-void AppendListItem(std::string& out, const std::string& name) {
-  out += "<li><a href=\"";
-  AppendUrlAttribute(out, name);
-  out += "\">";
-  AppendEscapedHtml(out, name);
-  out += "</a></li>";
+void AppendListItem(std::string& out, const Name& name) {
+  out += "<li><a href=\""sv;
+  name.AsUrl(out);
+  out += "\">"sv;
+  name.AsText(out);
+  out += "</a></li>"sv;
   out += kCrLf;
 }
 
-void AppendPictureParagraph(std::string& out, const std::string& name, const std::string& width) {
-  out += "<p ALIGN=\"center\"><a href=\"";
-  AppendUrlAttribute(out, name);
-  out += "\"><IMG SRC=\"";
-  AppendUrlAttribute(out, name);
-  out += "\" ALT=\"";
-  AppendEscapedHtml(out, name);
-  out += "\" ";
+void AppendPictureParagraph(std::string& out, const Name& name, const std::string& width) {
+  out += "<p ALIGN=\"center\"><a href=\""sv;
+  name.AsUrl(out);
+  out += "\"><IMG SRC=\""sv;
+  name.AsUrl(out);
+  out += "\" ALT=\""sv;
+  name.AsText(out);
+  out += "\" "sv;
   out += width;
-  out += "border=0></a></p>";
+  out += "border=0></a></p>"sv;
   out += kCrLf;
 }
 
-void AppendThumbnailCell(std::string& out, const std::string& name, const std::string& full) {
-  out += "<td align=center valign=center><a href=\"";
-  AppendUrlAttribute(out, full);
-  out += "\"><IMG SRC=\"";
-  AppendUrlAttribute(out, name);
-  out += "\" ALIGN=center ALT=\"";
-  AppendEscapedHtml(out, name);
-  out += "\" border=0></a></td>";
+void AppendThumbnailCell(std::string& out, const Name& name, const Name& full) {
+  out += "<td align=center valign=center><a href=\""sv;
+  full.AsUrl(out);
+  out += "\"><IMG SRC=\""sv;
+  name.AsUrl(out);
+  out += "\" ALIGN=center ALT=\""sv;
+  name.AsText(out);
+  out += "\" border=0></a></td>"sv;
   out += kCrLf;
 }
 
@@ -62,8 +88,18 @@ std::string WidthAttribute(const PageOptions& options) {
 
 }  // namespace
 
+std::vector<bool> ListedFiles(const FolderListing& listing, const FileTypeList& filter) {
+  std::vector<bool> listed(listing.entries.size());
+  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+    const FolderEntry& entry = listing.entries[i];
+    listed[i] = entry.kind == EntryKind::kFile && filter.IsInteresting(entry.name);
+  }
+  return listed;
+}
+
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
-                        const FileTypeList& filter, std::string* out) {
+                        const FileTypeList& filter, std::string* out,
+                        const std::vector<bool>* listed) {
   std::string scratch;  // count modes write nothing
   std::string& text = out != nullptr ? *out : scratch;
   std::int64_t folder_count = 0;
@@ -75,14 +111,14 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
   switch (mode) {
     case ListMode::SubdirectoryList:
       if (listing.total_subfolders == 0) return 0;
-      text += "<h2>Categories</h2><p>";
+      text += "<h2>Categories</h2><p>"sv;
       text += kCrLf;
       break;
     case ListMode::FileList:
       if (!options.show_pics) {
-        text += "<h2>Files</h2>\r\n<ul>\r\n";
+        text += "<h2>Files</h2>\r\n<ul>\r\n"sv;
       } else if (thumbnails) {
-        text += "<table border=1><tr>\r\n";
+        text += "<table border=1><tr>\r\n"sv;
       } else {
         width = WidthAttribute(options);
       }
@@ -91,39 +127,42 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
       break;
   }
 
-  for (const FolderEntry& entry : listing.entries) {
+  const bool files = mode == ListMode::FileList || mode == ListMode::NumberOfFiles;
+  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+    const FolderEntry& entry = listing.entries[i];
     if (entry.kind == EntryKind::kFolder) {
       if (IsHiddenName(entry.name)) continue;
       ++folder_count;
-      if (mode == ListMode::SubdirectoryList) AppendSubfolderLink(text, entry.name, options);
+      if (mode == ListMode::SubdirectoryList) AppendSubfolderLink(text, Name(entry.name), options);
       continue;
     }
-    if (!filter.IsInteresting(entry.name)) continue;
+    if (!files) continue;
+    if (listed != nullptr ? !(*listed)[i] : !filter.IsInteresting(entry.name)) continue;
     ++file_count;
     if (mode != ListMode::FileList) continue;
     if (!options.show_pics) {
-      AppendListItem(text, entry.name);
+      AppendListItem(text, Name(entry.name));
     } else if (!thumbnails) {
-      AppendPictureParagraph(text, entry.name, width);
+      AppendPictureParagraph(text, Name(entry.name), width);
     } else if (LineStartsWithTag(entry.name, options.thumbnail_prefix, true)) {
       const std::string full = StripEnds(entry.name, options.thumbnail_prefix.size(), 0);
-      AppendThumbnailCell(text, entry.name, full);
+      AppendThumbnailCell(text, Name(entry.name), Name(full));
       if (++row == 5) {
         row = 0;
-        text += "</tr><tr>\r\n";
+        text += "</tr><tr>\r\n"sv;
       }
     }
   }
 
   switch (mode) {
     case ListMode::SubdirectoryList:
-      text += "</p>\r\n";
+      text += "</p>\r\n"sv;
       return 0;
     case ListMode::FileList:
       if (!options.show_pics) {
-        text += "</ul>\r\n";
+        text += "</ul>\r\n"sv;
       } else if (thumbnails) {
-        text += "</tr></table>\r\n";
+        text += "</tr></table>\r\n"sv;
       }
       return 0;
     case ListMode::NumberOfSubdirectories:

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/folder_reader.h"
 #include "engine/file_type_list.h"
@@ -17,10 +18,16 @@ enum class ListMode {
   NumberOfFiles = 3,
 };
 
+// For each entry of the listing, whether it is a listed file: a file the
+// filter accepts. Worked out once for a page that asks about files twice.
+std::vector<bool> ListedFiles(const FolderListing& listing, const FileTypeList& filter);
+
 // Appends the lines of the list (modes 0 and 1, each line ended by CR LF) to
 // *out and returns 0, or returns the count (modes 2 and 3) without writing.
-// Names are escaped wherever they enter the page.
+// Names are escaped wherever they enter the page. listed: ListedFiles of the
+// same listing and filter, or nullptr to ask the filter.
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
-                        const FileTypeList& filter, std::string* out);
+                        const FileTypeList& filter, std::string* out,
+                        const std::vector<bool>* listed = nullptr);
 
 }  // namespace pelorin

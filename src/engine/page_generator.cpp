@@ -10,9 +10,13 @@ namespace pelorin {
 
 namespace {
 
-constexpr char kCrLf[] = "\r\n";
+using namespace std::string_view_literals;
 
-enum class Tag {
+constexpr std::string_view kCrLf = "\r\n";
+
+}  // namespace
+
+enum class PageTemplate::Tag : std::uint8_t {
   kNone,
   kFullCategory,
   kCategory,
@@ -32,6 +36,10 @@ enum class Tag {
   kNextImage,
   kPreviousImage,
 };
+
+namespace {
+
+using Tag = PageTemplate::Tag;
 
 struct TagName {
   std::string_view text;
@@ -76,6 +84,7 @@ Tag TagOfLine(std::string_view line) {
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with) {
   if (find.empty()) return std::string(text);
   std::string out;
+  out.reserve(text.size() + with.size() * 4);
   std::size_t pos = 0;
   for (;;) {
     const std::size_t hit = text.find(find, pos);
@@ -91,9 +100,12 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
 
 Categories ComputeCategories(std::string_view folder_path, std::string_view selected_folder,
                              std::string_view separator) {
-  std::string relative = StripEnds(folder_path, selected_folder.size(), 0);
-  if (!relative.empty() && relative.back() == kSeparator) relative.pop_back();
-  if (!relative.empty() && relative.front() == kSeparator) relative.erase(0, 1);
+  // Made for every folder: views and few strings.
+  std::string_view relative;
+  if (folder_path.size() > selected_folder.size())
+    relative = folder_path.substr(selected_folder.size());
+  if (!relative.empty() && relative.back() == kSeparator) relative.remove_suffix(1);
+  if (!relative.empty() && relative.front() == kSeparator) relative.remove_prefix(1);
 
   Categories result;
   if (relative.empty()) {
@@ -103,41 +115,96 @@ Categories ComputeCategories(std::string_view folder_path, std::string_view sele
   }
   // Folder names cannot hold the separator, so escaping the whole relative
   // path escapes each name and leaves the joints alone.
-  const std::string text = EscapeHtml(relative);
+  std::string text;
+  text.reserve(relative.size() + 16);
+  AppendEscapedHtml(text, relative);
   const std::size_t first = text.find(kSeparator);
   result.category = first == std::string::npos ? text : text.substr(first + 1);
-  const std::string joined = ReplaceAll(text, std::string(1, kSeparator), separator);
-  result.full_category =
-      ReplaceAll(joined, std::string(separator) + std::string(separator), separator);
+  const std::string joined = ReplaceAll(text, std::string_view(&kSeparator, 1), separator);
+  std::string doubled;
+  doubled.append(separator).append(separator);
+  result.full_category = ReplaceAll(joined, doubled, separator);
   return result;
 }
 
-std::string GeneratePage(std::string_view template_text, const PageInput& input) {
-  const PageOptions& options = input.options;
-  const Categories categories =
-      ComputeCategories(input.folder_path, input.selected_folder, options.separator);
-
-  std::string page;
-  page.reserve(template_text.size() + 1024);
+PageTemplate::PageTemplate(std::string_view text) {
+  literal_.reserve(text.size() + text.size() / 16);
   std::size_t pos = 0;
-  while (pos < template_text.size()) {
-    std::size_t end = template_text.find_first_of("\r\n", pos);
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
     std::size_t next;
     if (end == std::string_view::npos) {
-      end = next = template_text.size();
-    } else if (template_text[end] == '\r' && end + 1 < template_text.size() &&
-               template_text[end + 1] == '\n') {
+      end = next = text.size();
+    } else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
       next = end + 2;
     } else {
       next = end + 1;
     }
-    const std::string_view line = template_text.substr(pos, end - pos);
+    const std::string_view line = text.substr(pos, end - pos);
     pos = next;
 
-    switch (TagOfLine(line)) {
-      case Tag::kNone:
-        page.append(line);
+    const Tag tag = TagOfLine(line);
+    if (tag == Tag::kNone) {
+      const std::size_t begin = literal_.size();
+      literal_.append(line).append(kCrLf);
+      const std::size_t end_of_text = literal_.size();
+      if (!pieces_.empty() && pieces_.back().tag == Tag::kNone) {
+        pieces_.back().end = end_of_text;
+      } else {
+        pieces_.push_back({Tag::kNone, begin, end_of_text});
+      }
+      continue;
+    }
+    pieces_.push_back({tag, 0, 0});
+    if (tag == Tag::kSubdirectoryList || tag == Tag::kFileList) ++list_tags_;
+    if (tag == Tag::kFileList || tag == Tag::kNumberOfFiles) ++file_tags_;
+    switch (tag) {
+      case Tag::kFullCategory:
+      case Tag::kCategory:
+      case Tag::kTitle:
+      case Tag::kMetaKeywords:
+      case Tag::kMetaDescription:
+      case Tag::kUpOneLevel:
+        needs_categories_ = true;
         break;
+      default:
+        break;
+    }
+  }
+}
+
+void PageTemplate::Render(const PageInput& input, std::string* out) const {
+  const PageOptions& options = input.options;
+  const Categories categories =
+      needs_categories_
+          ? ComputeCategories(input.folder_path, input.selected_folder, options.separator)
+          : Categories();
+
+  // Room for the whole page at once: a string that doubles as it grows holds
+  // its old and its new buffer for a moment, up to three times a large
+  // folder's page. Room reserved but never written takes no memory.
+  std::size_t room = literal_.size() + 64 * pieces_.size();
+  if (list_tags_ > 0) {
+    std::size_t names = 0;
+    for (const FolderEntry& entry : input.listing.entries) names += entry.name.size();
+    const std::size_t markup = 128 + options.index_filename.size() + options.scale_percent.size();
+    room += list_tags_ * (6 * names + markup * input.listing.entries.size());
+  }
+  std::string& page = *out;
+  page.reserve(page.size() + room);
+  // A template that asks about the files more than once (the file count and
+  // the file list) has the filter asked once per file.
+  std::vector<bool> listed_files;
+  const std::vector<bool>* listed = nullptr;
+  if (file_tags_ > 1) {
+    listed_files = ListedFiles(input.listing, input.filter);
+    listed = &listed_files;
+  }
+  for (const Piece& piece : pieces_) {
+    switch (piece.tag) {
+      case Tag::kNone:
+        page.append(literal_, piece.begin, piece.end - piece.begin);
+        continue;  // its line ends are part of the text
       case Tag::kFullCategory:
         page += categories.full_category;
         break;
@@ -145,46 +212,46 @@ std::string GeneratePage(std::string_view template_text, const PageInput& input)
         page += categories.category;
         break;
       case Tag::kTitle:
-        page += "<TITLE>";
+        page += "<TITLE>"sv;
         page += options.page_title;
         if (options.dynamic_title) page += options.separator + categories.full_category;
-        page += "</TITLE>";
+        page += "</TITLE>"sv;
         break;
       case Tag::kMetaKeywords:
-        page += "<META NAME=\"keywords\" VALUE=\"";
+        page += "<META NAME=\"keywords\" VALUE=\""sv;
         page += options.keywords;
         if (options.dynamic_keywords) {
           page += ',';
           page += ReplaceAll(categories.full_category, options.separator, ",");
         }
-        page += "\">";
+        page += "\">"sv;
         break;
       case Tag::kMetaDescription:
-        page += "<META NAME=\"description\" VALUE=\"Directory listing of ";
+        page += "<META NAME=\"description\" VALUE=\"Directory listing of "sv;
         if (options.dynamic_description) page += categories.full_category;
-        page += "\">";
+        page += "\">"sv;
         break;
       case Tag::kSubdirectoryList:
         BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
         break;
       case Tag::kFileList:
-        BuildLists(input.listing, ListMode::FileList, options, input.filter, &page);
+        BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed);
         break;
       case Tag::kNumberOfSubdirectories:
         page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
                                           input.filter, nullptr));
-        page += " categories";
+        page += " categories"sv;
         break;
       case Tag::kNumberOfFiles:
-        page += std::to_string(
-            BuildLists(input.listing, ListMode::NumberOfFiles, options, input.filter, nullptr));
-        page += " files";
+        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfFiles, options,
+                                          input.filter, nullptr, listed));
+        page += " files"sv;
         break;
       case Tag::kUpOneLevel:
         if (!categories.is_root) {
-          page += "<p><a href=\"../";
+          page += "<p><a href=\"../"sv;
           page += options.index_filename;
-          page += "\">Parent directory</a></p>";
+          page += "\">Parent directory</a></p>"sv;
         }
         break;
       default:  // the picture tags and uptotop give an empty line
@@ -192,6 +259,11 @@ std::string GeneratePage(std::string_view template_text, const PageInput& input)
     }
     page += kCrLf;
   }
+}
+
+std::string GeneratePage(std::string_view template_text, const PageInput& input) {
+  std::string page;
+  PageTemplate(template_text).Render(input, &page);
   return page;
 }
 

@@ -1,8 +1,10 @@
 // Index page generation: the template copied line by line, tag lines replaced.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/folder_reader.h"
 #include "engine/file_type_list.h"
@@ -30,8 +32,35 @@ struct Categories {
 Categories ComputeCategories(std::string_view folder_path, std::string_view selected_folder,
                              std::string_view separator);
 
-// The page for one folder. Template lines end at CR LF, CR or LF; every
-// output line ends with CR LF. An empty template gives an empty page.
+// A template read once for a run: split into lines, its tag lines found and
+// its other lines joined into runs of text, so that making a page only
+// copies those runs and fills in the tags. Template lines end at CR LF, CR
+// or LF; every output line ends with CR LF. An empty template gives an
+// empty page.
+class PageTemplate {
+ public:
+  PageTemplate() = default;
+  explicit PageTemplate(std::string_view text);
+
+  // Appends the page of one folder to *page.
+  void Render(const PageInput& input, std::string* page) const;
+
+  enum class Tag : std::uint8_t;  // the seventeen tags and kNone
+
+ private:
+  struct Piece {
+    Tag tag;  // kNone: literal_[begin, end), line ends included
+    std::size_t begin;
+    std::size_t end;
+  };
+  std::string literal_;
+  std::vector<Piece> pieces_;
+  bool needs_categories_ = false;
+  int list_tags_ = 0;  // subdirectorylist and filelist lines
+  int file_tags_ = 0;  // filelist and numberoffiles lines
+};
+
+// The page for one folder; PageTemplate(template_text).Render(input).
 std::string GeneratePage(std::string_view template_text, const PageInput& input);
 
 }  // namespace pelorin

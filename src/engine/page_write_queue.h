@@ -1,11 +1,14 @@
-// Writes pages on worker threads while the walk goes on. Pages are made on
-// the walk's thread, so their bytes do not depend on the number of threads;
-// only the writing is spread out. Outcomes are handed back to the walk's
+// Makes and writes pages on worker threads while the walk goes on. A page is
+// made from what the walk's thread captured for it (the folder's listing and
+// the template as they were), so its bytes do not depend on the number of
+// threads or on when it is made. Outcomes are handed back to the walk's
 // thread, which reports them to the host.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,8 +30,13 @@ class PageWriteQueue {
   PageWriteQueue(int threads, WriteFaults* faults);
   ~PageWriteQueue();  // finishes every queued page
 
-  // Blocks while too much work is pending, which bounds memory.
-  void Submit(UniqueFd dir_fd, std::string folder, std::string name, std::string page);
+  // Makes the page of one folder into *page.
+  using MakePage = std::function<void(std::string* page)>;
+
+  // Blocks while too much work is pending, which bounds memory; weight is
+  // about how many bytes the task holds until it is written.
+  void Submit(UniqueFd dir_fd, std::string folder, std::string name, const ExistingPage& existing,
+              std::size_t weight, MakePage make_page);
   // Outcomes finished since the last call.
   std::vector<Outcome> TakeOutcomes();
   // Waits until every submitted page is written.
@@ -39,7 +47,9 @@ class PageWriteQueue {
     UniqueFd dir_fd;
     std::string folder;
     std::string name;
-    std::string page;
+    ExistingPage existing;
+    std::size_t weight;
+    MakePage make_page;
   };
   void Work();
 
@@ -49,9 +59,12 @@ class PageWriteQueue {
   std::condition_variable space_ready_;
   std::deque<Task> tasks_;
   std::size_t pending_bytes_ = 0;
-  int busy_ = 0;
+  int busy_ = 0;                // workers writing a page
+  int idle_ = 0;                // workers asleep, waiting for pages
+  int waiting_submitters_ = 0;  // Submit or Finish asleep
   bool closing_ = false;
   std::vector<Outcome> outcomes_;
+  std::atomic<bool> has_outcomes_{false};  // lets TakeOutcomes skip the lock
   std::vector<std::thread> threads_;
 };
 

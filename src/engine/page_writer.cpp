@@ -1,6 +1,7 @@
 #include "engine/page_writer.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -20,6 +23,21 @@ namespace pelorin {
 namespace {
 
 std::atomic<unsigned long> g_sequence{0};
+
+// getpid is a system call per page; the number is kept, and forgotten in a
+// child made by fork, which writes under its own.
+std::atomic<long> g_pid{0};
+
+long ProcessId() {
+  long pid = g_pid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const bool forget_in_child =
+        ::pthread_atfork(nullptr, nullptr, [] { g_pid.store(0, std::memory_order_relaxed); }) == 0;
+    pid = ::getpid();
+    if (forget_in_child) g_pid.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size, int* error_number) {
   while (size > 0) {
@@ -35,11 +53,16 @@ bool WriteAll(int fd, const char* data, std::size_t size, int* error_number) {
   return true;
 }
 
-// True when the file at name holds exactly these bytes.
-bool SameContent(int dir_fd, const std::string& name, const struct stat& st,
-                 const std::string& page) {
-  if (static_cast<std::size_t>(st.st_size) != page.size()) return false;
-  UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+// True when the file at name holds exactly these bytes. The size is already
+// known to match, so a read that comes back short of what was asked for is
+// the end of the file: a page smaller than the buffer takes one read.
+bool SameContent(int dir_fd, const std::string& name, const std::string& page) {
+  // Reading the old page is not a use of it: where the system allows it (to
+  // the file's owner) its access time is left alone, which also spares the
+  // file system an inode update per page.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  UniqueFd fd(::openat(dir_fd, name.c_str(), flags | O_NOATIME));
+  if (!fd.valid() && errno == EPERM) fd = UniqueFd(::openat(dir_fd, name.c_str(), flags));
   if (!fd.valid()) return false;
   char buffer[65536];
   std::size_t offset = 0;
@@ -55,8 +78,29 @@ bool SameContent(int dir_fd, const std::string& name, const struct stat& st,
       return false;
     }
     offset += count;
+    if (offset == page.size() && count < sizeof buffer) break;
   }
   return offset == page.size();
+}
+
+// The process's umask, read without changing it (umask(2) can only set it,
+// which would race with threads creating files). -1 when unknown.
+int CurrentUmask() {
+  static const int mask = [] {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return -1;
+    char line[256];
+    int value = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      if (std::strncmp(line, "Umask:", 6) == 0) {
+        value = static_cast<int>(std::strtol(line + 6, nullptr, 8));
+        break;
+      }
+    }
+    std::fclose(status);
+    return value;
+  }();
+  return mask;
 }
 
 }  // namespace
@@ -65,43 +109,64 @@ std::string TempFileName(long pid, unsigned long sequence) {
   return ".pelorin2-" + std::to_string(pid) + "-" + std::to_string(sequence) + ".tmp";
 }
 
+ExistingPage LookUpPage(int dir_fd, const std::string& name) {
+  ExistingPage page;
+  page.exists = ::fstatat(dir_fd, name.c_str(), &page.st, AT_SYMLINK_NOFOLLOW) == 0;
+  return page;
+}
+
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
-                       const std::string& page, std::string* error, WriteFaults* faults) {
+                       const std::string& page, std::string* error, WriteFaults* faults,
+                       const ExistingPage* existing) {
   // A name with a separator would put the page in another folder, or
   // outside the tree altogether.
   if (!IsPlainFileName(name)) {
     *error = "not a plain file name";
     return WriteOutcome::kFailed;
   }
-  struct stat existing;
-  const bool exists = ::fstatat(dir_fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+  ExistingPage looked_up;
+  if (existing == nullptr) {
+    looked_up = LookUpPage(dir_fd, name);
+    existing = &looked_up;
+  }
   mode_t mode = 0666;
-  if (exists) {
-    if (S_ISDIR(existing.st_mode)) {
+  bool keep_mode = false;
+  if (existing->exists) {
+    const struct stat& st = existing->st;
+    if (S_ISDIR(st.st_mode)) {
       *error = ErrnoText(EISDIR);
       return WriteOutcome::kFailed;
     }
-    if (S_ISREG(existing.st_mode)) {
-      if (SameContent(dir_fd, name, existing, page)) return WriteOutcome::kUnchanged;
+    if (S_ISREG(st.st_mode)) {
+      if (static_cast<std::size_t>(st.st_size) == page.size() && SameContent(dir_fd, name, page)) {
+        return WriteOutcome::kUnchanged;
+      }
       // A page the user made read-only is kept, as overwriting it in place would.
       if (::faccessat(dir_fd, name.c_str(), W_OK, AT_EACCESS) != 0) {
         *error = ErrnoText(errno);
         return WriteOutcome::kFailed;
       }
-      mode = existing.st_mode & 07777;
+      mode = st.st_mode & 07777;
+      keep_mode = true;
     }
   }
 
-  const std::string temp = TempFileName(static_cast<long>(::getpid()), g_sequence++);
-  UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  const std::string temp = TempFileName(ProcessId(), g_sequence++);
+  UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
   if (!fd.valid()) {
     *error = ErrnoText(errno);
     return WriteOutcome::kFailed;
   }
   int error_number = faults != nullptr ? faults->BeforeWrite(folder_path) : 0;
   bool ok = error_number == 0 && WriteAll(fd.get(), page.data(), page.size(), &error_number);
-  // An existing page keeps its permissions; a new one gets the umask's.
-  if (ok && exists && ::fchmod(fd.get(), mode) != 0) error_number = errno, ok = false;
+  // An existing page keeps its permissions; a new one gets the umask's. The
+  // file was created with the old page's mode, so only bits the umask took
+  // away (or special bits) need setting again.
+  const int umask = CurrentUmask();
+  const bool mode_already_right = umask >= 0 && (mode & 07000) == 0 && (mode & umask) == 0;
+  if (ok && keep_mode && !mode_already_right && ::fchmod(fd.get(), mode) != 0) {
+    error_number = errno, ok = false;
+  }
   if (ok && ::close(fd.release()) != 0) error_number = errno, ok = false;
   if (ok && ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) {
     error_number = errno, ok = false;

@@ -2,6 +2,7 @@
 // nothing else of the host, which keeps it usable by any front end and tests.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ struct WalkFolder {
   const std::string& path;
   int fd;
   FolderListing& listing;
+  // The same listing, for a callback that goes on reading it after
+  // ProcessDirectory has returned (on another thread). From then on the
+  // walker only reads it too, and drops its own share when it moves on.
+  std::shared_ptr<const FolderListing> shared_listing = nullptr;
 };
 
 class WalkCallback {

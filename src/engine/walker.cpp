@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 #include "common/code_library.h"
@@ -30,31 +31,36 @@ WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& 
     callback.FolderFailed(path, ErrnoText(errno));
     return totals;
   }
-  FolderListing listing;
+  auto shared = std::make_shared<FolderListing>();
+  FolderListing& listing = *shared;
   std::string error;
-  if (!ReadFolder(fd.get(), &listing, &error)) {
+  if (!ReadFolder(fd.get(), &listing, &error, /*just_opened=*/true)) {
     callback.FolderFailed(path, error);
     return totals;
   }
 
-  WalkFolder folder{path, fd.get(), listing};
+  WalkFolder folder{path, fd.get(), listing, shared};
   callback.ProcessDirectory(folder);
 
+  // The callback may still be reading the listing: names are copied out.
   std::vector<std::string> subfolders;
-  for (FolderEntry& entry : listing.entries) {
+  std::string file_path;
+  for (const FolderEntry& entry : listing.entries) {
     if (entry.kind == EntryKind::kFolder) {
-      subfolders.push_back(std::move(entry.name));
+      subfolders.push_back(entry.name);
       ++totals.SubfoldersSeen;
       continue;
     }
     ++totals.FilesSeen;
     if (callback.IsInteresting(entry.name)) {
-      callback.ProcessFile(path + entry.name);
+      file_path.assign(path).append(entry.name);
+      callback.ProcessFile(file_path);
       callback.SetStatus("File");
       ++totals.FilesProcessed;
     }
   }
-  FolderListing().entries.swap(listing.entries);  // free before descending
+  folder.shared_listing.reset();
+  shared.reset();  // freed before descending, unless the callback still reads it
 
   if (!recurse) return totals;
   std::string child_path;
