@@ -29,8 +29,22 @@ TEST(HtmlText, EscapesMarkupAndEncodesLinkBreakers) {
       {std::string("new\nline\x7f.gif"), "new%0Aline%7F.gif"},
       {"caf\xc3\xa9.gif", "caf\xc3\xa9.gif"},  // valid UTF-8 passes through
       {"bad\xe9.gif", "bad%E9.gif"},           // not UTF-8: encoded so the link works
+      // Would be a scheme or a drive at the start of a relative URL.
+      {"javascript:alert(1).gif", "javascript%3Aalert(1).gif"},
+      {"c|x.gif", "c%7Cx.gif"},
+      // Browsers strip spaces at either end of an attribute's URL.
+      {" a b.gif ", "%20a b.gif%20"},
+      {"  ", "%20%20"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Url(c.name), c.expected) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Url(c.name), c.expected) << c.name;
+    // The fast path that copies plain names must agree with both routines.
+    if (IsPlainText(c.name)) {
+      EXPECT_EQ(c.expected, c.name);
+      EXPECT_EQ(EscapeHtml(c.name), c.name);
+    }
+  }
+  EXPECT_TRUE(IsPlainText("report 2026.html"));
 }
 
 TEST(HtmlText, Utf8Validation) {
