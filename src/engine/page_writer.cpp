@@ -131,6 +131,7 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
   }
   mode_t mode = 0666;
   bool keep_mode = false;
+  bool keep_owner = false;
   if (existing->exists) {
     const struct stat& st = existing->st;
     if (S_ISDIR(st.st_mode)) {
@@ -148,6 +149,7 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
       }
       mode = st.st_mode & 07777;
       keep_mode = true;
+      keep_owner = st.st_uid != ::geteuid() || st.st_gid != ::getegid();
     }
   }
 
@@ -159,6 +161,15 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
   }
   int error_number = faults != nullptr ? faults->BeforeWrite(folder_path) : 0;
   bool ok = error_number == 0 && WriteAll(fd.get(), page.data(), page.size(), &error_number);
+  // A page replaced by root (a cron job, say) stays its owner's, so the owner
+  // can still edit or remove it. Only root may give a file away; for anyone
+  // else the page becomes theirs, as it always did, and that is no failure.
+  if (ok && keep_owner) {
+    const struct stat& st = existing->st;
+    const bool given = ::fchown(fd.get(), st.st_uid, st.st_gid) == 0 ||
+                       ::fchown(fd.get(), static_cast<uid_t>(-1), st.st_gid) == 0;
+    static_cast<void>(given);
+  }
   // An existing page keeps its permissions; a new one gets the umask's. The
   // file was created with the old page's mode, so only bits the umask took
   // away (or special bits) need setting again.

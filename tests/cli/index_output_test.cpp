@@ -128,6 +128,8 @@ struct Stamp {
   std::int64_t mtime_ns;
   std::int64_t atime_ns;  // comparing is not reading the page for a visitor
   mode_t mode;
+  uid_t owner;
+  gid_t group;
   bool operator==(const Stamp&) const = default;
 };
 
@@ -140,8 +142,12 @@ std::map<std::string, Stamp> Stamps(const TempTree& tree) {
     struct stat st;
     EXPECT_EQ(::lstat(entry.path().c_str(), &st), 0) << entry.path();
     stamps[fs::relative(entry.path(), root).string()] = {
-        st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
-        st.st_atim.tv_sec * 1000000000LL + st.st_atim.tv_nsec, st.st_mode & 07777};
+        st.st_ino,
+        st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+        st.st_atim.tv_sec * 1000000000LL + st.st_atim.tv_nsec,
+        st.st_mode & 07777,
+        st.st_uid,
+        st.st_gid};
   }
   return stamps;
 }
@@ -220,7 +226,9 @@ TEST(IndexCommand, UnchangedRerunLeavesEveryPageAlone) {
   }
 }
 
-TEST(IndexCommand, OptionChangeReplacesEveryPageAndKeepsItsMode) {
+// Root can give a replaced page back to its owner, and must: a page that a
+// job run as root took over could no longer be edited by its owner.
+TEST(IndexCommand, OptionChangeReplacesEveryPageAndKeepsItsModeAndOwner) {
   for (int jobs : {1, 2}) {
     SCOPED_TRACE("--jobs " + std::to_string(jobs));
     TempTree tree;
@@ -229,6 +237,10 @@ TEST(IndexCommand, OptionChangeReplacesEveryPageAndKeepsItsMode) {
     ASSERT_EQ(Index(tree, jobs).status, 0);
     ASSERT_EQ(::chmod(tree.Path("tree/Holiday/index.html").c_str(), 0640), 0);
     ASSERT_EQ(::chmod(tree.Path("tree/Work/index.html").c_str(), 0666), 0);  // beyond the umask
+    if (::geteuid() == 0) {
+      ASSERT_EQ(::chown(tree.Path("tree/Holiday/index.html").c_str(), 65534, 65534), 0);
+      ASSERT_EQ(::chmod(tree.Path("tree/Holiday/index.html").c_str(), 0640), 0);
+    }
     const auto before = Stamps(tree);
 
     // Same length, so every page is read and compared before it is replaced.
@@ -240,6 +252,8 @@ TEST(IndexCommand, OptionChangeReplacesEveryPageAndKeepsItsMode) {
     for (const auto& [path, stamp] : before) {
       EXPECT_NE(after.at(path).inode, stamp.inode) << path;
       EXPECT_EQ(after.at(path).mode, stamp.mode) << path;
+      EXPECT_EQ(after.at(path).owner, stamp.owner) << path;
+      EXPECT_EQ(after.at(path).group, stamp.group) << path;
     }
     for (const auto& [path, bytes] : Pages(tree, "index.html")) {
       EXPECT_NE(bytes.find("<TITLE>New</TITLE>"), std::string::npos) << path;
