@@ -475,6 +475,30 @@ TEST_F(IndexFaults, InterruptFinishesTheCurrentFolderAndReports) {
   EXPECT_NE(result.out.find("Top page: " + Tree() + "/index.html"), std::string::npos);
 }
 
+// With pages written on two threads, which folders were done when Ctrl-C came
+// depends on timing; what must hold is the same: whole pages, old or new, no
+// temporary file, the summary, exit 130.
+TEST_F(IndexFaults, InterruptWithTwoJobsLeavesEveryPageWhole) {
+  BuildSmallTree();
+  const Baseline before = Capture();
+
+  const ProcessResult result =
+      Index({.env = FaultShimEnv(FaultAction::kInterrupt, 3)}, {"--jobs", "2"});
+
+  EXPECT_EQ(result.exit_code, 130) << result.Describe();
+  EXPECT_NE(result.out.find(" 0 failed (stopped)"), std::string::npos) << result.out;
+  const TreeState after = Snapshot(Tree());
+  EXPECT_TRUE(TempFilesOf(after).empty());
+  EXPECT_TRUE(WithoutPages(after, "index.html") == WithoutPages(before.tree, "index.html"));
+  const auto pages = PagesOf(after, "index.html");
+  for (const std::string& folder : FoldersOf(before.tree)) {
+    const std::string& page = pages.at(folder);
+    EXPECT_TRUE(page == OldPage(folder) || page == before.expected_pages.at(folder))
+        << "the page of '" << folder << "'";
+  }
+  EXPECT_TRUE(OutsideState() == before.outside);
+}
+
 TEST_F(IndexFaults, SettingsThatCannotBeReadOrWrittenStopBeforeTheTree) {
   BuildSmallTree();
   GiveWorkspaceAway();
