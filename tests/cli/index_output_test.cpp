@@ -3,21 +3,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/code_library.h"
+#include "support/cli_runner.h"
 #include "support/temp_tree.h"
 
 namespace pelorin {
@@ -26,44 +24,13 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempTree;
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::CliResult;
+using testing::ReadAll;
 
 CliResult RunCli(const TempTree& tree, const std::vector<std::string>& args) {
-  const std::string out_path = tree.Path("cli.out");
-  const std::string err_path = tree.Path("cli.err");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0) ::_exit(126);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(err, STDERR_FILENO);
-    std::vector<std::string> all{PELORIN_CLI_PATH, "--settings", tree.Path("settings.ini")};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  CliResult result;
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadAll(out_path);
-  result.err = ReadAll(err_path);
-  return result;
+  std::vector<std::string> all{"--settings", tree.Path("settings.ini")};
+  all.insert(all.end(), args.begin(), args.end());
+  return testing::RunProgram(tree, PELORIN_CLI_PATH, all);
 }
 
 void SetOptions(const TempTree& tree,

@@ -1,14 +1,11 @@
 // pelorin2-cli driven as a user would: real process, real files, exit codes.
-#include <sys/wait.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
-#include <gtest/gtest.h>
-
+#include "support/cli_runner.h"
 #include "support/temp_tree.h"
 
 namespace pelorin {
@@ -16,46 +13,11 @@ namespace {
 
 using testing::TempTree;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Result = testing::CliResult;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Runs the CLI with stdin from /dev/null (no terminal) and HOME set to home.
 Result Cli(const TempTree& tree, const std::vector<std::string>& args,
            const std::string& home = "/nonexistent") {
-  const std::string out_file = tree.Path("cli.out");
-  const std::string err_file = tree.Path("cli.err");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::freopen("/dev/null", "r", stdin);
-    std::freopen(out_file.c_str(), "w", stdout);
-    std::freopen(err_file.c_str(), "w", stderr);
-    ::setenv("HOME", home.c_str(), 1);
-    std::vector<char*> argv;
-    std::string binary = PELORIN_CLI;
-    argv.push_back(binary.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  Result result;
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = Slurp(out_file);
-  result.err = Slurp(err_file);
-  return result;
+  return testing::RunProgram(tree, PELORIN_CLI, args, home);
 }
 
 TEST(CliOptions, ResetListGetSetAndErrors) {
@@ -95,9 +57,9 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
   EXPECT_EQ(r.out, "Pelorin version 2.0.10\n");
   r = Cli(tree, {"--help"});
   EXPECT_EQ(r.status, 0);
-  for (const char* word : {"index", "--yes", "--quiet", "--open", "--jobs", "check",
-                           "options list", "options get", "options set", "options reset",
-                           "--settings", "--version", "Exit status"}) {
+  for (const char* word :
+       {"index", "--yes", "--quiet", "--open", "--jobs", "check", "options list", "options get",
+        "options set", "options reset", "--settings", "--version", "Exit status"}) {
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
   }
 }
@@ -128,8 +90,8 @@ TEST(CliCheckAndIndex, RefusesBadOptionsAndFolders) {
 
   r = Cli(tree, {"--settings", ini, "index", tree.Path("nowhere")});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "pelorin2-cli: cannot index " + tree.Path("nowhere") +
-                       ": No such file or directory\n");
+  EXPECT_EQ(r.err,
+            "pelorin2-cli: cannot index " + tree.Path("nowhere") + ": No such file or directory\n");
   r = Cli(tree, {"--settings", ini, "index", tree.Path("site/a.gif")});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("not a folder"), std::string::npos);
@@ -147,8 +109,8 @@ TEST(CliCheckAndIndex, RiskyFolderNeedsYesAndRunsReportFailures) {
   // The home folder is risky; without a terminal the answer is no.
   Result r = Cli(tree, {"--settings", ini, "index", tree.Path("home")}, tree.Path("home"));
   EXPECT_EQ(r.status, 3);
-  EXPECT_NE(r.err.find("Warning:\nThis will create a index.html file in \n\"" +
-                       tree.Path("home/") + "\"\n and every subdirectory\nContinue"),
+  EXPECT_NE(r.err.find("Warning:\nThis will create a index.html file in \n\"" + tree.Path("home/") +
+                       "\"\n and every subdirectory\nContinue"),
             std::string::npos)
       << r.err;
   EXPECT_FALSE(tree.Exists("home/index.html"));
