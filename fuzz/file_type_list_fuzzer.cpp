@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "engine/file_type_list.h"
 #include "fuzz_input.h"
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "common/code_library.h"
 #include "common/html_text.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "engine/file_type_list.h"
 #include "engine/list_builder.h"
 #include "fuzz_input.h"

@@ -17,8 +17,7 @@
 #include "common/html_text.h"
 #include "common/install_paths.h"
 #include "common/version.h"
-#include "engine/create_index.h"
-#include "engine/index_run.h"
+#include "settings/index_command.h"
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
 #include "settings/qt_settings_store.h"
@@ -103,33 +102,6 @@ std::string KeyList() {
   return list;
 }
 
-// Anyone who can create a folder chooses its name: control bytes (a line
-// feed, a terminal escape) and C1 controls are shown as \xNN, and so is a
-// backslash, so a failure stays one inert, unambiguous line.
-std::string Printable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const bool utf8 = IsValidUtf8(text);
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    const bool c1 = utf8 && b == 0xC2 && i + 1 < text.size() &&
-                    static_cast<unsigned char>(text[i + 1]) < 0xA0;
-    if (b < 0x20 || b == 0x7F || b == '\\' || (!utf8 && b >= 0x80) || c1) {
-      const int count = c1 ? 2 : 1;
-      for (int k = 0; k < count; ++k) {
-        const auto byte = static_cast<unsigned char>(text[i + k]);
-        out += "\\x";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 15];
-      }
-      i += count - 1;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 int FlushOrFail(SettingsStore& store) {
   std::string error;
   if (!store.Flush(&error)) return Error(error);
@@ -183,19 +155,24 @@ int CheckCommand(const SettingsStore& store, const std::vector<std::string>& arg
   return kExitUsage;
 }
 
-int IndexCommand(const SettingsStore& store, const std::vector<std::string>& args) {
-  TerminalHostOptions host_options;
+struct IndexArguments {
+  TerminalHostOptions host;
   bool open = false;
   int jobs = 1;
   std::string folder;
+};
+
+// Reads the index command's arguments; returns a usage error's exit status,
+// or -1 when they are complete.
+int ParseIndexArguments(const std::vector<std::string>& args, IndexArguments* parsed) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--yes" || arg == "-y") {
-      host_options.assume_yes = true;
+      parsed->host.assume_yes = true;
     } else if (arg == "--quiet" || arg == "-q") {
-      host_options.quiet = true;
+      parsed->host.quiet = true;
     } else if (arg == "--open") {
-      open = true;
+      parsed->open = true;
     } else if (arg == "--jobs" || arg == "-j" || arg.starts_with("--jobs=")) {
       std::string value;
       if (arg.starts_with("--jobs=")) {
@@ -208,64 +185,66 @@ int IndexCommand(const SettingsStore& store, const std::vector<std::string>& arg
       if (value.empty() || *end != '\0' || n < 1 || n > 64) {
         return UsageError("--jobs needs a number from 1 to 64");
       }
-      jobs = static_cast<int>(n);
+      parsed->jobs = static_cast<int>(n);
     } else if (arg == "--") {
-      if (i + 2 == args.size() && folder.empty())
-        folder = args[i + 1];
-      else
+      if (i + 2 != args.size() || !parsed->folder.empty()) {
         return UsageError("index takes one FOLDER");
+      }
+      parsed->folder = args[i + 1];
       break;
     } else if (arg.starts_with("-") && arg != "-") {
       return UsageError("unknown option '" + arg + "' for index");
-    } else if (folder.empty()) {
-      folder = arg;
+    } else if (parsed->folder.empty()) {
+      parsed->folder = arg;
     } else {
       return UsageError("index takes one FOLDER");
     }
   }
-  if (folder.empty()) return UsageError("index needs a FOLDER");
+  if (parsed->folder.empty()) return UsageError("index needs a FOLDER");
+  return -1;
+}
 
+int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args) {
+  IndexArguments parsed;
+  if (const int status = ParseIndexArguments(args, &parsed); status >= 0) return status;
+  const std::string& folder = parsed.folder;
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0) {
     return Error("cannot index " + folder + ": " + ErrnoText(errno));
   }
   if (!S_ISDIR(st.st_mode)) return Error("cannot index " + folder + ": not a folder");
 
-  if (!PrintProblems(store, std::cerr)) {
-    std::cerr << "Fix them with 'pelorin2-cli options reset' (first-run values) or "
-                 "'pelorin2-cli options set KEY VALUE'.\n";
-    return kExitUsage;
-  }
-
   std::error_code ec;
-  const std::string cwd = std::filesystem::current_path(ec).string();
-  CreateIndexRequest request;
-  request.selected_folder = SelectedFolderOf(folder, cwd);
-  request.open_when_done = open;
+  IndexRequest request;
+  request.folder = folder;
+  request.current_folder = std::filesystem::current_path(ec).string();
+  request.jobs = parsed.jobs;
+  request.open_when_done = parsed.open;
 
-  TerminalHost host(host_options);
-  IndexRun run(host, LoadPageOptions(store), LoadFileTypeList(store));
-  run.set_jobs(jobs);
-  host.set_run(&run);
+  TerminalHost host(parsed.host);
+  IndexCommand command(store, host);
+  host.set_command(&command);
   InstallInterruptHandler();
-
-  RunSummary summary;
-  if (CreateIndex(run, host, request, &summary) == CommandResult::kDeclined) {
-    std::cerr << "Nothing was written.\n";
-    return kExitDeclined;
+  const IndexOutcome outcome = command.Run(request);
+  switch (outcome.status) {
+    case IndexStatus::kOptionsIncomplete:
+      std::cerr << kOptionsHeading << '\n';
+      for (const std::string& line : outcome.option_problems) std::cerr << line << '\n';
+      std::cerr << "Fix them with 'pelorin2-cli options reset' (first-run values) or "
+                   "'pelorin2-cli options set KEY VALUE'.\n";
+      return kExitUsage;
+    case IndexStatus::kDeclined:
+      std::cerr << "Nothing was written.\n";
+      return kExitDeclined;
+    case IndexStatus::kDone:
+      break;
   }
   host.EndStatus();
-
-  std::cout << IndexRun::StatusLine(run.FolderCount()) << ": " << summary.pages_written
-            << " pages written, " << summary.pages_unchanged << " unchanged, "
-            << summary.failures.size() << " failed" << (summary.stopped ? " (stopped)" : "")
-            << '\n';
-  for (const Failure& failure : summary.failures) {
-    std::cerr << Printable(failure.folder) << ": " << Printable(failure.reason) << '\n';
-  }
-  std::cout << "Top page: " << summary.top_page << '\n';
+  std::cout << outcome.summary_line << '\n';
+  for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
+  std::cout << "Top page: " << outcome.summary.top_page << '\n';
   if (InterruptRequested()) return kExitInterrupted;
-  return summary.failures.empty() ? kExitOk : kExitFailures;
+  return outcome.summary.failures.empty() ? kExitOk : kExitFailures;
 }
 
 }  // namespace
@@ -314,7 +293,7 @@ int RunCli(int argc, char** argv) {
 
   if (command == "options") return OptionsCommand(store, rest);
   if (command == "check") return CheckCommand(store, rest);
-  return IndexCommand(store, rest);
+  return IndexCommandLine(store, rest);
 }
 
 }  // namespace pelorin

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "engine/index_run.h"
+#include "common/text_routines.h"
+#include "settings/index_command.h"
 
 namespace pelorin {
 
@@ -16,15 +17,6 @@ namespace {
 volatile sig_atomic_t g_interrupted = 0;
 
 void OnInterrupt(int) { g_interrupted = 1; }
-
-std::string WithLf(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -59,7 +51,7 @@ TerminalHost::TerminalHost(TerminalHostOptions options)
 TerminalHost::~TerminalHost() { EndStatus(); }
 
 bool TerminalHost::AskYesNo(const std::string& title, const std::string& text) {
-  std::cerr << title << ": " << WithLf(text) << "?\n";
+  std::cerr << title << ": " << CrLfToLf(text) << "?\n";
   if (options_.assume_yes) {
     std::cerr << "Going on (--yes).\n";
     return true;
@@ -87,7 +79,7 @@ void TerminalHost::ShowStatus(const std::string& line) {
 }
 
 void TerminalHost::Yield() {
-  if (g_interrupted && run_ != nullptr && !run_->StopRequested()) run_->RequestStop();
+  if (g_interrupted && command_ != nullptr) command_->RequestStop();
 }
 
 void TerminalHost::OpenDocument(const std::string& path) { OpenWithDesktop(path); }

@@ -9,7 +9,7 @@
 
 namespace pelorin {
 
-class IndexRun;
+class IndexCommand;
 
 struct TerminalHostOptions {
   bool assume_yes = false;
@@ -21,7 +21,8 @@ class TerminalHost : public RunHost {
   explicit TerminalHost(TerminalHostOptions options);
   ~TerminalHost() override;
 
-  void set_run(IndexRun* run) { run_ = run; }
+  // The command Ctrl-C stops.
+  void set_command(IndexCommand* command) { command_ = command; }
 
   bool AskYesNo(const std::string& title, const std::string& text) override;
   void ShowStatus(const std::string& line) override;
@@ -33,7 +34,7 @@ class TerminalHost : public RunHost {
 
  private:
   TerminalHostOptions options_;
-  IndexRun* run_ = nullptr;
+  IndexCommand* command_ = nullptr;
   bool status_on_terminal_;
   bool status_shown_ = false;
   std::string pending_status_;

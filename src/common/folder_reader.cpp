@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 

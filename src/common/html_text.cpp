@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/text_routines.h"
+
 namespace pelorin {
 
 namespace {
@@ -107,7 +109,6 @@ void AppendUrlAttribute(std::string& out, std::string_view name) {
     out.append(name);
     return;
   }
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const bool encode_high = !IsValidUtf8(name);
   // The name is the first segment of a relative URL, where ":" would make
   // "javascript:x.gif" a scheme and "c|" or "c:" a drive; browsers also strip
@@ -122,12 +123,36 @@ void AppendUrlAttribute(std::string& out, std::string_view name) {
                         c == ':' || c == '|' || edge_space || (encode_high && b >= 0x80);
     if (encode) {
       out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0x0F];
+      AppendHexByte(out, b);
     } else {
       AppendEscapedHtml(out, std::string_view(&c, 1));
     }
   }
+}
+
+// Anyone who can create a folder chooses its name: control bytes (a line
+// feed, a terminal escape) and C1 controls are shown as \xNN, and so is a
+// backslash, so a failure stays one inert, unambiguous line.
+std::string PrintableText(std::string_view text) {
+  const bool utf8 = IsValidUtf8(text);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const bool c1 =
+        utf8 && b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    if (b < 0x20 || b == 0x7F || b == '\\' || (!utf8 && b >= 0x80) || c1) {
+      const int count = c1 ? 2 : 1;
+      for (int k = 0; k < count; ++k) {
+        out += "\\x";
+        AppendHexByte(out, static_cast<unsigned char>(text[i + k]));
+      }
+      i += count - 1;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 }  // namespace pelorin

@@ -1,5 +1,6 @@
-// Turning file and folder names into safe HTML text and link targets, so a
-// name can never become markup or change what a link points at.
+// Turning file and folder names into safe HTML text, link targets and lines
+// of a report, so a name can never become markup, change what a link points
+// at or write to the terminal.
 #pragma once
 
 #include <string>
@@ -24,5 +25,9 @@ bool IsValidUtf8(std::string_view text);
 // without &, <, >, ", %, #, ?, \, : and |, and no space at either end. Most
 // file names are.
 bool IsPlainText(std::string_view text);
+
+// A name or reason as one printable line: control bytes, C1 controls, a
+// backslash and (in text that is not UTF-8) bytes from 0x80 become \xNN.
+std::string PrintableText(std::string_view text);
 
 }  // namespace pelorin

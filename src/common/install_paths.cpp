@@ -4,7 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 

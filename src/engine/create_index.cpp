@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "common/version.h"
 
 namespace pelorin {

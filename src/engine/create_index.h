@@ -13,8 +13,8 @@ namespace pelorin {
 // no trailing separator except for "/" itself. Symbolic links are kept.
 std::string SelectedFolderOf(std::string_view path, std::string_view current_folder);
 
-// The selected folder with exactly one separator appended. Unlike the old
-// rule it is never cut back at a ".", which would index the parent folder.
+// The selected folder with exactly one separator appended; never cut back
+// at a "." (a folder named "v1.2" is a folder, not a file).
 std::string RunRootOf(std::string_view selected_folder);
 
 // Roots that need confirmation: "/" and other one-separator roots, the

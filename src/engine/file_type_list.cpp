@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 

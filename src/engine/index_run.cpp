@@ -7,7 +7,8 @@
 #include <cerrno>
 #include <string>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "engine/page_generator.h"
 #include "engine/page_write_queue.h"
 #include "engine/walker.h"
@@ -37,6 +38,23 @@ bool SameTimes(const timespec& a, const timespec& b) {
 
 }  // namespace
 
+// The walker's view of the run; the run's own surface stays CreateIndexes
+// and RequestStop.
+class IndexRun::WalkAdapter : public WalkCallback {
+ public:
+  explicit WalkAdapter(IndexRun& run) : run_(run) {}
+  bool SetStatus(WalkEvent event) override { return run_.SetStatus(event); }
+  void ProcessDirectory(WalkFolder& folder) override { run_.ProcessDirectory(folder); }
+  bool IsInteresting(std::string_view name) override { return run_.filter_.IsInteresting(name); }
+  void ProcessFile(const std::string&) override {}
+  void FolderFailed(const std::string& path, const std::string& reason) override {
+    run_.RecordFailure(path, "cannot read the folder: " + reason);
+  }
+
+ private:
+  IndexRun& run_;
+};
+
 IndexRun::IndexRun(RunHost& host, PageOptions options, FileTypeList filter)
     : host_(host), options_(std::move(options)), filter_(std::move(filter)) {}
 
@@ -46,17 +64,14 @@ std::string IndexRun::StatusLine(std::int64_t folder_count) {
   return "Indexed " + std::to_string(folder_count) + " folders";
 }
 
-bool IndexRun::SetStatus(std::string_view kind) {
-  if (kind == "Directory") {
+bool IndexRun::SetStatus(WalkEvent event) {
+  if (event == WalkEvent::kFolder) {
     ++folder_count_;
-  } else if (kind == "Start") {
+  } else if (event == WalkEvent::kStart) {
     folder_count_ = 0;
-    stop_requested_ = false;
-  } else if (kind == "Stop") {
-    stop_requested_ = true;
   }
   DrainQueueReports();
-  // "File" comes once per listed file and leaves the count alone, so the
+  // kFile comes once per listed file and leaves the count alone, so the
   // line is made again only when the count moved.
   if (status_count_ != folder_count_ || status_line_.empty()) {
     status_count_ = folder_count_;
@@ -65,14 +80,6 @@ bool IndexRun::SetStatus(std::string_view kind) {
   host_.ShowStatus(status_line_);
   host_.Yield();
   return stop_requested_;
-}
-
-bool IndexRun::IsInteresting(std::string_view name) { return filter_.IsInteresting(name); }
-
-void IndexRun::ProcessFile(const std::string& path) { (void)path; }
-
-void IndexRun::FolderFailed(const std::string& path, const std::string& reason) {
-  RecordFailure(path, "cannot read the folder: " + reason);
 }
 
 void IndexRun::RecordFailure(const std::string& folder, const std::string& reason) {
@@ -140,62 +147,72 @@ bool IndexRun::LoadTemplate(std::string* error) {
   return true;
 }
 
-void IndexRun::ProcessDirectory(WalkFolder& folder) {
-  std::string error;
-  if (!LoadTemplate(&error)) {
-    RecordFailure(folder.path, "cannot read the template " + options_.main_template + ": " + error);
-    return;
-  }
+bool IndexRun::PreparePage(WalkFolder& folder, ExistingPage* existing, bool* inserted) {
   const std::string& name = options_.index_filename;
-
   // The page lists itself as if it had been created before its lists. When
   // the listing did not hold it, there is no page to compare with or to
   // guard: a name the listing cannot show (hidden, or with a separator) is
   // looked up.
   const bool listable =
       !name.empty() && name.find(kSeparator) == std::string::npos && !IsHiddenName(name);
-  const bool inserted = listable && InsertFileEntry(&folder.listing, name);
-  ExistingPage existing;
-  if (!inserted) existing = LookUpPage(folder.fd, name);
+  *inserted = listable && InsertFileEntry(&folder.listing, name);
+  if (!*inserted) *existing = LookUpPage(folder.fd, name);
   // The page may be the template itself, or a link to it.
-  struct stat target = existing.st;
-  if (existing.exists && S_ISLNK(existing.st.st_mode) &&
+  struct stat target = existing->st;
+  if (existing->exists && S_ISLNK(existing->st.st_mode) &&
       ::fstatat(folder.fd, name.c_str(), &target, 0) != 0) {
-    target = existing.st;
+    target = existing->st;
   }
-  if (existing.exists && target.st_dev == template_.st.st_dev &&
+  if (existing->exists && target.st_dev == template_.st.st_dev &&
       target.st_ino == template_.st.st_ino) {
     RecordFailure(folder.path, "the template " + options_.main_template + " is this folder's " +
                                    name + "; it was left untouched");
+    return false;
+  }
+  return true;
+}
+
+// The page is made on a writing thread, from this listing and this
+// template, which the task keeps; options and filter stay as they are.
+void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing) {
+  UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
+  if (!dup.valid()) {
+    RecordFailure(folder.path, "cannot write " + options_.index_filename + ": " + ErrnoText(errno));
     return;
   }
+  std::size_t weight = template_.text_size;
+  for (const FolderEntry& entry : folder.listing.entries) {
+    weight += sizeof entry + 4 * entry.name.size();
+  }
+  queue_->Submit(std::move(dup), folder.path, options_.index_filename, existing, weight,
+                 [this, page_template = template_.page, listing = folder.shared_listing,
+                  path = folder.path](std::string* page) {
+                   const PageInput input{path, selected_folder_, *listing, options_, filter_};
+                   page_template->Render(input, page);
+                 });
+}
+
+void IndexRun::ProcessDirectory(WalkFolder& folder) {
+  std::string error;
+  if (!LoadTemplate(&error)) {
+    RecordFailure(folder.path, "cannot read the template " + options_.main_template + ": " + error);
+    return;
+  }
+  ExistingPage existing;
+  bool inserted = false;
+  if (!PreparePage(folder, &existing, &inserted)) return;
 
   if (!folder.listing.temp_files.empty())
     RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 
   if (queue_ && folder.shared_listing) {
-    // The page is made on the writing thread, from this listing and this
-    // template, which the task keeps; options and filter stay as they are.
-    UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
-    if (!dup.valid()) {
-      RecordFailure(folder.path, "cannot write " + name + ": " + ErrnoText(errno));
-      return;
-    }
-    std::size_t weight = template_.text_size;
-    for (const FolderEntry& entry : folder.listing.entries) {
-      weight += sizeof entry + 4 * entry.name.size();
-    }
-    queue_->Submit(std::move(dup), folder.path, name, existing, weight,
-                   [this, page_template = template_.page, listing = folder.shared_listing,
-                    path = folder.path](std::string* page) {
-                     const PageInput input{path, selected_folder_, *listing, options_, filter_};
-                     page_template->Render(input, page);
-                   });
+    SubmitPage(folder, existing);
     return;
   }
   const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
   page_.clear();  // its room is kept from folder to folder
   template_.page->Render(input, &page_);
+  const std::string& name = options_.index_filename;
   const WriteOutcome outcome =
       WritePage(folder.fd, folder.path, name, page_, &error, faults_, &existing);
   if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);
@@ -208,15 +225,16 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
   selected_folder_ = selected_folder;
   if (jobs_ > 1) queue_ = std::make_unique<PageWriteQueue>(jobs_, faults_);
 
-  SetStatus("Start");
+  SetStatus(WalkEvent::kStart);
   std::string walk_root = root;
-  WalkDirectory(walk_root, *this, true);
+  WalkAdapter adapter(*this);
+  WalkDirectory(walk_root, adapter, true);
   if (queue_) {
     queue_->Finish();
     DrainQueueReports();
     queue_.reset();
   }
-  SetStatus("Finish");
+  SetStatus(WalkEvent::kFinish);
 
   summary_.stopped = stop_requested_;
   summary_.top_page = root + options_.index_filename;

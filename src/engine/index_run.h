@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/folder_reader.h"
@@ -32,36 +31,29 @@ struct RunSummary {
 
 class PageWriteQueue;
 
-class IndexRun : public WalkCallback {
+class IndexRun {
  public:
   IndexRun(RunHost& host, PageOptions options, FileTypeList filter);
-  ~IndexRun() override;
+  ~IndexRun();
 
   // Pages are written on this many threads (1: on the run's own thread).
   void set_jobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
   void set_write_faults(WriteFaults* faults) { faults_ = faults; }
 
-  // "Start", "Directory", "File", "Finish" or "Stop"; returns StopRequested
-  // as it is after the host has yielded.
-  bool SetStatus(std::string_view kind) override;
-  void ProcessDirectory(WalkFolder& folder) override;
-  bool IsInteresting(std::string_view name) override;
-  void ProcessFile(const std::string& path) override;
-  void FolderFailed(const std::string& path, const std::string& reason) override;
-
   // Walks root (the selected folder with one separator appended) and writes
   // every page. selected_folder is the folder as the user named it.
   RunSummary CreateIndexes(const std::string& root, const std::string& selected_folder);
 
-  // A stop request from outside the event flow (a signal); takes effect at
-  // the next folder like SetStatus("Stop").
+  // Stops the run at the next folder; the page in hand is finished. Safe to
+  // call from the host while it yields, or before the run starts.
   void RequestStop() { stop_requested_ = true; }
+  bool StopRequested() const { return stop_requested_; }
   const std::string& index_filename() const { return options_.index_filename; }
   std::int64_t FolderCount() const { return folder_count_; }
-  bool StopRequested() const { return stop_requested_; }
   static std::string StatusLine(std::int64_t folder_count);
 
  private:
+  class WalkAdapter;
   struct TemplateCache {
     bool valid = false;
     UniqueFd fd;  // kept open to notice cheaply when the file changes
@@ -71,6 +63,15 @@ class IndexRun : public WalkCallback {
     std::shared_ptr<const PageTemplate> page;
     std::size_t text_size = 0;
   };
+
+  // Counts the event, shows the status line and yields to the host; returns
+  // whether the run is to stop.
+  bool SetStatus(WalkEvent event);
+  void ProcessDirectory(WalkFolder& folder);
+  // The page's entry in the listing and what is there under its name; false
+  // (the folder failed) when that is the template itself.
+  bool PreparePage(WalkFolder& folder, ExistingPage* existing, bool* inserted);
+  void SubmitPage(WalkFolder& folder, const ExistingPage& existing);
   bool LoadTemplate(std::string* error);
   void RecordFailure(const std::string& folder, const std::string& reason);
   void Record(const std::string& folder, WriteOutcome outcome, const std::string& error);

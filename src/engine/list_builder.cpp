@@ -1,7 +1,8 @@
 #include "engine/list_builder.h"
 
-#include "common/code_library.h"
 #include "common/html_text.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 

@@ -2,8 +2,9 @@
 
 #include <array>
 
-#include "common/code_library.h"
 #include "common/html_text.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "engine/list_builder.h"
 
 namespace pelorin {

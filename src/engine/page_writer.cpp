@@ -15,8 +15,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "common/code_library.h"
 #include "common/folder_reader.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 

@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "common/folder_reader.h"
 
@@ -23,11 +22,15 @@ struct WalkFolder {
   std::shared_ptr<const FolderListing> shared_listing = nullptr;
 };
 
+// What a run reports to its status line: the run starts, the walk reaches a
+// folder or accepts a file, the run ends.
+enum class WalkEvent { kStart, kFolder, kFile, kFinish };
+
 class WalkCallback {
  public:
   virtual ~WalkCallback() = default;
-  // "Directory" or "File"; after "Directory" true means stop.
-  virtual bool SetStatus(std::string_view kind) = 0;
+  // kFolder or kFile; after kFolder true means stop.
+  virtual bool SetStatus(WalkEvent event) = 0;
   virtual void ProcessDirectory(WalkFolder& folder) = 0;
   virtual bool IsInteresting(std::string_view name) = 0;
   virtual void ProcessFile(const std::string& path) = 0;

@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 
@@ -23,7 +24,7 @@ void Add(WalkTotals& total, const WalkTotals& part) {
 WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& name,
                      WalkCallback& callback, bool recurse) {
   WalkTotals totals;
-  if (callback.SetStatus("Directory")) return totals;
+  if (callback.SetStatus(WalkEvent::kFolder)) return totals;
 
   const bool is_root = parent_fd == AT_FDCWD;
   UniqueFd fd = OpenFolder(parent_fd, name, is_root);
@@ -55,7 +56,7 @@ WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& 
     if (callback.IsInteresting(entry.name)) {
       file_path.assign(path).append(entry.name);
       callback.ProcessFile(file_path);
-      callback.SetStatus("File");
+      callback.SetStatus(WalkEvent::kFile);
       ++totals.FilesProcessed;
     }
   }

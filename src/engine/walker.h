@@ -12,11 +12,10 @@ struct WalkTotals {
   std::int64_t FilesSeen = 0;
   std::int64_t FilesProcessed = 0;
   std::int64_t SubfoldersSeen = 0;
-  std::int64_t Reserved = 0;  // never changed
 };
 
 // Normalises path in place (EnsureTrailingSeparator) and walks it. Each folder
-// gets SetStatus("Directory") (true stops the walk) and ProcessDirectory before
+// gets SetStatus(kFolder) (true stops the walk) and ProcessDirectory before
 // its entries are reported; subfolders are walked after all entries.
 WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse);
 

@@ -7,27 +7,27 @@ namespace pelorin {
 namespace {
 
 constexpr std::array<OptionKey, 20> kKeys = {{
-    {"ShowPics", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"ScalePics", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"UseThumbnails", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"ThumbnailSubdir", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"PicsInHtml", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"IndexFilename", StoredForm::kText, ValueKind::Text, "index.html"},
-    {"ScalePercent", StoredForm::kText, ValueKind::Text, "60"},
-    {"ThumbnailPrefix", StoredForm::kText, ValueKind::Text, "small_"},
-    {"MainTemplate", StoredForm::kText, ValueKind::Text, ""},
-    {"PictureTemplate", StoredForm::kText, ValueKind::Text, ""},
-    {"FileTypes", StoredForm::kText, ValueKind::Text, kFirstRunFileTypes},
-    {"PageTitle", StoredForm::kText, ValueKind::Text, ""},
-    {"Keywords", StoredForm::kText, ValueKind::Text, ""},
-    {"Separator", StoredForm::kText, ValueKind::Text, ""},
-    {"DynamicTitle", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"DynamicDescription", StoredForm::kFlag, ValueKind::Number, "0"},
-    {"DynamicKeywords", StoredForm::kFlag, ValueKind::Number, "0"},
-    // Bound to the two Display checkboxes; seeded on, so a run opens the top
-    // page and the desktop application ends, as it always did.
-    {"OpenIndexWhenDone", StoredForm::kFlag, ValueKind::Number, "1"},
-    {"CloseWhenDone", StoredForm::kFlag, ValueKind::Number, "1"},
+    {keys::kShowPics, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kScalePics, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kUseThumbnails, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kThumbnailSubdir, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kPicsInHtml, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kIndexFilename, StoredForm::kText, ValueKind::Text, "index.html"},
+    {keys::kScalePercent, StoredForm::kText, ValueKind::Text, "60"},
+    {keys::kThumbnailPrefix, StoredForm::kText, ValueKind::Text, "small_"},
+    {keys::kMainTemplate, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kPictureTemplate, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kFileTypes, StoredForm::kText, ValueKind::Text, kFirstRunFileTypes},
+    {keys::kPageTitle, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kKeywords, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kSeparator, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kDynamicTitle, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kDynamicDescription, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kDynamicKeywords, StoredForm::kFlag, ValueKind::Number, "0"},
+    // Bound to the two Display checkboxes; seeded on: a run opens the top
+    // page and the desktop application ends with it.
+    {keys::kOpenIndexWhenDone, StoredForm::kFlag, ValueKind::Number, "1"},
+    {keys::kCloseWhenDone, StoredForm::kFlag, ValueKind::Number, "1"},
     {kDataHasBeenSetUp, StoredForm::kBoolean, ValueKind::Boolean, "True"},
 }};
 
@@ -44,8 +44,8 @@ const OptionKey* FindOptionKey(const std::string& key) {
 
 std::string FirstRunValue(const OptionKey& key, const std::string& installation_folder) {
   const std::string name = key.key;
-  if (name == "MainTemplate") return installation_folder + "/template.htm";
-  if (name == "PictureTemplate") return installation_folder + "/picture_template.htm";
+  if (name == keys::kMainTemplate) return installation_folder + "/template.htm";
+  if (name == keys::kPictureTemplate) return installation_folder + "/picture_template.htm";
   return key.first_run;
 }
 
@@ -59,24 +59,24 @@ void SeedFirstRunValues(SettingsStore& store, const std::string& installation_fo
 
 PageOptions LoadPageOptions(const SettingsStore& store) {
   PageOptions options;
-  options.main_template = GetText(store, "MainTemplate");
-  options.index_filename = GetText(store, "IndexFilename");
-  options.separator = GetText(store, "Separator");
-  options.page_title = GetText(store, "PageTitle");
-  options.keywords = GetText(store, "Keywords");
-  options.thumbnail_prefix = GetText(store, "ThumbnailPrefix");
-  options.scale_percent = GetText(store, "ScalePercent");
-  options.dynamic_title = GetFlag(store, "DynamicTitle");
-  options.dynamic_keywords = GetFlag(store, "DynamicKeywords");
-  options.dynamic_description = GetFlag(store, "DynamicDescription");
-  options.show_pics = GetFlag(store, "ShowPics");
-  options.use_thumbnails = GetFlag(store, "UseThumbnails");
-  options.scale_pics = GetFlag(store, "ScalePics");
+  options.main_template = GetText(store, keys::kMainTemplate);
+  options.index_filename = GetText(store, keys::kIndexFilename);
+  options.separator = GetText(store, keys::kSeparator);
+  options.page_title = GetText(store, keys::kPageTitle);
+  options.keywords = GetText(store, keys::kKeywords);
+  options.thumbnail_prefix = GetText(store, keys::kThumbnailPrefix);
+  options.scale_percent = GetText(store, keys::kScalePercent);
+  options.dynamic_title = GetFlag(store, keys::kDynamicTitle);
+  options.dynamic_keywords = GetFlag(store, keys::kDynamicKeywords);
+  options.dynamic_description = GetFlag(store, keys::kDynamicDescription);
+  options.show_pics = GetFlag(store, keys::kShowPics);
+  options.use_thumbnails = GetFlag(store, keys::kUseThumbnails);
+  options.scale_pics = GetFlag(store, keys::kScalePics);
   return options;
 }
 
 FileTypeList LoadFileTypeList(const SettingsStore& store) {
-  return FileTypeList(GetText(store, "FileTypes"));
+  return FileTypeList(GetText(store, keys::kFileTypes));
 }
 
 }  // namespace pelorin

@@ -23,6 +23,29 @@ struct OptionKey {
   const char* first_run;
 };
 
+// Every option key, spelt once: a misspelt key does not compile.
+namespace keys {
+inline constexpr char kShowPics[] = "ShowPics";
+inline constexpr char kScalePics[] = "ScalePics";
+inline constexpr char kUseThumbnails[] = "UseThumbnails";
+inline constexpr char kThumbnailSubdir[] = "ThumbnailSubdir";
+inline constexpr char kPicsInHtml[] = "PicsInHtml";
+inline constexpr char kIndexFilename[] = "IndexFilename";
+inline constexpr char kScalePercent[] = "ScalePercent";
+inline constexpr char kThumbnailPrefix[] = "ThumbnailPrefix";
+inline constexpr char kMainTemplate[] = "MainTemplate";
+inline constexpr char kPictureTemplate[] = "PictureTemplate";
+inline constexpr char kFileTypes[] = "FileTypes";
+inline constexpr char kPageTitle[] = "PageTitle";
+inline constexpr char kKeywords[] = "Keywords";
+inline constexpr char kSeparator[] = "Separator";
+inline constexpr char kDynamicTitle[] = "DynamicTitle";
+inline constexpr char kDynamicDescription[] = "DynamicDescription";
+inline constexpr char kDynamicKeywords[] = "DynamicKeywords";
+inline constexpr char kOpenIndexWhenDone[] = "OpenIndexWhenDone";
+inline constexpr char kCloseWhenDone[] = "CloseWhenDone";
+}  // namespace keys
+
 inline constexpr char kDataHasBeenSetUp[] = "DataHasBeenSetUp";
 inline constexpr char kFirstRunFileTypes[] =
     "GIF, PNG\r\nJPG, JPEG, JPE\r\nHTM, HTML, SHTML, PHP, PHP3\r\n";

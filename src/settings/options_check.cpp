@@ -1,6 +1,8 @@
 #include "settings/options_check.h"
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
+#include "settings/option_keys.h"
 #include "settings/variables.h"
 
 namespace pelorin {
@@ -8,20 +10,20 @@ namespace pelorin {
 std::vector<std::string> OptionProblems(const SettingsStore& store) {
   std::vector<std::string> problems;
   // A name with a separator ("../index.html") would write outside the tree.
-  if (!IsPlainFileName(GetText(store, "IndexFilename"))) {
+  if (!IsPlainFileName(GetText(store, keys::kIndexFilename))) {
     problems.push_back("  - Please specify a name for the index files");
   }
-  const std::string main_template = GetText(store, "MainTemplate");
+  const std::string main_template = GetText(store, keys::kMainTemplate);
   if (main_template.empty() || !FileExists(main_template)) {
     problems.push_back("  - Please define a template file");
   }
-  if (GetFlag(store, "PicsInHtml")) {
-    const std::string picture_template = GetText(store, "PictureTemplate");
+  if (GetFlag(store, keys::kPicsInHtml)) {
+    const std::string picture_template = GetText(store, keys::kPictureTemplate);
     if (picture_template.empty() || !FileExists(picture_template)) {
       problems.push_back("  - Please define a template file for the individual pictures");
     }
   }
-  if (GetText(store, "FileTypes").empty()) {
+  if (GetText(store, keys::kFileTypes).empty()) {
     problems.push_back("  - Please specify which file types you want to list");
   }
   return problems;

@@ -31,17 +31,15 @@ QtSettingsStore::QtSettingsStore(const std::string& file) {
 
 QtSettingsStore::~QtSettingsStore() = default;
 
-std::string QtSettingsStore::GetSetting(const std::string& /*application*/,
-                                        const std::string& section, const std::string& key,
+std::string QtSettingsStore::GetSetting(const std::string& section, const std::string& key,
                                         const std::string& default_value) const {
-  // One store holds one application's values; the file is named after it.
   const QVariant value = settings_->value(KeyPath(section, key));
   if (!value.isValid()) return default_value;
   return value.toString().toStdString();
 }
 
-void QtSettingsStore::SaveSetting(const std::string& /*application*/, const std::string& section,
-                                  const std::string& key, const std::string& value) {
+void QtSettingsStore::SaveSetting(const std::string& section, const std::string& key,
+                                  const std::string& value) {
   settings_->setValue(KeyPath(section, key), QString::fromStdString(value));
 }
 

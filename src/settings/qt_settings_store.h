@@ -17,10 +17,10 @@ class QtSettingsStore : public SettingsStore {
   explicit QtSettingsStore(const std::string& file = {});
   ~QtSettingsStore() override;
 
-  std::string GetSetting(const std::string& application, const std::string& section,
-                         const std::string& key, const std::string& default_value) const override;
-  void SaveSetting(const std::string& application, const std::string& section,
-                   const std::string& key, const std::string& value) override;
+  std::string GetSetting(const std::string& section, const std::string& key,
+                         const std::string& default_value) const override;
+  void SaveSetting(const std::string& section, const std::string& key,
+                   const std::string& value) override;
   bool Flush(std::string* error) override;
 
   // False with a reason when the file exists but cannot be read or parsed.

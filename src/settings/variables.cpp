@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "common/version.h"
 
 namespace pelorin {
@@ -110,7 +111,7 @@ bool ReadBoolean(std::string_view text) {
 }
 
 VariableValue GetVariable(const SettingsStore& store, const std::string& key, ValueKind kind) {
-  const std::string stored = store.GetSetting(kAppTitle, kGeneralSection, key, "");
+  const std::string stored = store.GetSetting(kGeneralSection, key, "");
   switch (kind) {
     case ValueKind::Text:
       return stored;
@@ -139,7 +140,7 @@ bool GetBoolean(const SettingsStore& store, const std::string& key) {
 }
 
 void SaveVariable(SettingsStore& store, const std::string& key, const std::string& value) {
-  store.SaveSetting(kAppTitle, kGeneralSection, key, value);
+  store.SaveSetting(kGeneralSection, key, value);
 }
 
 void SaveVariable(SettingsStore& store, const std::string& key, const char* value) {
@@ -155,11 +156,11 @@ void SaveVariable(SettingsStore& store, const std::string& key, bool value) {
 }
 
 std::string GetLastDirectory(const SettingsStore& store, const std::string& default_folder) {
-  return store.GetSetting(kAppTitle, kMainSection, kLastDirectoryKey, default_folder);
+  return store.GetSetting(kMainSection, kLastDirectoryKey, default_folder);
 }
 
 void SaveLastDirectory(SettingsStore& store, const std::string& folder) {
-  store.SaveSetting(kAppTitle, kMainSection, kLastDirectoryKey, folder);
+  store.SaveSetting(kMainSection, kLastDirectoryKey, folder);
 }
 
 }  // namespace pelorin

@@ -1,10 +1,5 @@
 #include "ui/main_window.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <system_error>
-#include <vector>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,10 +15,15 @@
 #include <QStorageInfo>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "common/version.h"
-#include "engine/create_index.h"
+#include "settings/index_command.h"
 #include "settings/option_keys.h"
 #include "settings/variables.h"
 #include "ui/options_window.h"
@@ -32,13 +32,13 @@ namespace pelorin {
 
 namespace {
 
-constexpr char kDir1ToolTip[] = "Select a directory to index";
+constexpr char kFolderTreeToolTip[] = "Select a directory to index";
 constexpr std::size_t kMaxFailuresShown = 20;
 constexpr qint64 kKeepInViewMs = 2000;
 
-// The window's layout is given in twips: 1,440 to the inch, so 15 to a
-// pixel at 96 dots per inch; larger logical dpi scale it up.
-int Px(int twips, double dpi) { return qRound(twips * dpi / 1440.0); }
+// The window's layout is given in pixels at 96 dots per inch; larger
+// logical dpi scale it up.
+int Px(int pixels, double dpi) { return qRound(pixels * dpi / 96.0); }
 
 // The folder itself when it exists, else its nearest existing parent; a
 // relative or empty path stands for the home folder. The folder list shows
@@ -64,14 +64,12 @@ std::string NearestExistingFolder(const std::string& folder) {
   return text;
 }
 
-std::string FailureMessage(const std::vector<Failure>& failures) {
+std::string FailureMessage(const std::vector<std::string>& lines) {
   std::string text = "These folders could not be indexed:";
-  const std::size_t shown = std::min(failures.size(), kMaxFailuresShown);
-  for (std::size_t i = 0; i < shown; ++i) {
-    text += "\r\n" + failures[i].folder + ": " + failures[i].reason;
-  }
-  if (failures.size() > shown) {
-    text += "\r\nand " + std::to_string(failures.size() - shown) + " more";
+  const std::size_t shown = std::min(lines.size(), kMaxFailuresShown);
+  for (std::size_t i = 0; i < shown; ++i) text += "\r\n" + lines[i];
+  if (lines.size() > shown) {
+    text += "\r\nand " + std::to_string(lines.size() - shown) + " more";
   }
   return text;
 }
@@ -104,7 +102,7 @@ MainWindow::MainWindow(WindowServices& services, QWidget* parent)
   BuildControls();
   BuildMenus();
   setFixedSize(sizeHint());
-  Form_Load();
+  RestoreLastFolder();
 }
 
 MainWindow::~MainWindow() = default;
@@ -113,30 +111,31 @@ void MainWindow::BuildControls() {
   const double dpi = logicalDpiX();
   auto* client = new QWidget;
   client->setObjectName(QStringLiteral("frmMainClient"));
-  client->setFixedSize(Px(3390, dpi), Px(4635, dpi));
+  client->setFixedSize(Px(226, dpi), Px(309, dpi));
   setCentralWidget(client);
 
   folders_ = new QFileSystemModel(this);
   folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);  // hidden folders left out
   folders_->setRootPath(QStringLiteral("/"));
 
-  dir1_ = new QTreeView(client);
-  dir1_->setObjectName(QStringLiteral("Dir1"));
-  dir1_->setToolTip(QString::fromLatin1(kDir1ToolTip));
-  dir1_->setModel(folders_);
-  dir1_->setHeaderHidden(true);
-  dir1_->setIndentation(Px(180, dpi));  // narrow steps: deep folders stay readable
-  for (int column = 1; column < folders_->columnCount(); ++column) dir1_->hideColumn(column);
-  dir1_->setGeometry(Px(120, dpi), Px(120, dpi), Px(3135, dpi), Px(3690, dpi));
-  connect(dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { Dir1_Change(current); });
+  folder_tree_ = new QTreeView(client);
+  folder_tree_->setObjectName(QStringLiteral("Dir1"));
+  folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip));
+  folder_tree_->setModel(folders_);
+  folder_tree_->setHeaderHidden(true);
+  folder_tree_->setIndentation(Px(12, dpi));  // narrow steps: deep folders stay readable
+  for (int column = 1; column < folders_->columnCount(); ++column) folder_tree_->hideColumn(column);
+  folder_tree_->setGeometry(Px(8, dpi), Px(8, dpi), Px(209, dpi), Px(246, dpi));
+  connect(folder_tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnFolderChanged(current); });
   // The folder list fills in and sorts as folders are read, in the
   // background: for a moment after a folder is shown, every change brings
   // the selection back into view.
   scroll_timer_ = new QTimer(this);
   scroll_timer_->setSingleShot(true);
-  connect(scroll_timer_, &QTimer::timeout, this,
-          [this] { dir1_->scrollTo(dir1_->currentIndex(), QAbstractItemView::PositionAtCenter); });
+  connect(scroll_timer_, &QTimer::timeout, this, [this] {
+    folder_tree_->scrollTo(folder_tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   const auto keep_in_view = [this] {
     if (shown_at_.isValid() && shown_at_.elapsed() < kKeepInViewMs) scroll_timer_->start(0);
   };
@@ -144,58 +143,56 @@ void MainWindow::BuildControls() {
   connect(folders_, &QFileSystemModel::layoutChanged, this, keep_in_view);
   connect(folders_, &QFileSystemModel::rowsInserted, this, keep_in_view);
 
-  drive1_ = new QComboBox(client);
-  drive1_->setObjectName(QStringLiteral("Drive1"));
-  drive1_->setGeometry(Px(120, dpi), Px(3840, dpi), Px(3135, dpi), Px(315, dpi));
+  volume_list_ = new QComboBox(client);
+  volume_list_->setObjectName(QStringLiteral("Drive1"));
+  volume_list_->setGeometry(Px(8, dpi), Px(256, dpi), Px(209, dpi), Px(21, dpi));
   FillDriveList();
-  connect(drive1_, &QComboBox::activated, this, [this](int index) { Drive1_Change(index); });
+  connect(volume_list_, &QComboBox::activated, this, [this](int index) { OnDriveChanged(index); });
 
-  cmd_cancel_ = new QPushButton(client);
-  cmd_cancel_->setObjectName(QStringLiteral("cmdCancel"));
-  cmd_cancel_->setIcon(QIcon(QStringLiteral(":/icons/cancel.png")));
-  cmd_cancel_->setIconSize(QSize(15, 15));
-  cmd_cancel_->setToolTip(QStringLiteral("Cancel"));
-  cmd_cancel_->setGeometry(Px(2760, dpi), Px(4200, dpi), Px(495, dpi), Px(375, dpi));
-  cmd_cancel_->hide();
-  connect(cmd_cancel_, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+  cancel_button_ = new QPushButton(client);
+  cancel_button_->setObjectName(QStringLiteral("cmdCancel"));
+  cancel_button_->setIcon(QIcon(QStringLiteral(":/icons/cancel.png")));
+  cancel_button_->setIconSize(QSize(15, 15));
+  cancel_button_->setToolTip(QStringLiteral("Cancel"));
+  cancel_button_->setGeometry(Px(184, dpi), Px(280, dpi), Px(33, dpi), Px(25, dpi));
+  cancel_button_->hide();
+  connect(cancel_button_, &QPushButton::clicked, this, [this] { StopRun(); });
 
-  lbl_status_ = new QLabel(client);
-  lbl_status_->setObjectName(QStringLiteral("lblStatus"));
-  lbl_status_->setGeometry(Px(120, dpi), Px(4200, dpi), Px(2535, dpi), Px(375, dpi));
+  status_label_ = new QLabel(client);
+  status_label_->setObjectName(QStringLiteral("lblStatus"));
+  status_label_->setGeometry(Px(8, dpi), Px(280, dpi), Px(169, dpi), Px(25, dpi));
 
-  setTabOrder(dir1_, drive1_);
-  setTabOrder(drive1_, cmd_cancel_);
+  setTabOrder(folder_tree_, volume_list_);
+  setTabOrder(volume_list_, cancel_button_);
 }
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnuFile"));
   connect(AddAction(file, "mnuFileOpenCurrentDir", "&Open directory in Explorer"),
-          &QAction::triggered, this, [this] { mnuFileOpenCurrentDir_Click(); });
+          &QAction::triggered, this, [this] { OpenFolderInFileManager(); });
   AddSeparator(file, "mnuFileSep1");
-  connect(AddAction(file, "mnuFileExit", "E&xit"), &QAction::triggered, this,
-          [this] { mnuFileExit_Click(); });
+  connect(AddAction(file, "mnuFileExit", "E&xit"), &QAction::triggered, this, [this] { Exit(); });
 
-  mnu_tools_ = menuBar()->addMenu(QStringLiteral("&Tools"));
-  mnu_tools_->setObjectName(QStringLiteral("mnuTools"));
-  mnu_tools_create_index_ = AddAction(mnu_tools_, "mnuToolsCreateIndex", "&Create index");
-  mnu_tools_create_index_->setShortcut(QKeySequence(Qt::Key_F5));
-  connect(mnu_tools_create_index_, &QAction::triggered, this,
-          [this] { mnuToolsCreateIndex_Click(); });
-  AddSeparator(mnu_tools_, "mnuToolsSep1");
-  mnu_tools_options_ = AddAction(mnu_tools_, "mnuToolsOptions", "&Options");
-  mnu_tools_options_->setShortcut(QKeySequence(Qt::Key_F2));
-  connect(mnu_tools_options_, &QAction::triggered, this, [this] { mnuToolsOptions_Click(); });
+  tools_menu_ = menuBar()->addMenu(QStringLiteral("&Tools"));
+  tools_menu_->setObjectName(QStringLiteral("mnuTools"));
+  QAction* create_index = AddAction(tools_menu_, "mnuToolsCreateIndex", "&Create index");
+  create_index->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(create_index, &QAction::triggered, this, [this] { CreateIndex(); });
+  AddSeparator(tools_menu_, "mnuToolsSep1");
+  QAction* options = AddAction(tools_menu_, "mnuToolsOptions", "&Options");
+  options->setShortcut(QKeySequence(Qt::Key_F2));
+  connect(options, &QAction::triggered, this, [this] { EditOptions(); });
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("mnuHelp"));
   // There is no help file beyond the template notes: shown, but greyed.
   AddAction(help, "mnuHelpContents", "&Contents")->setEnabled(false);
   connect(AddAction(help, "mnuHelpCreateTemplates", "Creating &Templates"), &QAction::triggered,
-          this, [this] { mnuHelpCreateTemplates_Click(); });
+          this, [this] { ShowTemplateHelp(); });
   AddSeparator(help, "mnuHelpSep1");
   connect(AddAction(help, "mnuHelpAbout", "&About"), &QAction::triggered, this,
-          [this] { mnuHelpAbout_Click(); });
+          [this] { ShowAbout(); });
 }
 
 // Drive1 lists the mounted volumes as "mount point (name)".
@@ -208,17 +205,17 @@ void MainWindow::FillDriveList() {
     if (!volume.isValid() || !volume.isReady()) continue;
     QString text = volume.rootPath();
     if (!volume.name().isEmpty()) text += QStringLiteral(" (") + volume.name() + QLatin1Char(')');
-    drive1_->addItem(text, volume.rootPath());
+    volume_list_->addItem(text, volume.rootPath());
   }
 }
 
 void MainWindow::SelectDrive(const QString& root_path) {
-  int index = drive1_->findData(root_path);
+  int index = volume_list_->findData(root_path);
   if (index < 0) {
-    drive1_->addItem(root_path, root_path);
-    index = drive1_->count() - 1;
+    volume_list_->addItem(root_path, root_path);
+    index = volume_list_->count() - 1;
   }
-  drive1_->setCurrentIndex(index);  // programmatic: Drive1_Change does not run
+  volume_list_->setCurrentIndex(index);  // programmatic: Drive1_Change does not run
 }
 
 void MainWindow::ShowFolder(const std::string& folder) {
@@ -226,35 +223,34 @@ void MainWindow::ShowFolder(const std::string& folder) {
   const QString path = QString::fromStdString(selected_folder_);
   const QModelIndex index = folders_->index(path);
   if (index.isValid()) {
-    dir1_->setCurrentIndex(index);
-    dir1_->expand(index);
-    dir1_->scrollTo(index);
+    folder_tree_->setCurrentIndex(index);
+    folder_tree_->expand(index);
+    folder_tree_->scrollTo(index);
   }
   shown_at_.start();
   SelectDrive(QStorageInfo(path).rootPath());
 }
 
-void MainWindow::Form_Load() {
+void MainWindow::RestoreLastFolder() {
   ShowFolder(GetLastDirectory(services_.store, QDir::homePath().toStdString()));
-  file_types_ = LoadFileTypeList(services_.store);
 }
 
-void MainWindow::Drive1_Change(int index) {
-  ShowFolder(drive1_->itemData(index).toString().toStdString());
+void MainWindow::OnDriveChanged(int index) {
+  ShowFolder(volume_list_->itemData(index).toString().toStdString());
 }
 
-void MainWindow::Dir1_Change(const QModelIndex& index) {
+void MainWindow::OnFolderChanged(const QModelIndex& index) {
   if (index.isValid()) selected_folder_ = folders_->filePath(index).toStdString();
 }
 
-void MainWindow::cmdCancel_Click() {
-  if (run_) run_->SetStatus("Stop");
+void MainWindow::StopRun() {
+  if (command_ != nullptr) command_->RequestStop();
 }
 
 // Every way of closing comes here: a run going on stops at its next folder
 // report, the selected folder is remembered, and the window always closes.
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (run_) run_->SetStatus("Stop");
+  StopRun();
   QCoreApplication::processEvents();
   SaveLastDirectory(services_.store, selected_folder_);
   std::string error;
@@ -262,54 +258,57 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void MainWindow::mnuFileOpenCurrentDir_Click() { services_.shell.Explore(selected_folder_); }
+void MainWindow::OpenFolderInFileManager() { services_.shell.Explore(selected_folder_); }
 
-void MainWindow::mnuFileExit_Click() {
+void MainWindow::Exit() {
   if (close()) QCoreApplication::quit();
 }
 
-void MainWindow::mnuToolsCreateIndex_Click() {
-  if (run_) return;  // the Tools menu is disabled during a run
+void MainWindow::CreateIndex() {
+  if (command_ != nullptr) return;  // the Tools menu is disabled during a run
   SettingsStore& store = services_.store;
-  CreateIndexRequest request;
-  request.selected_folder = SelectedFolderOf(selected_folder_, "/");
-  if (!CheckOptionsValid(services_, this)) {
-    // The options window may have been opened and changed the file types.
-    file_types_ = LoadFileTypeList(store);
-    return;
+  IndexRequest request;
+  request.folder = selected_folder_;
+  request.current_folder = "/";
+  request.open_when_done = GetFlag(store, keys::kOpenIndexWhenDone);
+  request.remember_folder = true;
+
+  IndexCommand command(store, *this);
+  command_ = &command;
+  const IndexOutcome outcome = command.Run(request);
+  command_ = nullptr;
+  switch (outcome.status) {
+    case IndexStatus::kOptionsIncomplete:
+      OfferOptionsWindow(services_, this, outcome.option_problems);
+      return;
+    case IndexStatus::kDeclined:
+      return;
+    case IndexStatus::kDone:
+      break;
   }
-  request.open_when_done = GetFlag(store, "OpenIndexWhenDone");
-
-  run_ = std::make_unique<IndexRun>(*this, LoadPageOptions(store), file_types_);
-  RunSummary summary;
-  const CommandResult result = CreateIndex(*run_, *this, request, &summary);
-  run_.reset();
-  if (result == CommandResult::kDeclined) return;
-
-  if (!summary.failures.empty()) {
+  if (!outcome.failure_lines.empty()) {
     services_.prompter.ShowMessage(this, MessageIcon::kWarning, MessageButtons::kOk, kAppTitle,
-                                   FailureMessage(summary.failures));
+                                   FailureMessage(outcome.failure_lines));
   }
-  // The next start shows the folder just indexed.
-  SaveLastDirectory(store, selected_folder_);
-  std::string error;
-  store.Flush(&error);
+  if (!outcome.flush_error.empty()) {
+    services_.prompter.ShowMessage(this, MessageIcon::kWarning, MessageButtons::kOk, kAppTitle,
+                                   "The settings could not be saved:\r\n" + outcome.flush_error);
+  }
   // A window closed during the run has gone through its closing steps already.
-  if (GetFlag(store, "CloseWhenDone") && isVisible()) close();
+  if (GetFlag(store, keys::kCloseWhenDone) && isVisible()) close();
 }
 
-void MainWindow::mnuToolsOptions_Click() {
-  if (run_) return;
+void MainWindow::EditOptions() {
+  if (command_ != nullptr) return;
   OptionsWindow options(services_, this);
   options.exec();
-  file_types_ = LoadFileTypeList(services_.store);  // saved or not
 }
 
-void MainWindow::mnuHelpCreateTemplates_Click() {
+void MainWindow::ShowTemplateHelp() {
   services_.shell.Open(services_.installation_folder + "/specialtags.txt");
 }
 
-void MainWindow::mnuHelpAbout_Click() {
+void MainWindow::ShowAbout() {
   services_.prompter.ShowMessage(this, MessageIcon::kInformation, MessageButtons::kOk, kAppTitle,
                                  VersionString());
 }
@@ -320,7 +319,7 @@ bool MainWindow::AskYesNo(const std::string& title, const std::string& text) {
 }
 
 void MainWindow::ShowStatus(const std::string& line) {
-  lbl_status_->setText(QString::fromStdString(line));
+  status_label_->setText(QString::fromStdString(line));
 }
 
 // The run yields here once per report, so the window repaints and handles
@@ -339,12 +338,12 @@ void MainWindow::SetBusy(bool busy) {
   } else {
     QApplication::restoreOverrideCursor();
   }
-  cmd_cancel_->setVisible(busy);
-  drive1_->setEnabled(!busy);
-  dir1_->setEnabled(!busy);
+  cancel_button_->setVisible(busy);
+  volume_list_->setEnabled(!busy);
+  folder_tree_->setEnabled(!busy);
   // The menu and its entries, so that F5 and F2 are off as well.
-  mnu_tools_->menuAction()->setEnabled(!busy);
-  for (QAction* action : mnu_tools_->actions()) action->setEnabled(!busy);
+  tools_menu_->menuAction()->setEnabled(!busy);
+  for (QAction* action : tools_menu_->actions()) action->setEnabled(!busy);
 }
 
 }  // namespace pelorin

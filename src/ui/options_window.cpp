@@ -1,7 +1,5 @@
 #include "ui/options_window.h"
 
-#include <cstdint>
-
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,7 +11,9 @@
 #include <QString>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cstdint>
 
+#include "common/text_routines.h"
 #include "common/version.h"
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
@@ -44,19 +44,9 @@ QLineEdit* NewLine(const QString& name, int width = kFieldWidth) {
   return line;
 }
 
-// Stored multi-line values break lines with CR LF; the edit control uses LF.
-QString ToEditText(const std::string& stored) {
-  QString text = QString::fromStdString(stored);
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  return text;
-}
+QString ToEditText(const std::string& stored) { return QString::fromStdString(CrLfToLf(stored)); }
 
-std::string ToStoredText(const QString& edited) {
-  QString text = edited;
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-  return text.toStdString();
-}
+std::string ToStoredText(const QString& edited) { return LfToCrLf(edited.toStdString()); }
 
 // One row of a tab: the label in the first column, the control beside it.
 void AddRow(QGridLayout* grid, QLabel* label, QWidget* control) {
@@ -99,44 +89,52 @@ OptionsWindow::OptionsWindow(WindowServices& services, QWidget* parent)
   BuildDisplayTab(pages[3]);
   tabs_->setCurrentIndex(3);
 
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+  layout->addLayout(BuildButtons());
+  BindKeys();
+
+  // Fixed to the size with every row shown, so hiding rows never resizes it.
+  setFixedSize(sizeHint());
+  SeedAndLoadOptions();
+}
+
+OptionsWindow::~OptionsWindow() = default;
+
+QLayout* OptionsWindow::BuildButtons() {
   auto* ok = new QPushButton(QStringLiteral("OK"));
   ok->setObjectName(Name("cmdAction", 0));
   ok->setDefault(true);
   auto* cancel = new QPushButton(QStringLiteral("Cancel"));
   cancel->setObjectName(Name("cmdAction", 1));
-  connect(ok, &QPushButton::clicked, this, [this] { cmdAction_Click(0); });
-  connect(cancel, &QPushButton::clicked, this, [this] { cmdAction_Click(1); });
-
+  connect(ok, &QPushButton::clicked, this, [this] { SaveAndClose(); });
+  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(tabs_);
-  layout->addLayout(buttons);
-
-  // The keys in the order the settings module lists them.
-  const char* const kGeneralChecks[] = {"ShowPics", "ScalePics", "UseThumbnails", "ThumbnailSubdir",
-                                        "PicsInHtml"};
-  for (int i = 0; i < 5; ++i) bindings_.push_back({kGeneralChecks[i], general_checks_[i]});
-  const char* const kGeneralTexts[] = {"IndexFilename", "ScalePercent", "ThumbnailPrefix"};
-  for (int i = 0; i < 3; ++i) bindings_.push_back({kGeneralTexts[i], nullptr, general_texts_[i]});
-  bindings_.push_back({"MainTemplate", nullptr, template_files_[0]});
-  bindings_.push_back({"PictureTemplate", nullptr, template_files_[1]});
-  bindings_.push_back({"FileTypes", nullptr, nullptr, file_types_});
-  const char* const kTitleTexts[] = {"PageTitle", "Keywords", "Separator"};
-  for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleTexts[i], nullptr, titles_texts_[i]});
-  const char* const kTitleChecks[] = {"DynamicTitle", "DynamicDescription", "DynamicKeywords"};
-  for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleChecks[i], titles_checks_[i]});
-  bindings_.push_back({"OpenIndexWhenDone", display_checks_[1]});
-  bindings_.push_back({"CloseWhenDone", display_checks_[2]});
-
-  // Fixed to the size with every row shown, so hiding rows never resizes it.
-  setFixedSize(sizeHint());
-  Form_Load();
+  return buttons;
 }
 
-OptionsWindow::~OptionsWindow() = default;
+// Every control bound to its key, in the order the key table lists them.
+void OptionsWindow::BindKeys() {
+  const char* const kGeneralChecks[] = {keys::kShowPics, keys::kScalePics, keys::kUseThumbnails,
+                                        keys::kThumbnailSubdir, keys::kPicsInHtml};
+  for (int i = 0; i < 5; ++i) bindings_.push_back({kGeneralChecks[i], general_checks_[i]});
+  const char* const kGeneralTexts[] = {keys::kIndexFilename, keys::kScalePercent,
+                                       keys::kThumbnailPrefix};
+  for (int i = 0; i < 3; ++i) bindings_.push_back({kGeneralTexts[i], nullptr, general_texts_[i]});
+  bindings_.push_back({keys::kMainTemplate, nullptr, template_files_[0]});
+  bindings_.push_back({keys::kPictureTemplate, nullptr, template_files_[1]});
+  bindings_.push_back({keys::kFileTypes, nullptr, nullptr, file_types_});
+  const char* const kTitleTexts[] = {keys::kPageTitle, keys::kKeywords, keys::kSeparator};
+  for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleTexts[i], nullptr, titles_texts_[i]});
+  const char* const kTitleChecks[] = {keys::kDynamicTitle, keys::kDynamicDescription,
+                                      keys::kDynamicKeywords};
+  for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleChecks[i], titles_checks_[i]});
+  bindings_.push_back({keys::kOpenIndexWhenDone, display_checks_[1]});
+  bindings_.push_back({keys::kCloseWhenDone, display_checks_[2]});
+}
 
 QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
   auto* label = new QLabel(QString::fromLatin1(caption));
@@ -148,8 +146,7 @@ QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
 void OptionsWindow::BuildGeneralTab(QWidget* page) {
   for (int i = 0; i < 5; ++i) {
     general_checks_[i] = NewCheck("chkGeneralOptions", i);
-    connect(general_checks_[i], &QCheckBox::toggled, this,
-            [this, i] { chkGeneralOptions_Click(i); });
+    connect(general_checks_[i], &QCheckBox::toggled, this, [this] { UpdateOptionStates(); });
   }
   for (int i = 0; i < 3; ++i) general_texts_[i] = NewLine(Name("txtGeneralOptions", i));
   QGridLayout* grid = NewGrid(page);
@@ -177,7 +174,7 @@ void OptionsWindow::BuildTemplatesTab(QWidget* page) {
     choose->setObjectName(Name("cmdChooseTemplateFile", i));
     choose->setAutoDefault(false);
     choose->setFixedWidth(choose->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
-    connect(choose, &QPushButton::clicked, this, [this, i] { cmdChooseTemplateFile_Click(i); });
+    connect(choose, &QPushButton::clicked, this, [this, i] { ChooseTemplateFile(i); });
     const int row = grid->rowCount();
     grid->addWidget(OptionLabel(8 + i, kCaptions[i]), row, 0, 1, 2);
     grid->addWidget(template_files_[i], row + 1, 0);
@@ -244,7 +241,7 @@ void OptionsWindow::BuildDisplayTab(QWidget* page) {
   FinishGrid(grid);
 }
 
-void OptionsWindow::Form_Load() {
+void OptionsWindow::SeedAndLoadOptions() {
   UpdateOptionStates();
   if (!GetBoolean(services_.store, kDataHasBeenSetUp)) {
     // First opening (or the flag was removed): every key gets its first-run
@@ -295,13 +292,7 @@ void OptionsWindow::UpdateOptionStates() {
   general_checks_[3]->setVisible(thumbnails);
 }
 
-void OptionsWindow::chkGeneralOptions_Click(int /*index*/) { UpdateOptionStates(); }
-
-void OptionsWindow::cmdAction_Click(int index) {
-  if (index != 0) {
-    reject();
-    return;
-  }
+void OptionsWindow::SaveAndClose() {
   SaveOptions();
   std::string error;
   if (!services_.store.Flush(&error)) {
@@ -311,7 +302,7 @@ void OptionsWindow::cmdAction_Click(int index) {
   accept();
 }
 
-void OptionsWindow::cmdChooseTemplateFile_Click(int index) {
+void OptionsWindow::ChooseTemplateFile(int index) {
   QLineEdit* field = template_files_[static_cast<std::size_t>(index)];
   const std::string chosen = services_.prompter.GetOpenFileName(
       this, kChooseTemplateTitle, services_.installation_folder, field->text().toStdString());
@@ -321,6 +312,12 @@ void OptionsWindow::cmdChooseTemplateFile_Click(int index) {
 bool CheckOptionsValid(WindowServices& services, QWidget* parent) {
   const std::vector<std::string> problems = OptionProblems(services.store);
   if (problems.empty()) return true;
+  OfferOptionsWindow(services, parent, problems);
+  return false;
+}
+
+void OfferOptionsWindow(WindowServices& services, QWidget* parent,
+                        const std::vector<std::string>& problems) {
   const MessageAnswer answer =
       services.prompter.ShowMessage(parent, MessageIcon::kCritical, MessageButtons::kOkCancel,
                                     kAppTitle, OptionsCheckMessage(problems));
@@ -328,7 +325,6 @@ bool CheckOptionsValid(WindowServices& services, QWidget* parent) {
     OptionsWindow window(services, parent);
     window.exec();
   }
-  return false;
 }
 
 }  // namespace pelorin

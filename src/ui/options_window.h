@@ -2,16 +2,16 @@
 // opening, and holds the check a run makes before it starts.
 #pragma once
 
+#include <QDialog>
 #include <array>
 #include <string>
 #include <vector>
-
-#include <QDialog>
 
 #include "ui/window_services.h"
 
 class QCheckBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -41,15 +41,16 @@ class OptionsWindow : public QDialog {
   void BuildTemplatesTab(QWidget* page);
   void BuildTitlesTab(QWidget* page);
   void BuildDisplayTab(QWidget* page);
+  QLayout* BuildButtons();
+  void BindKeys();
   QLabel* OptionLabel(int index, const char* caption);
 
-  void Form_Load();
+  void SeedAndLoadOptions();
   void LoadOptions();
   void SaveOptions();
   void UpdateOptionStates();
-  void chkGeneralOptions_Click(int index);
-  void cmdAction_Click(int index);
-  void cmdChooseTemplateFile_Click(int index);
+  void SaveAndClose();
+  void ChooseTemplateFile(int index);
 
   WindowServices& services_;
   QTabWidget* tabs_ = nullptr;
@@ -69,5 +70,9 @@ class OptionsWindow : public QDialog {
 // window modally; the result is false then whatever was changed, and the user
 // starts the run again.
 bool CheckOptionsValid(WindowServices& services, QWidget* parent);
+// The message of a failed check, with problems as OptionProblems gives them;
+// opens the options window when the user chooses OK.
+void OfferOptionsWindow(WindowServices& services, QWidget* parent,
+                        const std::vector<std::string>& problems);
 
 }  // namespace pelorin

@@ -3,9 +3,6 @@
 // README. scripts/screenshots.sh runs it under Xvfb.
 //
 //   pelorin2-screenshots OUTPUT_FOLDER FOLDER_TO_SHOW
-#include <iostream>
-#include <string>
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QPixmap>
@@ -13,6 +10,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
+#include <iostream>
+#include <string>
 
 #include "common/install_paths.h"
 #include "settings/option_keys.h"
@@ -71,11 +70,12 @@ int main(int argc, char** argv) {
   pelorin::MemorySettingsStore store;
   pelorin::SeedFirstRunValues(store, pelorin::InstallationFolder());
   // Every row of the General tab shown, and a title to fill the Titles tab.
-  for (const char* key : {"ShowPics", "ScalePics", "UseThumbnails"}) {
+  for (const char* key :
+       {pelorin::keys::kShowPics, pelorin::keys::kScalePics, pelorin::keys::kUseThumbnails}) {
     pelorin::SaveVariable(store, key, std::int16_t{1});
   }
-  pelorin::SaveVariable(store, "PageTitle", "My pictures");
-  pelorin::SaveVariable(store, "Separator", " - ");
+  pelorin::SaveVariable(store, pelorin::keys::kPageTitle, "My pictures");
+  pelorin::SaveVariable(store, pelorin::keys::kSeparator, " - ");
   pelorin::SaveLastDirectory(store, argv[2]);
 
   SilentPrompter prompter;

@@ -14,7 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/code_library.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "support/cli_runner.h"
 #include "support/temp_tree.h"
 

@@ -1,7 +1,7 @@
-#include "common/code_library.h"
-
 #include <gtest/gtest.h>
 
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 #include "support/temp_tree.h"
 
 namespace pelorin {

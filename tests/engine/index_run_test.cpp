@@ -166,7 +166,7 @@ TEST(IndexRun, StopRequestedDuringStartProcessesNothing) {
   FakeRunHost host;
   IndexRun run(host, OptionsFor(t.tree), FileTypeList("gif"));
   host.on_yield = [&] {
-    if (host.yields == 1) run.SetStatus("Stop");
+    if (host.yields == 1) run.RequestStop();
   };
   const RunSummary summary = run.CreateIndexes(t.tree.Path("site/"), t.tree.Path("site"));
   EXPECT_TRUE(summary.stopped);

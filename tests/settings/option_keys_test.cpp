@@ -48,7 +48,7 @@ TEST(OptionProblems, MessagesForEachMissingOption) {
   tree.WriteFile("template.htm", "x");
   tree.MakeFolder("folder.htm");
   SeedFirstRunValues(store, tree.root());
-  store.SaveSetting("Pelorin2", "General Variables", "PictureTemplate", "");
+  store.SaveSetting("General Variables", "PictureTemplate", "");
   EXPECT_TRUE(OptionProblems(store).empty());  // no picture pages asked for
 
   SaveVariable(store, "PicsInHtml", std::int16_t{1});

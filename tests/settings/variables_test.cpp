@@ -51,9 +51,9 @@ TEST(GetVariable, KindsAndWrittenForms) {
   SaveVariable(store, "Unchecked", std::int16_t{0});
   SaveVariable(store, "Flag", true);
   SaveVariable(store, "Title", "  My <b>title</b>\r\n");
-  EXPECT_EQ(store.GetSetting("Pelorin2", "General Variables", "Checked", "?"), "1");
-  EXPECT_EQ(store.GetSetting("Pelorin2", "General Variables", "Unchecked", "?"), "0");
-  EXPECT_EQ(store.GetSetting("Pelorin2", "General Variables", "Flag", "?"), "True");
+  EXPECT_EQ(store.GetSetting("General Variables", "Checked", "?"), "1");
+  EXPECT_EQ(store.GetSetting("General Variables", "Unchecked", "?"), "0");
+  EXPECT_EQ(store.GetSetting("General Variables", "Flag", "?"), "True");
   EXPECT_EQ(GetText(store, "Title"), "  My <b>title</b>\r\n");
   EXPECT_TRUE(GetFlag(store, "Checked"));
   EXPECT_FALSE(GetFlag(store, "Unchecked"));
@@ -61,7 +61,7 @@ TEST(GetVariable, KindsAndWrittenForms) {
 
   EXPECT_EQ(GetLastDirectory(store, "/home/x"), "/home/x");
   SaveLastDirectory(store, "/srv/photos");
-  EXPECT_EQ(store.GetSetting("Pelorin2", "Main settings", "Last directory", ""), "/srv/photos");
+  EXPECT_EQ(store.GetSetting("Main settings", "Last directory", ""), "/srv/photos");
   EXPECT_EQ(GetLastDirectory(store, "/home/x"), "/srv/photos");
 }
 

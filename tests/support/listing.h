@@ -5,8 +5,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "common/code_library.h"
 #include "common/folder_reader.h"
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin::testing {
 

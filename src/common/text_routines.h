@@ -1,6 +1,6 @@
-// Small text and path routines shared by the engine, the settings and the
-// windows. All are pure functions of their arguments except FileExists.
-// Texts are byte strings; case-insensitive comparisons fold ASCII letters only.
+// Text routines shared by the engine, the settings and the windows. All are
+// pure functions of their arguments. Texts are byte strings; case-insensitive
+// comparisons fold ASCII letters only.
 #pragma once
 
 #include <cstdint>
@@ -9,22 +9,8 @@
 
 namespace pelorin {
 
-inline constexpr char kSeparator = '/';
-
 // The double-quote character that encloses attribute values of generated HTML.
 std::string Quote();
-// The part after the last separator; the whole path when it holds none.
-std::string FileNameOf(std::string_view path);
-// The path up to and including its last separator; unchanged when it holds none.
-std::string FolderOf(std::string_view path);
-// The text after the last "."; empty when there is none or the name ends with it.
-std::string ExtensionOf(std::string_view name);
-// A path that ends with the separator. A path with a "." that does not end in
-// the separator is taken for a file path and cut back to its folder.
-std::string EnsureTrailingSeparator(std::string_view path, std::string_view separator);
-// True for an existing regular file (or a link to one) that is not hidden; the
-// last component may hold the wildcards * and ?. Every failure reads as false.
-bool FileExists(const std::string& path);
 // True when the text is empty or holds only spaces and tabs.
 bool IsBlank(std::string_view text);
 // True when enabled and part occurs in text, ignoring ASCII case.
@@ -49,11 +35,12 @@ std::size_t FindIgnoreCase(std::string_view text, std::string_view part);
 // the raw bytes, so pages are the same on every file system.
 bool NameLess(std::string_view a, std::string_view b);
 
-// True for names the platform treats as hidden: on POSIX those beginning with ".".
-bool IsHiddenName(std::string_view name);
+// Stored multi-line values break lines with CR LF; edit controls and the
+// terminal show LF. LfToCrLf leaves a CR LF that is already there alone.
+std::string CrLfToLf(std::string_view text);
+std::string LfToCrLf(std::string_view text);
 
-// True for a name that stays inside its folder: not empty, not "." or "..",
-// no separator and no NUL byte.
-bool IsPlainFileName(std::string_view name);
+// Appends byte as two upper-case hexadecimal digits.
+void AppendHexByte(std::string& out, unsigned char byte);
 
 }  // namespace pelorin

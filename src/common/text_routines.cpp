@@ -1,72 +1,9 @@
-#include "common/code_library.h"
-
-#include <dirent.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
+#include "common/text_routines.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <memory>
 
 namespace pelorin {
-
 std::string Quote() { return "\""; }
-
-std::string FileNameOf(std::string_view path) {
-  const auto pos = path.rfind(kSeparator);
-  if (pos == std::string_view::npos) return std::string(path);
-  return std::string(path.substr(pos + 1));
-}
-
-std::string FolderOf(std::string_view path) {
-  const auto pos = path.rfind(kSeparator);
-  if (pos == std::string_view::npos) return std::string(path);
-  return std::string(path.substr(0, pos + 1));
-}
-
-std::string ExtensionOf(std::string_view name) {
-  const auto pos = name.rfind('.');
-  if (pos == std::string_view::npos) return {};
-  return std::string(name.substr(pos + 1));
-}
-
-std::string EnsureTrailingSeparator(std::string_view path, std::string_view separator) {
-  if (!path.empty() && !separator.empty() && path.substr(path.size() - 1) == separator) {
-    return std::string(path);
-  }
-  if (Contains(path, ".", true)) return FolderOf(path);
-  return std::string(path) + std::string(separator);
-}
-
-namespace {
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  return S_ISREG(st.st_mode);
-}
-
-}  // namespace
-
-bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  const std::string name = FileNameOf(path);
-  if (name.empty() || IsHiddenName(name)) return false;
-  if (name.find_first_of("*?") == std::string::npos) return IsRegularFile(path);
-
-  // A pattern: the folder is searched for a plain, visible file that matches.
-  std::string folder = FolderOf(path);
-  if (folder == name) folder = "./";
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) return false;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string entry_name = entry->d_name;
-    if (IsHiddenName(entry_name)) continue;
-    if (::fnmatch(name.c_str(), entry_name.c_str(), FNM_PERIOD) != 0) continue;
-    if (IsRegularFile(folder + entry_name)) return true;
-  }
-  return false;
-}
 
 bool IsBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -138,12 +75,30 @@ bool NameLess(std::string_view a, std::string_view b) {
   return a < b;  // std::string_view compares as unsigned bytes
 }
 
-bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+std::string CrLfToLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
 
-bool IsPlainFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find(kSeparator) == std::string_view::npos &&
-         name.find('\0') == std::string_view::npos;
+std::string LfToCrLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
+void AppendHexByte(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 15];
 }
 
 }  // namespace pelorin

@@ -1,0 +1,65 @@
+#include "settings/index_command.h"
+
+#include "common/html_text.h"
+#include "engine/create_index.h"
+#include "settings/option_keys.h"
+#include "settings/options_check.h"
+#include "settings/variables.h"
+
+namespace pelorin {
+
+namespace {
+
+std::string SummaryLine(std::int64_t folder_count, const RunSummary& summary) {
+  return IndexRun::StatusLine(folder_count) + ": " + std::to_string(summary.pages_written) +
+         " pages written, " + std::to_string(summary.pages_unchanged) + " unchanged, " +
+         std::to_string(summary.failures.size()) + " failed" +
+         (summary.stopped ? " (stopped)" : "");
+}
+
+}  // namespace
+
+IndexOutcome IndexCommand::Run(const IndexRequest& request) {
+  IndexOutcome outcome;
+  outcome.option_problems = OptionProblems(store_);
+  if (!outcome.option_problems.empty()) {
+    outcome.status = IndexStatus::kOptionsIncomplete;
+    return outcome;
+  }
+
+  CreateIndexRequest run_request;
+  run_request.selected_folder = SelectedFolderOf(request.folder, request.current_folder);
+  run_request.open_when_done = request.open_when_done;
+  // Options and filter are read now, so a run always sees what was saved last.
+  IndexRun run(host_, LoadPageOptions(store_), LoadFileTypeList(store_));
+  run.set_jobs(request.jobs);
+  if (stop_requested_) run.RequestStop();
+  run_ = &run;
+  const CommandResult result = CreateIndex(run, host_, run_request, &outcome.summary);
+  run_ = nullptr;
+  if (result == CommandResult::kDeclined) {
+    outcome.status = IndexStatus::kDeclined;
+    return outcome;
+  }
+
+  outcome.summary_line = SummaryLine(run.FolderCount(), outcome.summary);
+  for (const Failure& failure : outcome.summary.failures) {
+    outcome.failure_lines.push_back(PrintableText(failure.folder) + ": " +
+                                    PrintableText(failure.reason));
+  }
+  if (request.remember_folder) {
+    // The next start shows the folder just indexed.
+    SaveLastDirectory(store_, request.folder);
+    if (!store_.Flush(&outcome.flush_error) && outcome.flush_error.empty()) {
+      outcome.flush_error = "cannot write the settings";
+    }
+  }
+  return outcome;
+}
+
+void IndexCommand::RequestStop() {
+  stop_requested_ = true;
+  if (run_ != nullptr) run_->RequestStop();
+}
+
+}  // namespace pelorin

@@ -1,0 +1,60 @@
+// The Create index command as both front ends run it: check the options,
+// load them fresh, run over the tree, format what failed, remember the
+// folder and flush the store. The window and the command line map the
+// outcome to their own output; prompts and the status line stay with the
+// host they pass in.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/index_run.h"
+#include "engine/run_host.h"
+#include "settings/settings_store.h"
+
+namespace pelorin {
+
+struct IndexRequest {
+  std::string folder;          // as the user named it, absolute or relative
+  std::string current_folder;  // what a relative folder is relative to
+  int jobs = 1;
+  bool open_when_done = false;
+  // Store the folder as "Last directory" after the run (the window does).
+  bool remember_folder = false;
+};
+
+enum class IndexStatus {
+  kDone,               // the run went over the tree; see the summary
+  kOptionsIncomplete,  // nothing ran: option_problems says what is missing
+  kDeclined,           // nothing ran: the warning for a risky folder was declined
+};
+
+struct IndexOutcome {
+  IndexStatus status = IndexStatus::kDone;
+  std::vector<std::string> option_problems;  // lines as OptionProblems gives them
+  RunSummary summary;
+  // "Indexed N folders: W pages written, U unchanged, F failed", plus
+  // " (stopped)" after a stop.
+  std::string summary_line;
+  // One printable line per failure: "folder: reason".
+  std::vector<std::string> failure_lines;
+  std::string flush_error;  // the store could not be written; empty when it was
+};
+
+class IndexCommand {
+ public:
+  IndexCommand(SettingsStore& store, RunHost& host) : store_(store), host_(host) {}
+
+  IndexOutcome Run(const IndexRequest& request);
+  // Stops the run going on at its next folder (the host calls it while it
+  // yields: Ctrl-C, the cancel button, closing the window).
+  void RequestStop();
+
+ private:
+  SettingsStore& store_;
+  RunHost& host_;
+  IndexRun* run_ = nullptr;  // while Run goes on
+  bool stop_requested_ = false;
+};
+
+}  // namespace pelorin
