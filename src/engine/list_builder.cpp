@@ -98,36 +98,69 @@ std::vector<bool> ListedFiles(const FolderListing& listing, const FileTypeList& 
   return listed;
 }
 
+namespace {
+
+// What comes before the entries of a list: its heading or table opening.
+void AppendListOpening(ListMode mode, const PageOptions& options, std::string& text) {
+  if (mode == ListMode::SubdirectoryList) {
+    text += "<h2>Categories</h2><p>"sv;
+    text += kCrLf;
+  } else if (mode == ListMode::FileList) {
+    if (!options.show_pics) {
+      text += "<h2>Files</h2>\r\n<ul>\r\n"sv;
+    } else if (options.use_thumbnails) {
+      text += "<table border=1><tr>\r\n"sv;
+    }
+  }
+}
+
+void AppendListClosing(ListMode mode, const PageOptions& options, std::string& text) {
+  if (mode == ListMode::SubdirectoryList) {
+    text += "</p>\r\n"sv;
+  } else if (mode == ListMode::FileList) {
+    if (!options.show_pics) {
+      text += "</ul>\r\n"sv;
+    } else if (options.use_thumbnails) {
+      text += "</tr></table>\r\n"sv;
+    }
+  }
+}
+
+// One listed file of the file list, as a list item, a picture or (for a
+// thumbnail) a table cell; *row counts the cells of the table's row.
+void AppendFileEntry(const std::string& name, const PageOptions& options, const std::string& width,
+                     int* row, std::string& text) {
+  if (!options.show_pics) {
+    AppendListItem(text, Name(name));
+  } else if (!options.use_thumbnails) {
+    AppendPictureParagraph(text, Name(name), width);
+  } else if (LineStartsWithTag(name, options.thumbnail_prefix, true)) {
+    const std::string full = StripEnds(name, options.thumbnail_prefix.size(), 0);
+    AppendThumbnailCell(text, Name(name), Name(full));
+    if (++*row == 5) {
+      *row = 0;
+      text += "</tr><tr>\r\n"sv;
+    }
+  }
+}
+
+}  // namespace
+
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
                         const FileTypeList& filter, std::string* out,
                         const std::vector<bool>* listed) {
   std::string scratch;  // count modes write nothing
   std::string& text = out != nullptr ? *out : scratch;
+  if (mode == ListMode::SubdirectoryList && listing.total_subfolders == 0) return 0;
+  AppendListOpening(mode, options, text);
+  const std::string width =
+      mode == ListMode::FileList && options.show_pics && !options.use_thumbnails
+          ? WidthAttribute(options)
+          : std::string();
+
   std::int64_t folder_count = 0;
   std::int64_t file_count = 0;
   int row = 0;
-
-  const bool thumbnails = options.show_pics && options.use_thumbnails;
-  std::string width;
-  switch (mode) {
-    case ListMode::SubdirectoryList:
-      if (listing.total_subfolders == 0) return 0;
-      text += "<h2>Categories</h2><p>"sv;
-      text += kCrLf;
-      break;
-    case ListMode::FileList:
-      if (!options.show_pics) {
-        text += "<h2>Files</h2>\r\n<ul>\r\n"sv;
-      } else if (thumbnails) {
-        text += "<table border=1><tr>\r\n"sv;
-      } else {
-        width = WidthAttribute(options);
-      }
-      break;
-    default:
-      break;
-  }
-
   const bool files = mode == ListMode::FileList || mode == ListMode::NumberOfFiles;
   for (std::size_t i = 0; i < listing.entries.size(); ++i) {
     const FolderEntry& entry = listing.entries[i];
@@ -140,37 +173,11 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
     if (!files) continue;
     if (listed != nullptr ? !(*listed)[i] : !filter.IsInteresting(entry.name)) continue;
     ++file_count;
-    if (mode != ListMode::FileList) continue;
-    if (!options.show_pics) {
-      AppendListItem(text, Name(entry.name));
-    } else if (!thumbnails) {
-      AppendPictureParagraph(text, Name(entry.name), width);
-    } else if (LineStartsWithTag(entry.name, options.thumbnail_prefix, true)) {
-      const std::string full = StripEnds(entry.name, options.thumbnail_prefix.size(), 0);
-      AppendThumbnailCell(text, Name(entry.name), Name(full));
-      if (++row == 5) {
-        row = 0;
-        text += "</tr><tr>\r\n"sv;
-      }
-    }
+    if (mode == ListMode::FileList) AppendFileEntry(entry.name, options, width, &row, text);
   }
-
-  switch (mode) {
-    case ListMode::SubdirectoryList:
-      text += "</p>\r\n"sv;
-      return 0;
-    case ListMode::FileList:
-      if (!options.show_pics) {
-        text += "</ul>\r\n"sv;
-      } else if (thumbnails) {
-        text += "</tr></table>\r\n"sv;
-      }
-      return 0;
-    case ListMode::NumberOfSubdirectories:
-      return folder_count;
-    case ListMode::NumberOfFiles:
-      return file_count;
-  }
+  AppendListClosing(mode, options, text);
+  if (mode == ListMode::NumberOfSubdirectories) return folder_count;
+  if (mode == ListMode::NumberOfFiles) return file_count;
   return 0;
 }
 

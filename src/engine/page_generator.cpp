@@ -174,25 +174,29 @@ PageTemplate::PageTemplate(std::string_view text) {
   }
 }
 
+std::size_t PageTemplate::RoomFor(const PageInput& input) const {
+  std::size_t room = literal_.size() + 64 * pieces_.size();
+  if (list_tags_ > 0) {
+    std::size_t names = 0;
+    for (const FolderEntry& entry : input.listing.entries) names += entry.name.size();
+    const std::size_t markup =
+        128 + input.options.index_filename.size() + input.options.scale_percent.size();
+    room += list_tags_ * (6 * names + markup * input.listing.entries.size());
+  }
+  return room;
+}
+
 void PageTemplate::Render(const PageInput& input, std::string* out) const {
-  const PageOptions& options = input.options;
   const Categories categories =
       needs_categories_
-          ? ComputeCategories(input.folder_path, input.selected_folder, options.separator)
+          ? ComputeCategories(input.folder_path, input.selected_folder, input.options.separator)
           : Categories();
 
   // Room for the whole page at once: a string that doubles as it grows holds
   // its old and its new buffer for a moment, up to three times a large
   // folder's page. Room reserved but never written takes no memory.
-  std::size_t room = literal_.size() + 64 * pieces_.size();
-  if (list_tags_ > 0) {
-    std::size_t names = 0;
-    for (const FolderEntry& entry : input.listing.entries) names += entry.name.size();
-    const std::size_t markup = 128 + options.index_filename.size() + options.scale_percent.size();
-    room += list_tags_ * (6 * names + markup * input.listing.entries.size());
-  }
   std::string& page = *out;
-  page.reserve(page.size() + room);
+  page.reserve(page.size() + RoomFor(input));
   // A template that asks about the files more than once (the file count and
   // the file list) has the filter asked once per file.
   std::vector<bool> listed_files;
@@ -202,63 +206,71 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
     listed = &listed_files;
   }
   for (const Piece& piece : pieces_) {
-    switch (piece.tag) {
-      case Tag::kNone:
-        page.append(literal_, piece.begin, piece.end - piece.begin);
-        continue;  // its line ends are part of the text
-      case Tag::kFullCategory:
-        page += categories.full_category;
-        break;
-      case Tag::kCategory:
-        page += categories.category;
-        break;
-      case Tag::kTitle:
-        page += "<TITLE>"sv;
-        page += options.page_title;
-        if (options.dynamic_title) page += options.separator + categories.full_category;
-        page += "</TITLE>"sv;
-        break;
-      case Tag::kMetaKeywords:
-        page += "<META NAME=\"keywords\" VALUE=\""sv;
-        page += options.keywords;
-        if (options.dynamic_keywords) {
-          page += ',';
-          page += ReplaceAll(categories.full_category, options.separator, ",");
-        }
-        page += "\">"sv;
-        break;
-      case Tag::kMetaDescription:
-        page += "<META NAME=\"description\" VALUE=\"Directory listing of "sv;
-        if (options.dynamic_description) page += categories.full_category;
-        page += "\">"sv;
-        break;
-      case Tag::kSubdirectoryList:
-        BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
-        break;
-      case Tag::kFileList:
-        BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed);
-        break;
-      case Tag::kNumberOfSubdirectories:
-        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
-                                          input.filter, nullptr));
-        page += " categories"sv;
-        break;
-      case Tag::kNumberOfFiles:
-        page += std::to_string(BuildLists(input.listing, ListMode::NumberOfFiles, options,
-                                          input.filter, nullptr, listed));
-        page += " files"sv;
-        break;
-      case Tag::kUpOneLevel:
-        if (!categories.is_root) {
-          page += "<p><a href=\"../"sv;
-          page += options.index_filename;
-          page += "\">Parent directory</a></p>"sv;
-        }
-        break;
-      default:  // the picture tags and uptotop give an empty line
-        break;
+    if (piece.tag == Tag::kNone) {
+      page.append(literal_, piece.begin, piece.end - piece.begin);  // line ends included
+      continue;
     }
+    AppendTag(piece.tag, input, categories, listed, page);
     page += kCrLf;
+  }
+}
+
+// The text that replaces one tag line, without its line end.
+void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& categories,
+                             const std::vector<bool>* listed, std::string& page) {
+  const PageOptions& options = input.options;
+  switch (tag) {
+    case Tag::kFullCategory:
+      page += categories.full_category;
+      break;
+    case Tag::kCategory:
+      page += categories.category;
+      break;
+    case Tag::kTitle:
+      page += "<TITLE>"sv;
+      page += options.page_title;
+      if (options.dynamic_title) page += options.separator + categories.full_category;
+      page += "</TITLE>"sv;
+      break;
+    case Tag::kMetaKeywords:
+      page += "<META NAME=\"keywords\" VALUE=\""sv;
+      page += options.keywords;
+      if (options.dynamic_keywords) {
+        page += ',';
+        page += ReplaceAll(categories.full_category, options.separator, ",");
+      }
+      page += "\">"sv;
+      break;
+    case Tag::kMetaDescription:
+      page += "<META NAME=\"description\" VALUE=\"Directory listing of "sv;
+      if (options.dynamic_description) page += categories.full_category;
+      page += "\">"sv;
+      break;
+    case Tag::kSubdirectoryList:
+      BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
+      break;
+    case Tag::kFileList:
+      BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed);
+      break;
+    case Tag::kNumberOfSubdirectories:
+      page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
+                                        input.filter, nullptr));
+      page += " categories"sv;
+      break;
+    case Tag::kNumberOfFiles:
+      page += std::to_string(BuildLists(input.listing, ListMode::NumberOfFiles, options,
+                                        input.filter, nullptr, listed));
+      page += " files"sv;
+      break;
+    case Tag::kUpOneLevel:
+      if (!categories.is_root) {
+        page += "<p><a href=\"../"sv;
+        page += options.index_filename;
+        page += "\">Parent directory</a></p>"sv;
+      }
+      break;
+    default:  // the picture tags and uptotop give an empty line
+      break;
   }
 }
 

@@ -48,6 +48,10 @@ class PageTemplate {
   enum class Tag : std::uint8_t;  // the seventeen tags and kNone
 
  private:
+  std::size_t RoomFor(const PageInput& input) const;
+  static void AppendTag(Tag tag, const PageInput& input, const Categories& categories,
+                        const std::vector<bool>* listed, std::string& page);
+
   struct Piece {
     Tag tag;  // kNone: literal_[begin, end), line ends included
     std::size_t begin;

@@ -16,9 +16,12 @@ bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-double ReadNumber(std::string_view text, std::size_t* consumed) {
-  // Collect the characters of the number, blanks left out, then convert in
-  // the "C" way: strtod would follow the locale's decimal point.
+namespace {
+
+// The characters of the number text begins with, blanks left out: sign,
+// digits with at most one ".", and an exponent "e[sign]digits" when digits
+// follow it. *end: where the number ends in text; empty when there is none.
+std::string CollectNumber(std::string_view text, std::size_t* end) {
   std::string digits;
   std::size_t i = 0;
   const std::size_t n = text.size();
@@ -29,26 +32,22 @@ double ReadNumber(std::string_view text, std::size_t* consumed) {
   if (i < n && (text[i] == '+' || text[i] == '-')) digits += text[i++];
   bool any_digit = false;
   bool seen_point = false;
-  std::size_t end = 0;
+  *end = 0;
   for (;;) {
     skip_blanks();
     if (i < n && IsDigit(text[i])) {
       digits += text[i++];
       any_digit = true;
-      end = i;
+      *end = i;
     } else if (i < n && text[i] == '.' && !seen_point) {
       seen_point = true;
       digits += text[i++];
-      if (any_digit) end = i;
+      if (any_digit) *end = i;
     } else {
       break;
     }
   }
-  if (!any_digit) {
-    if (consumed != nullptr) *consumed = 0;
-    return 0.0;
-  }
-  // An exponent counts only when digits follow it.
+  if (!any_digit) return {};
   std::size_t j = i;
   if (j < n && (text[j] == 'e' || text[j] == 'E')) {
     std::string exponent = "e";
@@ -63,12 +62,15 @@ double ReadNumber(std::string_view text, std::size_t* consumed) {
     }
     if (exponent_digit) {
       digits += exponent;
-      end = j;
+      *end = j;
     }
   }
-  if (consumed != nullptr) *consumed = end;
+  return digits;
+}
 
-  // Parse manually: mantissa digits, point position and exponent.
+// The value of what CollectNumber collected, worked out digit by digit:
+// strtod would follow the locale's decimal point.
+double ValueOf(const std::string& digits) {
   double mantissa = 0.0;
   int scale = 0;
   bool negative = false;
@@ -94,6 +96,16 @@ double ReadNumber(std::string_view text, std::size_t* consumed) {
   double value = mantissa * std::pow(10.0, scale);
   if (!std::isfinite(value)) value = HUGE_VAL;
   return negative ? -value : value;
+}
+
+}  // namespace
+
+double ReadNumber(std::string_view text, std::size_t* consumed) {
+  std::size_t end = 0;
+  const std::string digits = CollectNumber(text, &end);
+  if (consumed != nullptr) *consumed = digits.empty() ? 0 : end;
+  if (digits.empty()) return 0.0;
+  return ValueOf(digits);
 }
 
 bool ReadBoolean(std::string_view text) {
