@@ -1,19 +1,13 @@
 #include "engine/page_writer.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <charconv>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include "common/code_library.h"
 #include "common/folder_reader.h"
@@ -21,23 +15,6 @@
 namespace pelorin {
 
 namespace {
-
-std::atomic<unsigned long> g_sequence{0};
-
-// getpid is a system call per page; the number is kept, and forgotten in a
-// child made by fork, which writes under its own.
-std::atomic<long> g_pid{0};
-
-long ProcessId() {
-  long pid = g_pid.load(std::memory_order_relaxed);
-  if (pid == 0) {
-    static const bool forget_in_child =
-        ::pthread_atfork(nullptr, nullptr, [] { g_pid.store(0, std::memory_order_relaxed); }) == 0;
-    pid = ::getpid();
-    if (forget_in_child) g_pid.store(pid, std::memory_order_relaxed);
-  }
-  return pid;
-}
 
 bool WriteAll(int fd, const char* data, std::size_t size, int* error_number) {
   while (size > 0) {
@@ -105,10 +82,6 @@ int CurrentUmask() {
 
 }  // namespace
 
-std::string TempFileName(long pid, unsigned long sequence) {
-  return ".pelorin2-" + std::to_string(pid) + "-" + std::to_string(sequence) + ".tmp";
-}
-
 ExistingPage LookUpPage(int dir_fd, const std::string& name) {
   ExistingPage page;
   page.exists = ::fstatat(dir_fd, name.c_str(), &page.st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -153,7 +126,7 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
     }
   }
 
-  const std::string temp = TempFileName(ProcessId(), g_sequence++);
+  const std::string temp = NewTempFileName();
   UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
   if (!fd.valid()) {
     *error = ErrnoText(errno);
@@ -188,41 +161,6 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
     return WriteOutcome::kFailed;
   }
   return WriteOutcome::kWritten;
-}
-
-namespace {
-
-// The process number in a name exactly of the form TempFileName makes, or 0.
-long PidOfTempFile(const std::string& name) {
-  constexpr std::string_view kPrefix = ".pelorin2-";
-  constexpr std::string_view kSuffix = ".tmp";
-  std::string_view rest(name);
-  if (!rest.starts_with(kPrefix) || !rest.ends_with(kSuffix)) return 0;
-  rest = rest.substr(kPrefix.size(), rest.size() - kPrefix.size() - kSuffix.size());
-  const std::size_t dash = rest.find('-');
-  if (dash == std::string_view::npos) return 0;
-  const std::string_view pid_text = rest.substr(0, dash);
-  const std::string_view sequence = rest.substr(dash + 1);
-  const auto all_digits = [](std::string_view text) {
-    return !text.empty() && text.size() <= 20 &&
-           text.find_first_not_of("0123456789") == std::string_view::npos;
-  };
-  if (!all_digits(pid_text) || !all_digits(sequence) || pid_text.size() > 10) return 0;
-  long long pid = 0;
-  std::from_chars(pid_text.data(), pid_text.data() + pid_text.size(), pid);
-  return pid > 0 && pid <= INT_MAX ? static_cast<long>(pid) : 0;
-}
-
-}  // namespace
-
-void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    const long pid = PidOfTempFile(name);
-    if (pid == 0) continue;
-    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-      ::unlinkat(dir_fd, name.c_str(), 0);
-    }
-  }
 }
 
 }  // namespace pelorin

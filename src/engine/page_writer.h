@@ -6,7 +6,8 @@
 #include <sys/stat.h>
 
 #include <string>
-#include <vector>
+
+#include "common/temp_file_name.h"  // RemoveStaleTempFiles, for the run
 
 namespace pelorin {
 
@@ -37,13 +38,5 @@ ExistingPage LookUpPage(int dir_fd, const std::string& name);
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
                        const std::string& page, std::string* error, WriteFaults* faults = nullptr,
                        const ExistingPage* existing = nullptr);
-
-// Removes temporary files of earlier runs that were killed mid-page. Only
-// names this program makes are touched, and only when the process that made
-// them is gone.
-void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names);
-
-// The name a temporary page file gets; exposed for tests.
-std::string TempFileName(long pid, unsigned long sequence);
 
 }  // namespace pelorin
