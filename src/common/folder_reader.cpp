@@ -12,20 +12,11 @@
 
 #include "common/path_routines.h"
 #include "common/text_routines.h"
+#include "common/temp_file_name.h"
 
 namespace pelorin {
 
 namespace {
-
-constexpr char kTempPrefix[] = ".pelorin2-";
-constexpr char kTempSuffix[] = ".tmp";
-
-bool LooksLikeTempFile(const std::string& name) {
-  const std::size_t prefix = sizeof(kTempPrefix) - 1;
-  const std::size_t suffix = sizeof(kTempSuffix) - 1;
-  return name.size() > prefix + suffix && name.compare(0, prefix, kTempPrefix) == 0 &&
-         name.compare(name.size() - suffix, suffix, kTempSuffix) == 0;
-}
 
 bool EntryLess(const FolderEntry& a, const FolderEntry& b) { return NameLess(a.name, b.name); }
 
@@ -88,7 +79,7 @@ void AddEntry(int dir_fd, const char* raw, unsigned char type, FolderListing* li
     return;
   }
   if (hidden) {
-    if (type == DT_REG && LooksLikeTempFile(raw)) listing->temp_files.emplace_back(raw);
+    if (type == DT_REG && TempFileOwner(raw) != 0) listing->temp_files.emplace_back(raw);
     return;
   }
   if (type == DT_LNK) {

@@ -21,7 +21,7 @@ struct FolderListing {
   std::vector<FolderEntry> entries;
   // Every real subfolder, hidden ones included (links excluded).
   std::int64_t total_subfolders = 0;
-  // Hidden leftovers of an interrupted page write (see page_writer.h).
+  // Hidden leftovers of an interrupted page write (see temp_file_name.h).
   std::vector<std::string> temp_files;
 };
 

@@ -11,7 +11,7 @@ namespace pelorin {
 class FileTypeList {
  public:
   FileTypeList() = default;
-  // The "FileTypes" text: entries split at commas, semicolons, white space and
+  // The FileTypes text: entries split at commas, semicolons, white space and
   // line breaks; a leading "*." or "." of an entry is ignored.
   explicit FileTypeList(std::string_view text);
 

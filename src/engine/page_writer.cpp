@@ -1,19 +1,15 @@
 #include "engine/page_writer.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <charconv>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
+#include <optional>
+#include <utility>
 
 #include "common/folder_reader.h"
 #include "common/path_routines.h"
@@ -23,35 +19,21 @@ namespace pelorin {
 
 namespace {
 
-std::atomic<unsigned long> g_sequence{0};
-
-// getpid is a system call per page; the number is kept, and forgotten in a
-// child made by fork, which writes under its own.
-std::atomic<long> g_pid{0};
-
-long ProcessId() {
-  long pid = g_pid.load(std::memory_order_relaxed);
-  if (pid == 0) {
-    static const bool forget_in_child =
-        ::pthread_atfork(nullptr, nullptr, [] { g_pid.store(0, std::memory_order_relaxed); }) == 0;
-    pid = ::getpid();
-    if (forget_in_child) g_pid.store(pid, std::memory_order_relaxed);
-  }
-  return pid;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size, int* error_number) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+// Writes all of page to fd; returns 0 or the errno value of the failed write.
+int WriteAll(int fd, const std::string& page, const std::string& folder_path, WriteFaults* faults) {
+  std::size_t written = 0;
+  while (written < page.size()) {
+    std::size_t size = page.size() - written;
+    const int fault = faults != nullptr ? faults->OnEachWrite(folder_path, written, &size) : 0;
+    if (fault != 0) return fault;
+    const ssize_t n = ::write(fd, page.data() + written, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      *error_number = errno;
-      return false;
+      return errno;
     }
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    written += static_cast<std::size_t>(n);
   }
-  return true;
+  return 0;
 }
 
 // True when the file at name holds exactly these bytes. The size is already
@@ -104,15 +86,87 @@ int CurrentUmask() {
   return mask;
 }
 
-}  // namespace
+// How the new page takes the old one's place.
+struct Replacement {
+  mode_t mode = 0666;       // the temporary file is created with it
+  bool keep_mode = false;   // an existing page's permissions are kept
+  bool keep_owner = false;  // and, where the system allows, its owner
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
 
-std::string TempFileName(long pid, unsigned long sequence) {
-  return ".pelorin2-" + std::to_string(pid) + "-" + std::to_string(sequence) + ".tmp";
+// Decides from the old page how to replace it. Returns an outcome when there
+// is nothing to write (the bytes are the same, or the old page must stay),
+// and nullopt when *plan says how to write.
+std::optional<WriteOutcome> PlanReplacement(int dir_fd, const std::string& name,
+                                            const std::string& page, const ExistingPage& old,
+                                            Replacement* plan, std::string* error) {
+  if (old.error != 0) {
+    *error = ErrnoText(old.error);
+    return WriteOutcome::kFailed;
+  }
+  if (!old.exists) return std::nullopt;
+  const struct stat& st = old.st;
+  if (S_ISDIR(st.st_mode)) {
+    *error = ErrnoText(EISDIR);
+    return WriteOutcome::kFailed;
+  }
+  if (!S_ISREG(st.st_mode)) return std::nullopt;  // a link is replaced, not followed
+  if (static_cast<std::size_t>(st.st_size) == page.size() && SameContent(dir_fd, name, page)) {
+    return WriteOutcome::kUnchanged;
+  }
+  // A page the user made read-only is kept, as overwriting it in place would.
+  if (::faccessat(dir_fd, name.c_str(), W_OK, AT_EACCESS) != 0) {
+    *error = ErrnoText(errno);
+    return WriteOutcome::kFailed;
+  }
+  plan->mode = st.st_mode & 07777;
+  plan->keep_mode = true;
+  plan->keep_owner = st.st_uid != ::geteuid() || st.st_gid != ::getegid();
+  plan->uid = st.st_uid;
+  plan->gid = st.st_gid;
+  return std::nullopt;
 }
+
+// Writes page into the new temporary file fd, gives it the old page's owner
+// and permissions, and closes it. Returns 0 or the errno value of the failure.
+int FillTempFile(UniqueFd fd, const std::string& page, const Replacement& plan,
+                 const std::string& folder_path, WriteFaults* faults) {
+  int error_number = faults != nullptr ? faults->BeforeWrite(folder_path) : 0;
+  if (error_number == 0) error_number = WriteAll(fd.get(), page, folder_path, faults);
+  if (error_number != 0) return error_number;
+  // A page replaced by root (a cron job, say) stays its owner's, so the owner
+  // can still edit or remove it. Only root may give a file away; for anyone
+  // else the page becomes theirs, and that is no failure.
+  if (plan.keep_owner) {
+    const bool given = ::fchown(fd.get(), plan.uid, plan.gid) == 0 ||
+                       ::fchown(fd.get(), static_cast<uid_t>(-1), plan.gid) == 0;
+    static_cast<void>(given);
+  }
+  // An existing page keeps its permissions; a new one gets the umask's. The
+  // file was created with the old page's mode, so only bits the umask took
+  // away (or special bits) need setting again.
+  const int umask = CurrentUmask();
+  const bool mode_already_right =
+      umask >= 0 && (plan.mode & 07000) == 0 && (plan.mode & umask) == 0;
+  if (plan.keep_mode && !mode_already_right && ::fchmod(fd.get(), plan.mode) != 0) return errno;
+  if (::close(fd.release()) != 0) return errno;
+  return 0;
+}
+
+int RenameOver(int dir_fd, const std::string& temp, const std::string& name,
+               const std::string& folder_path, WriteFaults* faults) {
+  const int fault = faults != nullptr ? faults->OnRename(folder_path) : 0;
+  if (fault != 0) return fault;
+  return ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
 
 ExistingPage LookUpPage(int dir_fd, const std::string& name) {
   ExistingPage page;
   page.exists = ::fstatat(dir_fd, name.c_str(), &page.st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!page.exists && errno != ENOENT) page.error = errno;
   return page;
 }
 
@@ -130,100 +184,30 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
     looked_up = LookUpPage(dir_fd, name);
     existing = &looked_up;
   }
-  mode_t mode = 0666;
-  bool keep_mode = false;
-  bool keep_owner = false;
-  if (existing->exists) {
-    const struct stat& st = existing->st;
-    if (S_ISDIR(st.st_mode)) {
-      *error = ErrnoText(EISDIR);
-      return WriteOutcome::kFailed;
-    }
-    if (S_ISREG(st.st_mode)) {
-      if (static_cast<std::size_t>(st.st_size) == page.size() && SameContent(dir_fd, name, page)) {
-        return WriteOutcome::kUnchanged;
-      }
-      // A page the user made read-only is kept, as overwriting it in place would.
-      if (::faccessat(dir_fd, name.c_str(), W_OK, AT_EACCESS) != 0) {
-        *error = ErrnoText(errno);
-        return WriteOutcome::kFailed;
-      }
-      mode = st.st_mode & 07777;
-      keep_mode = true;
-      keep_owner = st.st_uid != ::geteuid() || st.st_gid != ::getegid();
-    }
+  if (const int fault = faults != nullptr ? faults->OnLookUp(folder_path) : 0; fault != 0) {
+    looked_up = ExistingPage();
+    looked_up.error = fault;
+    existing = &looked_up;
+  }
+  Replacement plan;
+  if (const auto outcome = PlanReplacement(dir_fd, name, page, *existing, &plan, error)) {
+    return *outcome;
   }
 
-  const std::string temp = TempFileName(ProcessId(), g_sequence++);
-  UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  const std::string temp = NewTempFileName();
+  UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, plan.mode));
   if (!fd.valid()) {
     *error = ErrnoText(errno);
     return WriteOutcome::kFailed;
   }
-  int error_number = faults != nullptr ? faults->BeforeWrite(folder_path) : 0;
-  bool ok = error_number == 0 && WriteAll(fd.get(), page.data(), page.size(), &error_number);
-  // A page replaced by root (a cron job, say) stays its owner's, so the owner
-  // can still edit or remove it. Only root may give a file away; for anyone
-  // else the page becomes theirs, as it always did, and that is no failure.
-  if (ok && keep_owner) {
-    const struct stat& st = existing->st;
-    const bool given = ::fchown(fd.get(), st.st_uid, st.st_gid) == 0 ||
-                       ::fchown(fd.get(), static_cast<uid_t>(-1), st.st_gid) == 0;
-    static_cast<void>(given);
-  }
-  // An existing page keeps its permissions; a new one gets the umask's. The
-  // file was created with the old page's mode, so only bits the umask took
-  // away (or special bits) need setting again.
-  const int umask = CurrentUmask();
-  const bool mode_already_right = umask >= 0 && (mode & 07000) == 0 && (mode & umask) == 0;
-  if (ok && keep_mode && !mode_already_right && ::fchmod(fd.get(), mode) != 0) {
-    error_number = errno, ok = false;
-  }
-  if (ok && ::close(fd.release()) != 0) error_number = errno, ok = false;
-  if (ok && ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) != 0) {
-    error_number = errno, ok = false;
-  }
-  if (!ok) {
+  int error_number = FillTempFile(std::move(fd), page, plan, folder_path, faults);
+  if (error_number == 0) error_number = RenameOver(dir_fd, temp, name, folder_path, faults);
+  if (error_number != 0) {
     ::unlinkat(dir_fd, temp.c_str(), 0);
     *error = ErrnoText(error_number);
     return WriteOutcome::kFailed;
   }
   return WriteOutcome::kWritten;
-}
-
-namespace {
-
-// The process number in a name exactly of the form TempFileName makes, or 0.
-long PidOfTempFile(const std::string& name) {
-  constexpr std::string_view kPrefix = ".pelorin2-";
-  constexpr std::string_view kSuffix = ".tmp";
-  std::string_view rest(name);
-  if (!rest.starts_with(kPrefix) || !rest.ends_with(kSuffix)) return 0;
-  rest = rest.substr(kPrefix.size(), rest.size() - kPrefix.size() - kSuffix.size());
-  const std::size_t dash = rest.find('-');
-  if (dash == std::string_view::npos) return 0;
-  const std::string_view pid_text = rest.substr(0, dash);
-  const std::string_view sequence = rest.substr(dash + 1);
-  const auto all_digits = [](std::string_view text) {
-    return !text.empty() && text.size() <= 20 &&
-           text.find_first_not_of("0123456789") == std::string_view::npos;
-  };
-  if (!all_digits(pid_text) || !all_digits(sequence) || pid_text.size() > 10) return 0;
-  long long pid = 0;
-  std::from_chars(pid_text.data(), pid_text.data() + pid_text.size(), pid);
-  return pid > 0 && pid <= INT_MAX ? static_cast<long>(pid) : 0;
-}
-
-}  // namespace
-
-void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    const long pid = PidOfTempFile(name);
-    if (pid == 0) continue;
-    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-      ::unlinkat(dir_fd, name.c_str(), 0);
-    }
-  }
 }
 
 }  // namespace pelorin

@@ -5,19 +5,33 @@
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <string>
-#include <vector>
+
+#include "common/temp_file_name.h"  // RemoveStaleTempFiles, for the run
 
 namespace pelorin {
 
 enum class WriteOutcome { kWritten, kUnchanged, kFailed };
 
-// The seam through which tests make writes fail as a full disk would.
+// The seam through which tests make a page's writing fail as a full disk, a
+// failing device or a folder changed underneath would. Each hook returns 0
+// to go on, or an errno value the page then fails with at that step.
 class WriteFaults {
  public:
   virtual ~WriteFaults() = default;
-  // Returns 0 to go on, or an errno value to fail the write of this page.
-  virtual int BeforeWrite(const std::string& folder_path) = 0;
+  // Once, before the first byte of the page goes to its temporary file.
+  virtual int BeforeWrite(const std::string& /*folder_path*/) { return 0; }
+  // Before each write(2) of the page's bytes, `written` of them already out.
+  // May lower *size, making that write short as a nearly full disk does.
+  virtual int OnEachWrite(const std::string& /*folder_path*/, std::size_t /*written*/,
+                          std::size_t* /*size*/) {
+    return 0;
+  }
+  // Stands for the result of the look (lstat) at what is under the page's name.
+  virtual int OnLookUp(const std::string& /*folder_path*/) { return 0; }
+  // Before the temporary file is renamed over the page.
+  virtual int OnRename(const std::string& /*folder_path*/) { return 0; }
 };
 
 // What is there under the page's name before it is written, as lstat sees
@@ -26,24 +40,17 @@ class WriteFaults {
 struct ExistingPage {
   bool exists = false;
   struct stat st {};  // valid when exists
+  int error = 0;      // why the look failed (never ENOENT), or 0
 };
 ExistingPage LookUpPage(int dir_fd, const std::string& name);
 
 // Writes page into the folder open at dir_fd under name, which must be a
-// plain file name (IsPlainFileName). On failure the old
-// page (if any) is left as it was, no temporary file remains, and *error
-// holds the system's reason. existing: see ExistingPage; nullptr makes
-// WritePage look itself.
+// plain file name (IsPlainFileName). On failure the old page (if any) is
+// left as it was, no temporary file remains, and *error holds the system's
+// reason. A page that cannot be looked at is not replaced. existing: see
+// ExistingPage; nullptr makes WritePage look itself.
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
                        const std::string& page, std::string* error, WriteFaults* faults = nullptr,
                        const ExistingPage* existing = nullptr);
-
-// Removes temporary files of earlier runs that were killed mid-page. Only
-// names this program makes are touched, and only when the process that made
-// them is gone.
-void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names);
-
-// The name a temporary page file gets; exposed for tests.
-std::string TempFileName(long pid, unsigned long sequence);
 
 }  // namespace pelorin

@@ -62,7 +62,7 @@ void SeedFirstRunValues(SettingsStore& store, const std::string& installation_fo
 
 // The options a run's pages are made from, read once.
 PageOptions LoadPageOptions(const SettingsStore& store);
-// The file-type filter from "FileTypes".
+// The file-type filter from the FileTypes option.
 FileTypeList LoadFileTypeList(const SettingsStore& store);
 
 }  // namespace pelorin

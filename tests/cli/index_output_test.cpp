@@ -25,24 +25,25 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempTree;
 
-using testing::CliResult;
-using testing::ReadAll;
+using testing::ProcessResult;
 
-CliResult RunCli(const TempTree& tree, const std::vector<std::string>& args) {
+ProcessResult RunCli(const TempTree& tree, const std::vector<std::string>& args) {
   std::vector<std::string> all{"--settings", tree.Path("settings.ini")};
   all.insert(all.end(), args.begin(), args.end());
-  return testing::RunProgram(tree, PELORIN_CLI_PATH, all);
+  testing::ProcessOptions options;
+  options.home = "/nonexistent";  // no settings of the person running the tests
+  return testing::RunCli(all, options);
 }
 
 void SetOptions(const TempTree& tree,
                 const std::vector<std::pair<std::string, std::string>>& options) {
-  ASSERT_EQ(RunCli(tree, {"options", "reset"}).status, 0);
+  ASSERT_EQ(RunCli(tree, {"options", "reset"}).exit_code, 0);
   for (const auto& [key, value] : options) {
-    ASSERT_EQ(RunCli(tree, {"options", "set", key, value}).status, 0) << key;
+    ASSERT_EQ(RunCli(tree, {"options", "set", key, value}).exit_code, 0) << key;
   }
 }
 
-CliResult Index(const TempTree& tree, int jobs) {
+ProcessResult Index(const TempTree& tree, int jobs) {
   return RunCli(tree,
                 {"index", "--yes", "--quiet", "--jobs", std::to_string(jobs), tree.Path("tree")});
 }
@@ -85,7 +86,8 @@ std::map<std::string, std::string> Pages(const TempTree& tree, const std::string
   const fs::path root = tree.Path("tree");
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     if (entry.is_regular_file() && entry.path().filename() == name) {
-      pages[fs::relative(entry.path(), root).string()] = ReadAll(entry.path().string());
+      const std::string relative = fs::relative(entry.path(), root).string();
+      pages[relative] = tree.ReadFile("tree/" + relative);
     }
   }
   return pages;
@@ -130,7 +132,7 @@ void AgeAccessTimes(const TempTree& tree) {
   }
 }
 
-std::string SummaryLine(const CliResult& result) {
+std::string SummaryLine(const ProcessResult& result) {
   return result.out.substr(0, result.out.find('\n'));
 }
 
@@ -156,8 +158,8 @@ TEST(IndexCommand, PagesAreTheSameForAnyNumberOfJobs) {
       TempTree tree;
       MakeTree(tree);
       SetOptions(tree, option_sets[i]);
-      const CliResult result = Index(tree, jobs);
-      ASSERT_EQ(result.status, 0) << result.err;
+      const ProcessResult result = Index(tree, jobs);
+      ASSERT_EQ(result.exit_code, 0) << result.err;
       const auto pages = Pages(tree, name);
       ASSERT_EQ(pages.size(), 8u);  // hidden folders get none
       if (jobs == 1) {
@@ -180,14 +182,14 @@ TEST(IndexCommand, UnchangedRerunLeavesEveryPageAlone) {
     TempTree tree;
     MakeTree(tree);
     SetOptions(tree, {{"ShowPics", "1"}, {"UseThumbnails", "1"}});
-    ASSERT_EQ(Index(tree, jobs).status, 0);
+    ASSERT_EQ(Index(tree, jobs).exit_code, 0);
     ASSERT_EQ(::chmod(tree.Path("tree/Holiday/index.html").c_str(), 0604), 0);
     const auto pages = Pages(tree, "index.html");
     AgeAccessTimes(tree);
     const auto before = Stamps(tree);
 
-    const CliResult again = Index(tree, jobs);
-    ASSERT_EQ(again.status, 0) << again.err;
+    const ProcessResult again = Index(tree, jobs);
+    ASSERT_EQ(again.exit_code, 0) << again.err;
     EXPECT_EQ(SummaryLine(again), "Indexed 8 folders: 0 pages written, 8 unchanged, 0 failed");
     EXPECT_EQ(Stamps(tree), before);
     EXPECT_EQ(Pages(tree, "index.html"), pages);
@@ -202,7 +204,7 @@ TEST(IndexCommand, OptionChangeReplacesEveryPageAndKeepsItsModeAndOwner) {
     TempTree tree;
     MakeTree(tree);
     SetOptions(tree, {{"PageTitle", "Old"}});
-    ASSERT_EQ(Index(tree, jobs).status, 0);
+    ASSERT_EQ(Index(tree, jobs).exit_code, 0);
     ASSERT_EQ(::chmod(tree.Path("tree/Holiday/index.html").c_str(), 0640), 0);
     ASSERT_EQ(::chmod(tree.Path("tree/Work/index.html").c_str(), 0666), 0);  // beyond the umask
     if (::geteuid() == 0) {
@@ -212,9 +214,9 @@ TEST(IndexCommand, OptionChangeReplacesEveryPageAndKeepsItsModeAndOwner) {
     const auto before = Stamps(tree);
 
     // Same length, so every page is read and compared before it is replaced.
-    ASSERT_EQ(RunCli(tree, {"options", "set", "PageTitle", "New"}).status, 0);
-    const CliResult changed = Index(tree, jobs);
-    ASSERT_EQ(changed.status, 0) << changed.err;
+    ASSERT_EQ(RunCli(tree, {"options", "set", "PageTitle", "New"}).exit_code, 0);
+    const ProcessResult changed = Index(tree, jobs);
+    ASSERT_EQ(changed.exit_code, 0) << changed.err;
     EXPECT_EQ(SummaryLine(changed), "Indexed 8 folders: 8 pages written, 0 unchanged, 0 failed");
     const auto after = Stamps(tree);
     for (const auto& [path, stamp] : before) {
@@ -249,8 +251,8 @@ TEST(IndexCommand, PageNameTakenByAFolderOrALink) {
         0);
     SetOptions(tree, {});
 
-    const CliResult result = Index(tree, jobs);
-    EXPECT_EQ(result.status, 1);
+    const ProcessResult result = Index(tree, jobs);
+    EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.err,
               tree.Path("tree/folder/") + ": cannot write index.html: Is a directory\n");
     for (const char* page : {"tree/dangling/index.html", "tree/linked/index.html"}) {
@@ -274,8 +276,8 @@ TEST(IndexCommand, TemplateThatIsAFolderPageIsLeftUntouched) {
   ASSERT_EQ(::symlink("../Templates/index.html", tree.Path("tree/Linked/index.html").c_str()), 0);
   SetOptions(tree, {{"MainTemplate", template_path}});
 
-  const CliResult result = Index(tree, 1);
-  EXPECT_EQ(result.status, 1);
+  const ProcessResult result = Index(tree, 1);
+  EXPECT_EQ(result.exit_code, 1);
   const std::string reason =
       ": the template " + template_path + " is this folder's index.html; it was left untouched\n";
   EXPECT_EQ(result.err, tree.Path("tree/Linked/") + reason + tree.Path("tree/Templates/") + reason);
@@ -310,7 +312,7 @@ TEST(IndexCommand, ListsEntriesInNameOrder) {
   names.erase(std::unique(names.begin(), names.end()), names.end());
   for (const std::string& name : names) tree.WriteFile("tree/" + name + ".jpg");
   SetOptions(tree, {{"FileTypes", "jpg"}, {"IndexFilename", "index.htm"}});
-  ASSERT_EQ(Index(tree, 1).status, 0);
+  ASSERT_EQ(Index(tree, 1).exit_code, 0);
 
   std::vector<std::string> expected;
   for (const std::string& name : names) expected.push_back(name + ".jpg");

@@ -13,20 +13,21 @@ namespace {
 
 using testing::TempTree;
 
-using Result = testing::CliResult;
+using Result = testing::ProcessResult;
 
-Result Cli(const TempTree& tree, const std::vector<std::string>& args,
-           const std::string& home = "/nonexistent") {
-  return testing::RunProgram(tree, PELORIN_CLI, args, home);
+Result Cli(const std::vector<std::string>& args, const std::string& home = "/nonexistent") {
+  testing::ProcessOptions options;
+  options.home = home;  // no settings of the person running the tests
+  return testing::RunCli(args, options);
 }
 
 TEST(CliOptions, ResetListGetSetAndErrors) {
   TempTree tree;
   const std::string ini = tree.Path("s.ini");
-  Result r = Cli(tree, {"--settings", ini, "options", "reset"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  r = Cli(tree, {"--settings", ini, "options", "list"});
-  EXPECT_EQ(r.status, 0);
+  Result r = Cli({"--settings", ini, "options", "reset"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  r = Cli({"--settings", ini, "options", "list"});
+  EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out.substr(0, r.out.find("MainTemplate")),
             "ShowPics=0\nScalePics=0\nUseThumbnails=0\nThumbnailSubdir=0\nPicsInHtml=0\n"
             "IndexFilename=index.html\nScalePercent=60\nThumbnailPrefix=small_\n");
@@ -37,26 +38,26 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
       << r.out;
   EXPECT_TRUE(r.out.ends_with("OpenIndexWhenDone=1\nCloseWhenDone=1\nDataHasBeenSetUp=True\n"));
 
-  r = Cli(tree, {"--settings", ini, "options", "set", "PageTitle", "My <b>pics</b>"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  r = Cli(tree, {"--settings", ini, "options", "get", "PageTitle"});
+  r = Cli({"--settings", ini, "options", "set", "PageTitle", "My <b>pics</b>"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  r = Cli({"--settings", ini, "options", "get", "PageTitle"});
   EXPECT_EQ(r.out, "My <b>pics</b>\n");
 
-  r = Cli(tree, {"--settings", ini, "options", "set", "Colour", "red"});
-  EXPECT_EQ(r.status, 2);
+  r = Cli({"--settings", ini, "options", "set", "Colour", "red"});
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("unknown option 'Colour'; valid options: ShowPics, ScalePics,"),
             std::string::npos)
       << r.err;
-  EXPECT_EQ(Cli(tree, {"--settings", ini, "options", "frobnicate"}).status, 2);
-  EXPECT_EQ(Cli(tree, {"--settings", ini}).status, 2);
-  EXPECT_EQ(Cli(tree, {"--settings"}).status, 2);
-  EXPECT_EQ(Cli(tree, {"launch"}).status, 2);
+  EXPECT_EQ(Cli({"--settings", ini, "options", "frobnicate"}).exit_code, 2);
+  EXPECT_EQ(Cli({"--settings", ini}).exit_code, 2);
+  EXPECT_EQ(Cli({"--settings"}).exit_code, 2);
+  EXPECT_EQ(Cli({"launch"}).exit_code, 2);
 
-  r = Cli(tree, {"--version"});
+  r = Cli({"--version"});
   EXPECT_EQ(r.out, "Pelorin version 2.0.10\n");
-  r = Cli(tree, {"--help"});
-  EXPECT_EQ(r.status, 0);
+  r = Cli({"--help"});
+  EXPECT_EQ(r.exit_code, 0);
   for (const char* word :
        {"index", "--yes", "--quiet", "--open", "--jobs", "check", "options list", "options get",
         "options set", "options reset", "--settings", "--version", "Exit status"}) {
@@ -69,8 +70,8 @@ TEST(CliCheckAndIndex, RefusesBadOptionsAndFolders) {
   tree.WriteFile("site/a.gif");
   const std::string ini = tree.Path("s.ini");
 
-  Result r = Cli(tree, {"--settings", ini, "check"});
-  EXPECT_EQ(r.status, 2);
+  Result r = Cli({"--settings", ini, "check"});
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out,
             "Sorry, there are a few things in the options window that I need you to fill in "
             "first:\n"
@@ -78,25 +79,25 @@ TEST(CliCheckAndIndex, RefusesBadOptionsAndFolders) {
             "  - Please define a template file\n"
             "  - Please specify which file types you want to list\n");
 
-  r = Cli(tree, {"--settings", ini, "index", tree.Path("site")});
-  EXPECT_EQ(r.status, 2);
+  r = Cli({"--settings", ini, "index", tree.Path("site")});
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.err.find("  - Please define a template file\n"), std::string::npos);
   EXPECT_NE(r.err.find("pelorin2-cli options reset"), std::string::npos);
   EXPECT_FALSE(tree.Exists("site/index.html"));
 
-  ASSERT_EQ(Cli(tree, {"--settings", ini, "options", "reset"}).status, 0);
-  r = Cli(tree, {"--settings", ini, "check"});
-  EXPECT_EQ(r.status, 0) << r.out;
+  ASSERT_EQ(Cli({"--settings", ini, "options", "reset"}).exit_code, 0);
+  r = Cli({"--settings", ini, "check"});
+  EXPECT_EQ(r.exit_code, 0) << r.out;
 
-  r = Cli(tree, {"--settings", ini, "index", tree.Path("nowhere")});
-  EXPECT_EQ(r.status, 2);
+  r = Cli({"--settings", ini, "index", tree.Path("nowhere")});
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.err,
             "pelorin2-cli: cannot index " + tree.Path("nowhere") + ": No such file or directory\n");
-  r = Cli(tree, {"--settings", ini, "index", tree.Path("site/a.gif")});
-  EXPECT_EQ(r.status, 2);
+  r = Cli({"--settings", ini, "index", tree.Path("site/a.gif")});
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.err.find("not a folder"), std::string::npos);
-  EXPECT_EQ(Cli(tree, {"--settings", ini, "index", "--jobs", "0", tree.Path("site")}).status, 2);
-  EXPECT_EQ(Cli(tree, {"--settings", ini, "index", "--bogus", tree.Path("site")}).status, 2);
+  EXPECT_EQ(Cli({"--settings", ini, "index", "--jobs", "0", tree.Path("site")}).exit_code, 2);
+  EXPECT_EQ(Cli({"--settings", ini, "index", "--bogus", tree.Path("site")}).exit_code, 2);
 }
 
 TEST(CliCheckAndIndex, RiskyFolderNeedsYesAndRunsReportFailures) {
@@ -104,20 +105,19 @@ TEST(CliCheckAndIndex, RiskyFolderNeedsYesAndRunsReportFailures) {
   tree.WriteFile("home/a.gif");
   tree.WriteFile("home/Sub/b.gif");
   const std::string ini = tree.Path("s.ini");
-  ASSERT_EQ(Cli(tree, {"--settings", ini, "options", "reset"}).status, 0);
+  ASSERT_EQ(Cli({"--settings", ini, "options", "reset"}).exit_code, 0);
 
   // The home folder is risky; without a terminal the answer is no.
-  Result r = Cli(tree, {"--settings", ini, "index", tree.Path("home")}, tree.Path("home"));
-  EXPECT_EQ(r.status, 3);
+  Result r = Cli({"--settings", ini, "index", tree.Path("home")}, tree.Path("home"));
+  EXPECT_EQ(r.exit_code, 3);
   EXPECT_NE(r.err.find("Warning:\nThis will create a index.html file in \n\"" + tree.Path("home/") +
                        "\"\n and every subdirectory\nContinue"),
             std::string::npos)
       << r.err;
   EXPECT_FALSE(tree.Exists("home/index.html"));
 
-  r = Cli(tree, {"--settings", ini, "index", "--yes", "--quiet", tree.Path("home")},
-          tree.Path("home"));
-  EXPECT_EQ(r.status, 0) << r.err;
+  r = Cli({"--settings", ini, "index", "--yes", "--quiet", tree.Path("home")}, tree.Path("home"));
+  EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "Indexed 2 folders: 2 pages written, 0 unchanged, 0 failed\nTop page: " +
                        tree.Path("home/index.html") + "\n");
   EXPECT_NE(tree.ReadFile("home/index.html").find("<a href=\"Sub/index.html\">Sub</a>"),
@@ -125,11 +125,10 @@ TEST(CliCheckAndIndex, RiskyFolderNeedsYesAndRunsReportFailures) {
 
   // A folder that fails is listed and the exit status says so.
   const std::string template_path = tree.Path("home/Sub/index.html");
-  ASSERT_EQ(Cli(tree, {"--settings", ini, "options", "set", "MainTemplate", template_path}).status,
-            0);
+  ASSERT_EQ(Cli({"--settings", ini, "options", "set", "MainTemplate", template_path}).exit_code, 0);
   const std::string before = tree.ReadFile("home/Sub/index.html");
-  r = Cli(tree, {"--settings", ini, "index", "--quiet", tree.Path("home/Sub")});
-  EXPECT_EQ(r.status, 1);
+  r = Cli({"--settings", ini, "index", "--quiet", tree.Path("home/Sub")});
+  EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("0 pages written, 0 unchanged, 1 failed"), std::string::npos) << r.out;
   EXPECT_TRUE(r.err.starts_with(tree.Path("home/Sub/") + ": the template " + template_path))
       << r.err;

@@ -7,28 +7,20 @@
 namespace pelorin {
 namespace {
 
+using testing::DefaultPageOptions;
+using testing::kTestFilter;
 using testing::MakeListing;
-
-const FileTypeList kFilter("gif, png, jpg, html");
-
-PageOptions Defaults() {
-  PageOptions options;
-  options.index_filename = "index.html";
-  options.thumbnail_prefix = "small_";
-  options.scale_percent = "60";
-  return options;
-}
 
 std::string Lines(const FolderListing& listing, ListMode mode, const PageOptions& options,
                   std::int64_t* count = nullptr) {
   std::string out;
-  const std::int64_t n = BuildLists(listing, mode, options, kFilter, &out);
+  const std::int64_t n = BuildLists(listing, mode, options, kTestFilter, &out);
   if (count != nullptr) *count = n;
   return out;
 }
 
 TEST(BuildLists, Subfolders) {
-  const PageOptions options = Defaults();
+  const PageOptions options = DefaultPageOptions();
   std::int64_t count = -1;
   EXPECT_EQ(Lines(MakeListing({"a.gif"}), ListMode::SubdirectoryList, options, &count), "");
   EXPECT_EQ(count, 0);
@@ -36,8 +28,8 @@ TEST(BuildLists, Subfolders) {
   const FolderListing only_hidden = MakeListing({".git/", "a.gif"});
   EXPECT_EQ(Lines(only_hidden, ListMode::SubdirectoryList, options),
             "<h2>Categories</h2><p>\r\n</p>\r\n");
-  EXPECT_EQ(BuildLists(only_hidden, ListMode::NumberOfSubdirectories, options, kFilter, nullptr),
-            0);
+  EXPECT_EQ(
+      BuildLists(only_hidden, ListMode::NumberOfSubdirectories, options, kTestFilter, nullptr), 0);
 
   const FolderListing two = MakeListing({"Work/", "Holiday/", ".cache/", "a.gif"});
   EXPECT_EQ(Lines(two, ListMode::SubdirectoryList, options),
@@ -45,21 +37,21 @@ TEST(BuildLists, Subfolders) {
             "[<a href=\"Holiday/index.html\">Holiday</a>] \r\n"
             "[<a href=\"Work/index.html\">Work</a>] \r\n"
             "</p>\r\n");
-  EXPECT_EQ(BuildLists(two, ListMode::NumberOfSubdirectories, options, kFilter, nullptr), 2);
+  EXPECT_EQ(BuildLists(two, ListMode::NumberOfSubdirectories, options, kTestFilter, nullptr), 2);
   // Count modes write nothing.
   EXPECT_EQ(Lines(two, ListMode::NumberOfSubdirectories, options), "");
 }
 
 TEST(BuildLists, FileListForms) {
   const FolderListing files = MakeListing({"b.jpg", "a.gif", "notes.txt", "Sub/", "index.html"});
-  PageOptions options = Defaults();
+  PageOptions options = DefaultPageOptions();
   EXPECT_EQ(Lines(files, ListMode::FileList, options),
             "<h2>Files</h2>\r\n<ul>\r\n"
             "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
             "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n"
             "<li><a href=\"index.html\">index.html</a></li>\r\n"
             "</ul>\r\n");
-  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kFilter, nullptr), 3);
+  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
   EXPECT_EQ(Lines(MakeListing({"notes.txt"}), ListMode::FileList, options),
             "<h2>Files</h2>\r\n<ul>\r\n</ul>\r\n");
 
@@ -67,7 +59,7 @@ TEST(BuildLists, FileListForms) {
   options.use_thumbnails = true;
   EXPECT_EQ(Lines(files, ListMode::FileList, options).substr(0, 22), "<h2>Files</h2>\r\n<ul>\r\n");
 
-  options = Defaults();
+  options = DefaultPageOptions();
   options.show_pics = true;
   const FolderListing one = MakeListing({"a.jpg"});
   EXPECT_EQ(Lines(one, ListMode::FileList, options),
@@ -92,7 +84,7 @@ std::string Cell(const std::string& full, const std::string& thumb) {
 }
 
 TEST(BuildLists, ThumbnailTable) {
-  PageOptions options = Defaults();
+  PageOptions options = DefaultPageOptions();
   options.show_pics = true;
   options.use_thumbnails = true;
 
@@ -100,7 +92,7 @@ TEST(BuildLists, ThumbnailTable) {
   const FolderListing mixed = MakeListing({"a.jpg", "Small_a.jpg", "b.gif"});
   EXPECT_EQ(Lines(mixed, ListMode::FileList, options),
             "<table border=1><tr>\r\n" + Cell("a.jpg", "Small_a.jpg") + "</tr></table>\r\n");
-  EXPECT_EQ(BuildLists(mixed, ListMode::NumberOfFiles, options, kFilter, nullptr), 3);
+  EXPECT_EQ(BuildLists(mixed, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
 
   for (int thumbnails : {10, 12}) {
     FolderListing listing;
@@ -125,7 +117,7 @@ TEST(BuildLists, NamesAreEscapedInEveryForm) {
   const FolderListing hostile =
       MakeListing({"<script>alert(1)</script>.gif", "\"onerror=x.gif", "a&amp;b.gif", "50% #1?.gif",
                    "Family & Friends/", "<b>/"});
-  PageOptions options = Defaults();
+  PageOptions options = DefaultPageOptions();
   EXPECT_EQ(Lines(hostile, ListMode::SubdirectoryList, options),
             "<h2>Categories</h2><p>\r\n"
             "[<a href=\"&lt;b&gt;/index.html\">&lt;b&gt;</a>] \r\n"

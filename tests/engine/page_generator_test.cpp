@@ -7,22 +7,14 @@
 namespace pelorin {
 namespace {
 
+using testing::DefaultPageOptions;
+using testing::kTestFilter;
 using testing::MakeListing;
-
-const FileTypeList kFilter("gif, png, jpg, html");
-
-PageOptions Defaults() {
-  PageOptions options;
-  options.index_filename = "index.html";
-  options.thumbnail_prefix = "small_";
-  options.separator = " - ";
-  return options;
-}
 
 std::string Page(std::string_view text, std::string_view folder, const PageOptions& options,
                  const FolderListing& listing = FolderListing(),
                  std::string_view selected = "/photos") {
-  return GeneratePage(text, PageInput{folder, selected, listing, options, kFilter});
+  return GeneratePage(text, PageInput{folder, selected, listing, options, kTestFilter});
 }
 
 TEST(ComputeCategories, MeasuredAgainstTheSelectedFolder) {
@@ -55,7 +47,7 @@ TEST(ComputeCategories, MeasuredAgainstTheSelectedFolder) {
 
 TEST(GeneratePage, TitleAndMetaLines) {
   const std::string text = "<!--#title-->\r\n<!--#metakeywords-->\r\n<!--#metadescription-->\r\n";
-  PageOptions options = Defaults();
+  PageOptions options = DefaultPageOptions();
   options.page_title = "Holiday pictures";
   options.keywords = "photos";
   EXPECT_EQ(Page(text, "/photos/Trips/2001/", options),
@@ -85,7 +77,7 @@ TEST(GeneratePage, TitleAndMetaLines) {
 }
 
 TEST(GeneratePage, TagLinesAreRecognisedOnlyAlone) {
-  PageOptions options = Defaults();
+  PageOptions options = DefaultPageOptions();
   options.page_title = "T";
   const struct {
     const char* line;
@@ -120,7 +112,7 @@ TEST(GeneratePage, TagLinesAreRecognisedOnlyAlone) {
 }
 
 TEST(GeneratePage, LineEndsAndWholePages) {
-  const PageOptions options = Defaults();
+  const PageOptions options = DefaultPageOptions();
   // CR LF, LF and CR all end a line; output lines always end with CR LF.
   for (const char* end : {"\r\n", "\n", "\r"}) {
     const std::string text = std::string("<h1>") + end + "<!--#category-->" + end + "</h1>" + end;
@@ -153,7 +145,7 @@ TEST(GeneratePage, LineEndsAndWholePages) {
 }
 
 TEST(GeneratePage, FolderNamesInCategoriesAreEscaped) {
-  PageOptions options = Defaults();
+  PageOptions options = DefaultPageOptions();
   options.dynamic_title = true;
   const std::string page =
       Page("<!--#title-->\n<!--#category-->\n", "/photos/<img src=x onerror=\"y\">/", options);

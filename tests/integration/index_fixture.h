@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "integration/cli_process.h"
+#include "integration/fault_shim_env.h"
 #include "integration/tree_state.h"
+#include "support/cli_runner.h"
 #include "support/temp_tree.h"
 
 namespace pelorin::testing {

@@ -1,26 +1,40 @@
-// Runs a program (pelorin2-cli) as a user would: a real child process with
-// no terminal on stdin, its output captured through files in a temporary tree.
+// Runs pelorin2-cli (or another program) in a child process as a user or a
+// fault needs it: stdin from /dev/null (no terminal, so no question is ever
+// answered yes), optionally as an ordinary user, under a file-size limit, with
+// extra environment or another HOME, ended after a timeout. Captures the exit
+// status and both output streams.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "support/temp_tree.h"
-
 namespace pelorin::testing {
 
-struct CliResult {
-  int status = -1;  // the exit status, or -1 when a signal ended it
+struct ProcessResult {
+  int exit_code = -1;  // -1 when killed by a signal
+  int signal = 0;      // the signal that ended it, or 0
+  bool timed_out = false;
   std::string out;
   std::string err;
+  // Everything, for failure messages.
+  std::string Describe() const;
 };
 
-// stdin is /dev/null; HOME is set to home. stdout and stderr go through
-// cli.out and cli.err in tree.
-CliResult RunProgram(const TempTree& tree, const std::string& binary,
-                     const std::vector<std::string>& args,
-                     const std::string& home = "/nonexistent");
+struct ProcessOptions {
+  bool unprivileged = false;       // drop to the unprivileged user first
+  long long file_size_limit = -1;  // RLIMIT_FSIZE in bytes; -1 leaves it
+  std::vector<std::string> env;    // extra NAME=VALUE entries
+  std::string home;                // HOME for the child; empty leaves it
+  int timeout_seconds = 600;       // then the child's process group is killed
+};
 
-std::string ReadAll(const std::string& path);
+// Runs program with args (argv[0] is added) and waits for it.
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options = {});
+
+// The pelorin2-cli of this build.
+const std::string& CliPath();
+// Runs pelorin2-cli; a sanitizer report on its stderr fails the test.
+ProcessResult RunCli(const std::vector<std::string>& args, const ProcessOptions& options = {});
 
 }  // namespace pelorin::testing

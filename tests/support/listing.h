@@ -1,4 +1,5 @@
-// In-memory folder listings for the pure list and page tests.
+// In-memory folder listings, options and a file-type filter for the pure
+// list and page tests.
 #pragma once
 
 #include <algorithm>
@@ -8,8 +9,23 @@
 #include "common/folder_reader.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
+#include "engine/file_type_list.h"
+#include "engine/page_options.h"
 
 namespace pelorin::testing {
+
+// Pictures and pages are listed, anything else is not.
+inline const FileTypeList kTestFilter("gif, png, jpg, html");
+
+// The options a fresh installation has, with " - " as the separator.
+inline PageOptions DefaultPageOptions() {
+  PageOptions options;
+  options.index_filename = "index.html";
+  options.thumbnail_prefix = "small_";
+  options.scale_percent = "60";
+  options.separator = " - ";
+  return options;
+}
 
 // Names ending in "/" are folders; hidden folders still count as subfolders.
 inline FolderListing MakeListing(std::initializer_list<std::string> names) {
