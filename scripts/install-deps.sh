@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdg-utils time
   clang libclang-rt-14-dev
   chromium
+  dpkg-dev appstream desktop-file-utils groff-base man-db
 )
 if [[ $# -gt 0 ]]; then packages=("$@"); fi
 

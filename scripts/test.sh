@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The quick start's test command (and CI's): install what is missing, build,
-# and run every test; run the benchmark once on its small tree (its times are
-# printed, not judged; it fails only when a run goes wrong); then the whole
-# suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer;
-# then every fuzz target for a bounded time (scripts/fuzz.sh; FUZZ_SECONDS,
-# default 60 each).
+# and run every test; build the Debian package, install it and index the
+# samples with the installed program (scripts/package.sh); run the benchmark
+# once on its small tree (its times are printed, not judged; it fails only
+# when a run goes wrong); then the whole suite once more, built with
+# AddressSanitizer and UndefinedBehaviorSanitizer; then every fuzz target for
+# a bounded time (scripts/fuzz.sh; FUZZ_SECONDS, default 60 each).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${BUILD_DIR:-$root/build}
@@ -12,6 +13,7 @@ build_dir=${BUILD_DIR:-$root/build}
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build_dir" --output-on-failure -j 2
+BUILD_DIR=$build_dir "$root/scripts/package.sh"
 BUILD_DIR=$build_dir "$root/bench/run.sh" --rounds 1 --no-wait --remove S
 
 # The sanitizer build leaves the desktop application out while it has no

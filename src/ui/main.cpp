@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(pelorin::kAppTitle));
   QApplication::setApplicationVersion(QString::fromLatin1(pelorin::kVersionText));
-  QApplication::setDesktopFileName(QStringLiteral("pelorin2"));
+  QApplication::setDesktopFileName(QString::fromLatin1(pelorin::kDesktopId));
   QIcon icon;
   icon.addFile(QStringLiteral(":/icons/pelorin2-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/icons/pelorin2-32.png"), QSize(32, 32));
