@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "common/text_routines.h"
 #include "engine/page_generator.h"
 #include "engine/page_write_queue.h"
+#include "engine/pictures.h"
 #include "engine/walker.h"
 
 namespace pelorin {
@@ -103,10 +105,44 @@ void IndexRun::Record(const std::string& folder, WriteOutcome outcome, const std
   }
 }
 
+void IndexRun::RecordPicturePage(const std::string& folder, const std::string& name,
+                                 WriteOutcome outcome, const std::string& error) {
+  switch (outcome) {
+    case WriteOutcome::kWritten:
+      ++summary_.picture_pages_written;
+      break;
+    case WriteOutcome::kUnchanged:
+      ++summary_.picture_pages_unchanged;
+      break;
+    case WriteOutcome::kFailed:
+      RecordFailure(folder + name, error);
+      break;
+  }
+}
+
 void IndexRun::DrainQueueReports() {
   if (!queue_) return;
-  for (auto& outcome : queue_->TakeOutcomes())
-    Record(outcome.folder, outcome.outcome, outcome.error);
+  for (auto& outcome : queue_->TakeOutcomes()) {
+    if (outcome.name == options_.index_filename) {
+      Record(outcome.folder, outcome.outcome, outcome.error);
+    } else {
+      RecordPicturePage(outcome.folder, outcome.name, outcome.outcome, outcome.error);
+    }
+  }
+}
+
+void IndexRun::LoadPictureTemplate() {
+  picture_template_.reset();
+  picture_template_error_.clear();
+  UniqueFd fd(::open(options_.picture_template.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  std::string text;
+  if (!fd.valid() || ::fstat(fd.get(), &picture_template_st_) != 0) {
+    picture_template_error_ = ErrnoText(errno);
+  } else if (!S_ISREG(picture_template_st_.st_mode)) {
+    picture_template_error_ = "not a regular file";
+  } else if (ReadWholeFile(fd.get(), &text, &picture_template_error_)) {
+    picture_template_ = std::make_shared<const PageTemplate>(text);
+  }
 }
 
 // The template is read once and looked at again before every page, so that
@@ -147,6 +183,94 @@ bool IndexRun::LoadTemplate(std::string* error) {
   return true;
 }
 
+// A page may be a template itself, or a link to one; it is never written.
+bool IndexRun::IsTemplateFile(int dir_fd, const std::string& name,
+                              const ExistingPage& existing) const {
+  if (!existing.exists) return false;
+  struct stat target = existing.st;
+  if (S_ISLNK(existing.st.st_mode) && ::fstatat(dir_fd, name.c_str(), &target, 0) != 0) {
+    target = existing.st;
+  }
+  const auto same = [&](const struct stat& st) {
+    return target.st_dev == st.st_dev && target.st_ino == st.st_ino;
+  };
+  return same(template_.st) || (picture_template_ && same(picture_template_st_));
+}
+
+std::shared_ptr<const FolderListing> IndexRun::TakeThumbnailFolder(WalkFolder& folder) {
+  if (!ThumbnailsInSubfolder(options_)) return nullptr;
+  const std::string& name = options_.thumbnail_folder;
+  auto& entries = folder.listing.entries;
+  const auto it = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& entry) {
+    return entry.kind == EntryKind::kFolder && entry.name == name;
+  });
+  if (it == entries.end()) return nullptr;
+  entries.erase(it);
+  --folder.listing.total_subfolders;
+  auto thumbnails = std::make_shared<FolderListing>();
+  UniqueFd fd = OpenFolder(folder.fd, name, /*follow_links=*/false);
+  std::string error;
+  if (!fd.valid()) {
+    error = ErrnoText(errno);
+  } else if (ReadFolder(fd.get(), thumbnails.get(), &error, /*just_opened=*/true)) {
+    return thumbnails;
+  }
+  RecordFailure(folder.path + name + kSeparator, "cannot read the folder: " + error);
+  return nullptr;
+}
+
+// One page per picture, from the picture template, beside the picture.
+void IndexRun::WritePicturePages(WalkFolder& folder) {
+  if (!options_.pics_in_html) return;
+  const std::vector<std::size_t> pictures = PicturesOf(folder.listing, options_, filter_);
+  if (pictures.empty()) return;
+  if (!picture_template_) {
+    RecordFailure(folder.path, "cannot read the picture template " + options_.picture_template +
+                                   ": " + picture_template_error_);
+    return;
+  }
+  const auto& entries = folder.listing.entries;
+  for (std::size_t k = 0; k < pictures.size(); ++k) {
+    const std::string& name = entries[pictures[k]].name;
+    const std::string page_name = PicturePageName(name);
+    if (page_name == options_.index_filename) continue;  // the folder's page wins
+    const ExistingPage existing = LookUpPage(folder.fd, page_name);
+    if (IsTemplateFile(folder.fd, page_name, existing)) {
+      RecordFailure(folder.path + page_name, "this is a template; it was left untouched");
+      continue;
+    }
+    std::string previous = k > 0 ? entries[pictures[k - 1]].name : std::string();
+    std::string next = k + 1 < pictures.size() ? entries[pictures[k + 1]].name : std::string();
+    if (queue_ && folder.shared_listing) {
+      UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
+      if (!dup.valid()) {
+        RecordFailure(folder.path + page_name, ErrnoText(errno));
+        continue;
+      }
+      const std::size_t weight = template_.text_size + 4 * name.size() + 1024;
+      queue_->Submit(std::move(dup), folder.path, page_name, existing, weight,
+                     [this, page_template = picture_template_, listing = folder.shared_listing,
+                      path = folder.path, name, previous = std::move(previous),
+                      next = std::move(next)](std::string* page) {
+                       const PicturePage picture{name, previous, next};
+                       PageInput input{path, selected_folder_, *listing, options_, filter_};
+                       input.picture = &picture;
+                       page_template->Render(input, page);
+                     });
+      continue;
+    }
+    const PicturePage picture{name, previous, next};
+    PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
+    input.picture = &picture;
+    page_.clear();
+    picture_template_->Render(input, &page_);
+    std::string error;
+    const WriteOutcome outcome =
+        WritePage(folder.fd, folder.path, page_name, page_, &error, faults_, &existing);
+    RecordPicturePage(folder.path, page_name, outcome, error);
+  }
+}
+
 bool IndexRun::PreparePage(WalkFolder& folder, ExistingPage* existing, bool* inserted) {
   const std::string& name = options_.index_filename;
   // The page lists itself as if it had been created before its lists. When
@@ -157,14 +281,7 @@ bool IndexRun::PreparePage(WalkFolder& folder, ExistingPage* existing, bool* ins
       !name.empty() && name.find(kSeparator) == std::string::npos && !IsHiddenName(name);
   *inserted = listable && InsertFileEntry(&folder.listing, name);
   if (!*inserted) *existing = LookUpPage(folder.fd, name);
-  // The page may be the template itself, or a link to it.
-  struct stat target = existing->st;
-  if (existing->exists && S_ISLNK(existing->st.st_mode) &&
-      ::fstatat(folder.fd, name.c_str(), &target, 0) != 0) {
-    target = existing->st;
-  }
-  if (existing->exists && target.st_dev == template_.st.st_dev &&
-      target.st_ino == template_.st.st_ino) {
+  if (IsTemplateFile(folder.fd, name, *existing)) {
     RecordFailure(folder.path, "the template " + options_.main_template + " is this folder's " +
                                    name + "; it was left untouched");
     return false;
@@ -174,7 +291,8 @@ bool IndexRun::PreparePage(WalkFolder& folder, ExistingPage* existing, bool* ins
 
 // The page is made on a writing thread, from this listing and this
 // template, which the task keeps; options and filter stay as they are.
-void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing) {
+void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing,
+                          std::shared_ptr<const FolderListing> thumbnails) {
   UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
   if (!dup.valid()) {
     RecordFailure(folder.path, "cannot write " + options_.index_filename + ": " + ErrnoText(errno));
@@ -186,8 +304,9 @@ void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing) {
   }
   queue_->Submit(std::move(dup), folder.path, options_.index_filename, existing, weight,
                  [this, page_template = template_.page, listing = folder.shared_listing,
-                  path = folder.path](std::string* page) {
-                   const PageInput input{path, selected_folder_, *listing, options_, filter_};
+                  path = folder.path, thumbnails = std::move(thumbnails)](std::string* page) {
+                   PageInput input{path, selected_folder_, *listing, options_, filter_};
+                   input.thumbnails = thumbnails.get();
                    page_template->Render(input, page);
                  });
 }
@@ -205,24 +324,29 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
   if (!folder.listing.temp_files.empty())
     RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 
+  std::shared_ptr<const FolderListing> thumbnails = TakeThumbnailFolder(folder);
   if (queue_ && folder.shared_listing) {
-    SubmitPage(folder, existing);
-    return;
+    SubmitPage(folder, existing, std::move(thumbnails));
+  } else {
+    PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
+    input.thumbnails = thumbnails.get();
+    page_.clear();  // its room is kept from folder to folder
+    template_.page->Render(input, &page_);
+    const std::string& name = options_.index_filename;
+    const WriteOutcome outcome =
+        WritePage(folder.fd, folder.path, name, page_, &error, faults_, &existing);
+    if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);
+    Record(folder.path, outcome, error);
   }
-  const PageInput input{folder.path, selected_folder_, folder.listing, options_, filter_};
-  page_.clear();  // its room is kept from folder to folder
-  template_.page->Render(input, &page_);
-  const std::string& name = options_.index_filename;
-  const WriteOutcome outcome =
-      WritePage(folder.fd, folder.path, name, page_, &error, faults_, &existing);
-  if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);
-  Record(folder.path, outcome, error);
+  WritePicturePages(folder);
 }
 
 RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& selected_folder) {
   summary_ = RunSummary();
   template_ = TemplateCache();
   selected_folder_ = selected_folder;
+  summary_.picture_pages = options_.pics_in_html;
+  if (options_.pics_in_html) LoadPictureTemplate();
   if (jobs_ > 1) queue_ = std::make_unique<PageWriteQueue>(jobs_, faults_);
 
   SetStatus(WalkEvent::kStart);

@@ -24,6 +24,9 @@ struct RunSummary {
   std::int64_t folders_indexed = 0;  // pages written or found unchanged
   std::int64_t pages_written = 0;
   std::int64_t pages_unchanged = 0;
+  bool picture_pages = false;  // the run made a page per picture
+  std::int64_t picture_pages_written = 0;
+  std::int64_t picture_pages_unchanged = 0;
   std::vector<Failure> failures;
   bool stopped = false;
   std::string top_page;  // the root's page
@@ -71,10 +74,19 @@ class IndexRun {
   // The page's entry in the listing and what is there under its name; false
   // (the folder failed) when that is the template itself.
   bool PreparePage(WalkFolder& folder, ExistingPage* existing, bool* inserted);
-  void SubmitPage(WalkFolder& folder, const ExistingPage& existing);
+  void SubmitPage(WalkFolder& folder, const ExistingPage& existing,
+                  std::shared_ptr<const FolderListing> thumbnails);
+  // With thumbnails in a subfolder: takes that folder out of the listing (it
+  // is neither walked nor listed) and reads its names.
+  std::shared_ptr<const FolderListing> TakeThumbnailFolder(WalkFolder& folder);
+  void WritePicturePages(WalkFolder& folder);
+  bool IsTemplateFile(int dir_fd, const std::string& name, const ExistingPage& existing) const;
   bool LoadTemplate(std::string* error);
+  void LoadPictureTemplate();
   void RecordFailure(const std::string& folder, const std::string& reason);
   void Record(const std::string& folder, WriteOutcome outcome, const std::string& error);
+  void RecordPicturePage(const std::string& folder, const std::string& name, WriteOutcome outcome,
+                         const std::string& error);
   void DrainQueueReports();
 
   RunHost& host_;
@@ -89,6 +101,10 @@ class IndexRun {
   bool stop_requested_ = false;
   std::string selected_folder_;
   TemplateCache template_;
+  // Read once when the run starts; null with the reason when it cannot be.
+  std::shared_ptr<const PageTemplate> picture_template_;
+  std::string picture_template_error_;
+  struct stat picture_template_st_ {};
   std::string page_;  // the page being written, on one thread
   RunSummary summary_;
   std::unique_ptr<PageWriteQueue> queue_;

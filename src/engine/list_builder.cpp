@@ -3,6 +3,7 @@
 #include "common/html_text.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
+#include "engine/pictures.h"
 
 namespace pelorin {
 
@@ -36,80 +37,116 @@ class Name {
   bool plain_;
 };
 
-void AppendSubfolderLink(std::string& out, const Name& name, const PageOptions& options) {
+// The index file name is a name like any other in a link: "a#b.html" or a
+// trailing space must not change where the link goes.
+void AppendSubfolderLink(std::string& out, const Name& name, const Name& index,
+                         const PageOptions& options) {
   out += "[<a href=\""sv;
   name.AsUrl(out);
   out += '/';
-  out += options.index_filename;
+  index.AsUrl(out);
   out += "\">"sv;
   name.AsText(out);
-  out += "</a>] "sv;
+  out += "</a>]"sv;
+  out += options.categories_in_one_line ? " "sv : "<br>"sv;
   out += kCrLf;
 }
 
-void AppendListItem(std::string& out, const Name& name) {
-  out += "<li><a href=\""sv;
+// Where a listed file links to: its picture page, when it has one.
+void AppendTarget(std::string& out, const Name& name, bool to_page) {
   name.AsUrl(out);
+  if (to_page) out += ".html"sv;
+}
+
+void AppendListItem(std::string& out, const Name& name, bool to_page, const PageOptions& options) {
+  if (options.bullet_picture.empty()) {
+    out += "<li><a href=\""sv;
+  } else {
+    out += "<li style=\"list-style: none\"><IMG SRC=\""sv;
+    out += options.bullet_picture;
+    out += "\" ALT=\"\" "sv;
+    if (!options.bullet_width.empty()) {
+      out += "Width=\""sv;
+      out += options.bullet_width;
+      out += "\" "sv;
+    }
+    if (!options.bullet_height.empty()) {
+      out += "Height=\""sv;
+      out += options.bullet_height;
+      out += "\" "sv;
+    }
+    out += "border=0> <a href=\""sv;
+  }
+  AppendTarget(out, name, to_page);
   out += "\">"sv;
   name.AsText(out);
   out += "</a></li>"sv;
   out += kCrLf;
 }
 
-void AppendPictureParagraph(std::string& out, const Name& name, const std::string& width) {
+// A picture in the column: the link, then the picture shown (the picture
+// itself, scaled by width, or its thumbnail at src).
+void AppendPictureParagraph(std::string& out, const Name& link, bool to_page, const Name& src,
+                            std::string_view src_folder, const std::string& width) {
   out += "<p ALIGN=\"center\"><a href=\""sv;
-  name.AsUrl(out);
+  AppendTarget(out, link, to_page);
   out += "\"><IMG SRC=\""sv;
-  name.AsUrl(out);
+  if (!src_folder.empty()) {
+    Name(src_folder).AsUrl(out);
+    out += '/';
+  }
+  src.AsUrl(out);
   out += "\" ALT=\""sv;
-  name.AsText(out);
+  src.AsText(out);
   out += "\" "sv;
   out += width;
   out += "border=0></a></p>"sv;
   out += kCrLf;
 }
 
-void AppendThumbnailCell(std::string& out, const Name& name, const Name& full) {
+void AppendPictureCell(std::string& out, const Name& link, bool to_page, const Name& src,
+                       std::string_view src_folder, const std::string& width) {
   out += "<td align=center valign=center><a href=\""sv;
-  full.AsUrl(out);
+  AppendTarget(out, link, to_page);
   out += "\"><IMG SRC=\""sv;
-  name.AsUrl(out);
+  if (!src_folder.empty()) {
+    Name(src_folder).AsUrl(out);
+    out += '/';
+  }
+  src.AsUrl(out);
   out += "\" ALIGN=center ALT=\""sv;
-  name.AsText(out);
-  out += "\" border=0></a></td>"sv;
+  src.AsText(out);
+  out += "\" "sv;
+  out += width;
+  out += "border=0></a></td>"sv;
   out += kCrLf;
 }
 
-std::string WidthAttribute(const PageOptions& options) {
-  if (!options.scale_pics) return {};
-  std::string value = options.scale_percent;
-  if (value.empty() || value.back() != '%') value += '%';
-  return "Width=\"" + value + "\" ";
+enum class FileLayout { kBulletList, kColumn, kTable };
+
+FileLayout LayoutOf(const PageOptions& options) {
+  if (!options.show_pics) return FileLayout::kBulletList;
+  if (options.picture_display == "1") return FileLayout::kTable;
+  if (options.picture_display == "0") return FileLayout::kColumn;
+  return options.use_thumbnails ? FileLayout::kTable : FileLayout::kColumn;
 }
-
-}  // namespace
-
-std::vector<bool> ListedFiles(const FolderListing& listing, const FileTypeList& filter) {
-  std::vector<bool> listed(listing.entries.size());
-  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-    const FolderEntry& entry = listing.entries[i];
-    listed[i] = entry.kind == EntryKind::kFile && filter.IsInteresting(entry.name);
-  }
-  return listed;
-}
-
-namespace {
 
 // What comes before the entries of a list: its heading or table opening.
 void AppendListOpening(ListMode mode, const PageOptions& options, std::string& text) {
   if (mode == ListMode::SubdirectoryList) {
-    text += "<h2>Categories</h2><p>"sv;
-    text += kCrLf;
+    if (options.show_headings) text += "<h2>Categories</h2>"sv;
+    text += "<p>\r\n"sv;
   } else if (mode == ListMode::FileList) {
-    if (!options.show_pics) {
-      text += "<h2>Files</h2>\r\n<ul>\r\n"sv;
-    } else if (options.use_thumbnails) {
-      text += "<table border=1><tr>\r\n"sv;
+    switch (LayoutOf(options)) {
+      case FileLayout::kBulletList:
+        if (options.show_headings) text += "<h2>Files</h2>\r\n"sv;
+        text += "<ul>\r\n"sv;
+        break;
+      case FileLayout::kTable:
+        text += "<table border=1><tr>\r\n"sv;
+        break;
+      case FileLayout::kColumn:
+        break;
     }
   }
 }
@@ -118,62 +155,114 @@ void AppendListClosing(ListMode mode, const PageOptions& options, std::string& t
   if (mode == ListMode::SubdirectoryList) {
     text += "</p>\r\n"sv;
   } else if (mode == ListMode::FileList) {
-    if (!options.show_pics) {
-      text += "</ul>\r\n"sv;
-    } else if (options.use_thumbnails) {
-      text += "</tr></table>\r\n"sv;
+    switch (LayoutOf(options)) {
+      case FileLayout::kBulletList:
+        text += "</ul>\r\n"sv;
+        break;
+      case FileLayout::kTable:
+        text += "</tr></table>\r\n"sv;
+        break;
+      case FileLayout::kColumn:
+        break;
     }
   }
 }
 
-// One listed file of the file list, as a list item, a picture or (for a
-// thumbnail) a table cell; *row counts the cells of the table's row.
-void AppendFileEntry(const std::string& name, const PageOptions& options, const std::string& width,
-                     int* row, std::string& text) {
-  if (!options.show_pics) {
-    AppendListItem(text, Name(name));
-  } else if (!options.use_thumbnails) {
-    AppendPictureParagraph(text, Name(name), width);
-  } else if (LineStartsWithTag(name, options.thumbnail_prefix, true)) {
-    const std::string full = StripEnds(name, options.thumbnail_prefix.size(), 0);
-    AppendThumbnailCell(text, Name(name), Name(full));
-    if (++*row == 5) {
-      *row = 0;
-      text += "</tr><tr>\r\n"sv;
+// Writes the entries of the file list; one per listed file, or per picture
+// with a thumbnail.
+class FileListWriter {
+ public:
+  FileListWriter(const PageOptions& options, const FolderListing* thumbnails, std::string& text)
+      : options_(options),
+        thumbnails_(thumbnails),
+        text_(text),
+        layout_(LayoutOf(options)),
+        width_(options.use_thumbnails ? std::string() : PictureWidthAttribute(options)) {}
+
+  void Add(const std::string& name) {
+    const bool to_page = options_.pics_in_html && IsPictureName(name);
+    if (layout_ == FileLayout::kBulletList) {
+      AppendListItem(text_, Name(name), to_page, options_);
+    } else if (!options_.use_thumbnails) {
+      AddPicture(Name(name), to_page, Name(name), {});
+    } else if (ThumbnailsInSubfolder(options_)) {
+      if (thumbnails_ == nullptr || !IsPictureName(name)) return;
+      const std::string thumbnail = ThumbnailNameOf(name, options_);
+      if (!HasFile(*thumbnails_, thumbnail)) return;
+      AddPicture(Name(name), to_page, Name(thumbnail), options_.thumbnail_folder);
+    } else if (IsThumbnailBeside(name, options_)) {
+      const std::string full = StripEnds(name, options_.thumbnail_prefix.size(), 0);
+      AddPicture(Name(full), options_.pics_in_html && IsPictureName(full), Name(name), {});
     }
   }
-}
+
+ private:
+  void AddPicture(const Name& link, bool to_page, const Name& src, std::string_view folder) {
+    if (layout_ == FileLayout::kColumn) {
+      AppendPictureParagraph(text_, link, to_page, src, folder, width_);
+      return;
+    }
+    AppendPictureCell(text_, link, to_page, src, folder, width_);
+    if (++row_ == 5) {
+      row_ = 0;
+      text_ += "</tr><tr>\r\n"sv;
+    }
+  }
+
+  const PageOptions& options_;
+  const FolderListing* thumbnails_;
+  std::string& text_;
+  const FileLayout layout_;
+  const std::string width_;
+  int row_ = 0;
+};
 
 }  // namespace
 
+std::string PictureWidthAttribute(const PageOptions& options) {
+  if (!options.scale_pics) return {};
+  std::string value = options.scale_percent;
+  if (value.empty() || value.back() != '%') value += '%';
+  return "Width=\"" + value + "\" ";
+}
+
+std::vector<bool> ListedFiles(const FolderListing& listing, const PageOptions& options,
+                              const FileTypeList& filter) {
+  std::vector<bool> listed(listing.entries.size());
+  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+    const FolderEntry& entry = listing.entries[i];
+    listed[i] = entry.kind == EntryKind::kFile && IsListedFile(entry.name, options, filter);
+  }
+  return listed;
+}
+
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
                         const FileTypeList& filter, std::string* out,
-                        const std::vector<bool>* listed) {
+                        const std::vector<bool>* listed, const FolderListing* thumbnails) {
   std::string scratch;  // count modes write nothing
   std::string& text = out != nullptr ? *out : scratch;
   if (mode == ListMode::SubdirectoryList && listing.total_subfolders == 0) return 0;
   AppendListOpening(mode, options, text);
-  const std::string width =
-      mode == ListMode::FileList && options.show_pics && !options.use_thumbnails
-          ? WidthAttribute(options)
-          : std::string();
+  const Name index(options.index_filename);
+  FileListWriter files_out(options, thumbnails, text);
 
   std::int64_t folder_count = 0;
   std::int64_t file_count = 0;
-  int row = 0;
   const bool files = mode == ListMode::FileList || mode == ListMode::NumberOfFiles;
   for (std::size_t i = 0; i < listing.entries.size(); ++i) {
     const FolderEntry& entry = listing.entries[i];
     if (entry.kind == EntryKind::kFolder) {
       if (IsHiddenName(entry.name)) continue;
       ++folder_count;
-      if (mode == ListMode::SubdirectoryList) AppendSubfolderLink(text, Name(entry.name), options);
+      if (mode == ListMode::SubdirectoryList) {
+        AppendSubfolderLink(text, Name(entry.name), index, options);
+      }
       continue;
     }
     if (!files) continue;
-    if (listed != nullptr ? !(*listed)[i] : !filter.IsInteresting(entry.name)) continue;
+    if (listed != nullptr ? !(*listed)[i] : !IsListedFile(entry.name, options, filter)) continue;
     ++file_count;
-    if (mode == ListMode::FileList) AppendFileEntry(entry.name, options, width, &row, text);
+    if (mode == ListMode::FileList) files_out.Add(entry.name);
   }
   AppendListClosing(mode, options, text);
   if (mode == ListMode::NumberOfSubdirectories) return folder_count;

@@ -18,16 +18,23 @@ enum class ListMode {
   NumberOfFiles = 3,
 };
 
-// For each entry of the listing, whether it is a listed file: a file the
-// filter accepts. Worked out once for a page that asks about files twice.
-std::vector<bool> ListedFiles(const FolderListing& listing, const FileTypeList& filter);
+// 'Width="60%" ' from ScalePics and ScalePercent, or nothing.
+std::string PictureWidthAttribute(const PageOptions& options);
+
+// For each entry of the listing, whether it is a listed file (IsListedFile).
+// Worked out once for a page that asks about files twice.
+std::vector<bool> ListedFiles(const FolderListing& listing, const PageOptions& options,
+                              const FileTypeList& filter);
 
 // Appends the lines of the list (modes 0 and 1, each line ended by CR LF) to
 // *out and returns 0, or returns the count (modes 2 and 3) without writing.
 // Names are escaped wherever they enter the page. listed: ListedFiles of the
-// same listing and filter, or nullptr to ask the filter.
+// same listing and filter, or nullptr to ask the filter. thumbnails: the
+// listing of the thumbnail subfolder, when thumbnails live in one and it
+// exists.
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
                         const FileTypeList& filter, std::string* out,
-                        const std::vector<bool>* listed = nullptr);
+                        const std::vector<bool>* listed = nullptr,
+                        const FolderListing* thumbnails = nullptr);
 
 }  // namespace pelorin

@@ -202,7 +202,7 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
   std::vector<bool> listed_files;
   const std::vector<bool>* listed = nullptr;
   if (file_tags_ > 1) {
-    listed_files = ListedFiles(input.listing, input.filter);
+    listed_files = ListedFiles(input.listing, input.options, input.filter);
     listed = &listed_files;
   }
   for (const Piece& piece : pieces_) {
@@ -247,10 +247,41 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
       page += "\">"sv;
       break;
     case Tag::kSubdirectoryList:
+    case Tag::kFileList:
+    case Tag::kNumberOfSubdirectories:
+    case Tag::kNumberOfFiles:
+      if (input.picture == nullptr) AppendList(tag, input, listed, page);
+      break;
+    case Tag::kUpOneLevel:
+      if (!categories.is_root) {
+        page += "<p><a href=\"../"sv;
+        AppendUrlAttribute(page, options.index_filename);
+        page += "\">Parent directory</a></p>"sv;
+      }
+      break;
+    case Tag::kImage:
+    case Tag::kImageTitle:
+    case Tag::kImageFilename:
+    case Tag::kBackToDirectory:
+    case Tag::kNextImage:
+    case Tag::kPreviousImage:
+      if (input.picture != nullptr) AppendPictureTag(tag, *input.picture, options, page);
+      break;
+    default:  // uptotop gives an empty line
+      break;
+  }
+}
+
+void PageTemplate::AppendList(Tag tag, const PageInput& input, const std::vector<bool>* listed,
+                              std::string& page) {
+  const PageOptions& options = input.options;
+  switch (tag) {
+    case Tag::kSubdirectoryList:
       BuildLists(input.listing, ListMode::SubdirectoryList, options, input.filter, &page);
       break;
     case Tag::kFileList:
-      BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed);
+      BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed,
+                 input.thumbnails);
       break;
     case Tag::kNumberOfSubdirectories:
       page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
@@ -262,14 +293,46 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
                                         input.filter, nullptr, listed));
       page += " files"sv;
       break;
-    case Tag::kUpOneLevel:
-      if (!categories.is_root) {
-        page += "<p><a href=\"../"sv;
-        page += options.index_filename;
-        page += "\">Parent directory</a></p>"sv;
-      }
+    default:
       break;
-    default:  // the picture tags and uptotop give an empty line
+  }
+}
+
+void PageTemplate::AppendPictureTag(Tag tag, const PicturePage& picture, const PageOptions& options,
+                                    std::string& page) {
+  switch (tag) {
+    case Tag::kImage:
+      page += "<IMG SRC=\""sv;
+      AppendUrlAttribute(page, picture.name);
+      page += "\" ALT=\""sv;
+      AppendEscapedHtml(page, picture.name);
+      page += "\" "sv;
+      page += PictureWidthAttribute(options);
+      page += "border=0>"sv;
+      break;
+    case Tag::kImageTitle:
+      AppendEscapedHtml(page, picture.name.substr(0, picture.name.rfind('.')));
+      break;
+    case Tag::kImageFilename:
+      AppendEscapedHtml(page, picture.name);
+      break;
+    case Tag::kBackToDirectory:
+      page += "<p><a href=\""sv;
+      AppendUrlAttribute(page, options.index_filename);
+      page += "\">Back to the directory</a></p>"sv;
+      break;
+    case Tag::kPreviousImage:
+    case Tag::kNextImage: {
+      const std::string_view other = tag == Tag::kNextImage ? picture.next : picture.previous;
+      if (other.empty()) break;
+      page += "<p><a href=\""sv;
+      AppendUrlAttribute(page, other);
+      page += ".html\">"sv;
+      page += tag == Tag::kNextImage ? "Next image"sv : "Previous image"sv;
+      page += "</a></p>"sv;
+      break;
+    }
+    default:
       break;
   }
 }

@@ -12,6 +12,13 @@
 
 namespace pelorin {
 
+// The picture a picture page shows and its neighbours in the folder.
+struct PicturePage {
+  std::string_view name;
+  std::string_view previous;  // empty for the first picture
+  std::string_view next;      // empty for the last picture
+};
+
 struct PageInput {
   // The folder being indexed, ending in one separator.
   std::string_view folder_path;
@@ -21,6 +28,11 @@ struct PageInput {
   const FolderListing& listing;
   const PageOptions& options;
   const FileTypeList& filter;
+  // The thumbnail subfolder's listing, when thumbnails live in one.
+  const FolderListing* thumbnails = nullptr;
+  // Set for a picture page: the picture tags are filled in, the list and
+  // count tags give an empty line.
+  const PicturePage* picture = nullptr;
 };
 
 struct Categories {
@@ -51,6 +63,10 @@ class PageTemplate {
   std::size_t RoomFor(const PageInput& input) const;
   static void AppendTag(Tag tag, const PageInput& input, const Categories& categories,
                         const std::vector<bool>* listed, std::string& page);
+  static void AppendList(Tag tag, const PageInput& input, const std::vector<bool>* listed,
+                         std::string& page);
+  static void AppendPictureTag(Tag tag, const PicturePage& picture, const PageOptions& options,
+                               std::string& page);
 
   struct Piece {
     Tag tag;  // kNone: literal_[begin, end), line ends included

@@ -93,7 +93,7 @@ void PageWriteQueue::Work() {
     lock.lock();
     pending_bytes_ -= task.weight;
     --busy_;
-    outcomes_.push_back({std::move(task.folder), outcome, std::move(error)});
+    outcomes_.push_back({std::move(task.folder), std::move(task.name), outcome, std::move(error)});
     has_outcomes_.store(true, std::memory_order_release);
     // The walk waits for room (half the queue) or, at the end, for all done.
     if (waiting_submitters_ > 0 &&

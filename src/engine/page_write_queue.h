@@ -23,6 +23,7 @@ class PageWriteQueue {
  public:
   struct Outcome {
     std::string folder;
+    std::string name;  // the page's file name
     WriteOutcome outcome;
     std::string error;
   };

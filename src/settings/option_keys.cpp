@@ -6,7 +6,7 @@ namespace pelorin {
 
 namespace {
 
-constexpr std::array<OptionKey, 20> kKeys = {{
+constexpr std::array<OptionKey, 27> kKeys = {{
     {keys::kShowPics, StoredForm::kFlag, ValueKind::Number, "0"},
     {keys::kScalePics, StoredForm::kFlag, ValueKind::Number, "0"},
     {keys::kUseThumbnails, StoredForm::kFlag, ValueKind::Number, "0"},
@@ -28,6 +28,16 @@ constexpr std::array<OptionKey, 20> kKeys = {{
     // page and the desktop application ends with it.
     {keys::kOpenIndexWhenDone, StoredForm::kFlag, ValueKind::Number, "1"},
     {keys::kCloseWhenDone, StoredForm::kFlag, ValueKind::Number, "1"},
+    // The gallery and the Display tab. Their first-run values (and their
+    // absence, in a store written before they existed) give the same pages
+    // as a store without them.
+    {keys::kThumbnailFolder, StoredForm::kText, ValueKind::Text, "thumbnails"},
+    {keys::kPictureDisplay, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kShowHeadings, StoredForm::kFlag, ValueKind::Number, "1"},
+    {keys::kCategoriesInOneLine, StoredForm::kFlag, ValueKind::Number, "1"},
+    {keys::kBulletPicture, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kBulletWidth, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kBulletHeight, StoredForm::kText, ValueKind::Text, ""},
     {kDataHasBeenSetUp, StoredForm::kBoolean, ValueKind::Boolean, "True"},
 }};
 
@@ -57,6 +67,27 @@ void SeedFirstRunValues(SettingsStore& store, const std::string& installation_fo
   SaveVariable(store, kDataHasBeenSetUp, true);
 }
 
+void SeedMissingValues(SettingsStore& store, const std::string& installation_folder) {
+  for (const OptionKey& key : kKeys) {
+    if (key.form == StoredForm::kBoolean || IsStored(store, key.key)) continue;
+    SaveVariable(store, key.key, FirstRunValue(key, installation_folder));
+  }
+}
+
+std::string TextOrFirstRun(const SettingsStore& store, const std::string& key) {
+  if (IsStored(store, key)) return GetText(store, key);
+  const OptionKey* option = FindOptionKey(key);
+  return option != nullptr ? option->first_run : "";
+}
+
+namespace {
+
+bool FlagOrFirstRun(const SettingsStore& store, const char* key) {
+  return ReadNumber(TextOrFirstRun(store, key)) != 0.0;
+}
+
+}  // namespace
+
 PageOptions LoadPageOptions(const SettingsStore& store) {
   PageOptions options;
   options.main_template = GetText(store, keys::kMainTemplate);
@@ -72,6 +103,16 @@ PageOptions LoadPageOptions(const SettingsStore& store) {
   options.show_pics = GetFlag(store, keys::kShowPics);
   options.use_thumbnails = GetFlag(store, keys::kUseThumbnails);
   options.scale_pics = GetFlag(store, keys::kScalePics);
+  options.thumbnail_subdir = GetFlag(store, keys::kThumbnailSubdir);
+  options.pics_in_html = GetFlag(store, keys::kPicsInHtml);
+  options.picture_template = GetText(store, keys::kPictureTemplate);
+  options.thumbnail_folder = TextOrFirstRun(store, keys::kThumbnailFolder);
+  options.picture_display = GetText(store, keys::kPictureDisplay);
+  options.show_headings = FlagOrFirstRun(store, keys::kShowHeadings);
+  options.categories_in_one_line = FlagOrFirstRun(store, keys::kCategoriesInOneLine);
+  options.bullet_picture = GetText(store, keys::kBulletPicture);
+  options.bullet_width = GetText(store, keys::kBulletWidth);
+  options.bullet_height = GetText(store, keys::kBulletHeight);
   return options;
 }
 

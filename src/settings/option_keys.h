@@ -44,6 +44,13 @@ inline constexpr char kDynamicDescription[] = "DynamicDescription";
 inline constexpr char kDynamicKeywords[] = "DynamicKeywords";
 inline constexpr char kOpenIndexWhenDone[] = "OpenIndexWhenDone";
 inline constexpr char kCloseWhenDone[] = "CloseWhenDone";
+inline constexpr char kThumbnailFolder[] = "ThumbnailFolder";
+inline constexpr char kPictureDisplay[] = "PictureDisplay";
+inline constexpr char kShowHeadings[] = "ShowHeadings";
+inline constexpr char kCategoriesInOneLine[] = "CategoriesInOneLine";
+inline constexpr char kBulletPicture[] = "BulletPicture";
+inline constexpr char kBulletWidth[] = "BulletWidth";
+inline constexpr char kBulletHeight[] = "BulletHeight";
 }  // namespace keys
 
 inline constexpr char kDataHasBeenSetUp[] = "DataHasBeenSetUp";
@@ -59,6 +66,13 @@ std::string FirstRunValue(const OptionKey& key, const std::string& installation_
 // What the first opening of the options window does: every key gets its
 // first-run value, then DataHasBeenSetUp = "True".
 void SeedFirstRunValues(SettingsStore& store, const std::string& installation_folder);
+// What a later opening does: keys a store written by an older version lacks
+// get their first-run values; stored values are left alone.
+void SeedMissingValues(SettingsStore& store, const std::string& installation_folder);
+
+// The stored text, or the key's first-run value when the store (written by
+// an older version) does not hold the key.
+std::string TextOrFirstRun(const SettingsStore& store, const std::string& key);
 
 // The options a run's pages are made from, read once.
 PageOptions LoadPageOptions(const SettingsStore& store);

@@ -23,6 +23,12 @@ std::vector<std::string> OptionProblems(const SettingsStore& store) {
       problems.push_back("  - Please define a template file for the individual pictures");
     }
   }
+  if (GetFlag(store, keys::kUseThumbnails) && GetFlag(store, keys::kThumbnailSubdir)) {
+    const std::string folder = TextOrFirstRun(store, keys::kThumbnailFolder);
+    if (!IsPlainFileName(folder) || IsHiddenName(folder)) {
+      problems.push_back("  - Please define the name of the thumbnail subdirectory");
+    }
+  }
   if (GetText(store, keys::kFileTypes).empty()) {
     problems.push_back("  - Please specify which file types you want to list");
   }

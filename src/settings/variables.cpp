@@ -151,6 +151,12 @@ bool GetBoolean(const SettingsStore& store, const std::string& key) {
   return std::get<bool>(GetVariable(store, key, ValueKind::Boolean));
 }
 
+bool IsStored(const SettingsStore& store, const std::string& key) {
+  // No stored value can hold a NUL byte, so this default tells absence apart.
+  const std::string absent(1, '\0');
+  return store.GetSetting(kGeneralSection, key, absent) != absent;
+}
+
 void SaveVariable(SettingsStore& store, const std::string& key, const std::string& value) {
   store.SaveSetting(kGeneralSection, key, value);
 }

@@ -25,6 +25,8 @@ double GetNumber(const SettingsStore& store, const std::string& key);
 // A yes/no option: stored "0"/"1", read as a number, any non-zero value on.
 bool GetFlag(const SettingsStore& store, const std::string& key);
 bool GetBoolean(const SettingsStore& store, const std::string& key);
+// Whether the key has a value in section "General Variables", empty or not.
+bool IsStored(const SettingsStore& store, const std::string& key);
 
 void SaveVariable(SettingsStore& store, const std::string& key, const std::string& value);
 void SaveVariable(SettingsStore& store, const std::string& key, const char* value);

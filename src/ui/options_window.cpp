@@ -134,6 +134,14 @@ void OptionsWindow::BindKeys() {
   for (int i = 0; i < 3; ++i) bindings_.push_back({kTitleChecks[i], titles_checks_[i]});
   bindings_.push_back({keys::kOpenIndexWhenDone, display_checks_[1]});
   bindings_.push_back({keys::kCloseWhenDone, display_checks_[2]});
+  bindings_.push_back({keys::kThumbnailFolder, nullptr, thumbnail_folder_});
+  // PictureDisplay is bound to its two option buttons in LoadOptions and
+  // SaveOptions.
+  bindings_.push_back({keys::kShowHeadings, display_checks_[0]});
+  bindings_.push_back({keys::kCategoriesInOneLine, display_checks_[3]});
+  bindings_.push_back({keys::kBulletPicture, nullptr, bullet_picture_});
+  bindings_.push_back({keys::kBulletWidth, nullptr, bullet_size_[0]});
+  bindings_.push_back({keys::kBulletHeight, nullptr, bullet_size_[1]});
 }
 
 QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
@@ -158,6 +166,8 @@ void OptionsWindow::BuildGeneralTab(QWidget* page) {
   AddRow(grid, OptionLabel(4, "Are thumbnail files available?"), general_checks_[2]);
   AddRow(grid, OptionLabel(5, "How are the thumbnail files prefixed?"), general_texts_[2]);
   AddRow(grid, OptionLabel(6, "Are the thumbnails in a subdirectory?"), general_checks_[3]);
+  thumbnail_folder_ = NewLine(QStringLiteral("txtThumbnailFolder"));
+  AddRow(grid, OptionLabel(29, "Name of the thumbnail subdirectory"), thumbnail_folder_);
   AddRow(grid, OptionLabel(7, "Should each picture be displayed in its own HTML page?"),
          general_checks_[4]);
   FinishGrid(grid);
@@ -213,20 +223,20 @@ void OptionsWindow::BuildDisplayTab(QWidget* page) {
   pictures_row->setContentsMargins(0, 0, 0, 0);
   const char* const kDisplayAs[] = {"Vertical column", "Table"};
   for (int i = 0; i < 2; ++i) {
-    auto* option = new QRadioButton(QString::fromLatin1(kDisplayAs[i]));
-    option->setObjectName(Name("optPictureDisplay", i));
-    pictures_row->addWidget(option);
+    picture_display_[i] = new QRadioButton(QString::fromLatin1(kDisplayAs[i]));
+    picture_display_[i]->setObjectName(Name("optPictureDisplay", i));
+    pictures_row->addWidget(picture_display_[i]);
   }
   AddRow(grid, OptionLabel(17, "Display pictures as"), pictures);
 
-  auto* bullet = NewLine(QStringLiteral("txtBulletPicture"));
-  AddRow(grid, OptionLabel(18, "Optional bullet picture to use for lists"), bullet);
+  bullet_picture_ = NewLine(QStringLiteral("txtBulletPicture"));
+  AddRow(grid, OptionLabel(18, "Optional bullet picture to use for lists"), bullet_picture_);
 
   auto* size = new QWidget;
   auto* size_row = new QHBoxLayout(size);
   size_row->setContentsMargins(0, 0, 0, 0);
   for (int i = 0; i < 2; ++i) {
-    auto* field = NewLine(Name("txtBulletSize", i), 40);
+    QLineEdit* field = bullet_size_[i] = NewLine(Name("txtBulletSize", i), 40);
     field->setMaximumWidth(48);
     size_row->addWidget(field);
     size_row->addWidget(i == 0 ? OptionLabel(28, "wide  and") : OptionLabel(27, "high"));
@@ -247,6 +257,8 @@ void OptionsWindow::SeedAndLoadOptions() {
     // First opening (or the flag was removed): every key gets its first-run
     // value, the template paths under the installation folder.
     SeedFirstRunValues(services_.store, services_.installation_folder);
+  } else {
+    SeedMissingValues(services_.store, services_.installation_folder);
   }
   LoadOptions();
 }
@@ -262,6 +274,13 @@ void OptionsWindow::LoadOptions() {
       binding.text->setPlainText(ToEditText(GetText(store, binding.key)));
     }
   }
+  // "" selects neither: a table only with thumbnails.
+  const std::string display = GetText(store, keys::kPictureDisplay);
+  for (int i = 0; i < 2; ++i) {
+    picture_display_[i]->setAutoExclusive(false);
+    picture_display_[i]->setChecked(display == std::to_string(i));
+    picture_display_[i]->setAutoExclusive(true);
+  }
 }
 
 void OptionsWindow::SaveOptions() {
@@ -275,6 +294,11 @@ void OptionsWindow::SaveOptions() {
       SaveVariable(store, binding.key, ToStoredText(binding.text->toPlainText()));
     }
   }
+  std::string display;
+  for (int i = 0; i < 2; ++i) {
+    if (picture_display_[i]->isChecked()) display = std::to_string(i);
+  }
+  SaveVariable(store, keys::kPictureDisplay, display);
 }
 
 void OptionsWindow::UpdateOptionStates() {
@@ -289,6 +313,9 @@ void OptionsWindow::UpdateOptionStates() {
   labels_[5]->setVisible(thumbnails);
   general_texts_[2]->setVisible(thumbnails);
   labels_[6]->setVisible(thumbnails);
+  const bool subfolder = thumbnails && general_checks_[3]->isChecked();
+  labels_[29]->setVisible(subfolder);
+  thumbnail_folder_->setVisible(subfolder);
   general_checks_[3]->setVisible(thumbnails);
 }
 

@@ -15,6 +15,7 @@ class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
 class QTabWidget;
 class QWidget;
 
@@ -54,7 +55,7 @@ class OptionsWindow : public QDialog {
 
   WindowServices& services_;
   QTabWidget* tabs_ = nullptr;
-  std::array<QLabel*, 29> labels_{};
+  std::array<QLabel*, 30> labels_{};
   std::array<QCheckBox*, 5> general_checks_{};
   std::array<QLineEdit*, 3> general_texts_{};
   std::array<QLineEdit*, 2> template_files_{};
@@ -62,6 +63,10 @@ class OptionsWindow : public QDialog {
   std::array<QLineEdit*, 3> titles_texts_{};
   std::array<QCheckBox*, 3> titles_checks_{};
   std::array<QCheckBox*, 4> display_checks_{};
+  QLineEdit* thumbnail_folder_ = nullptr;
+  std::array<QRadioButton*, 2> picture_display_{};
+  QLineEdit* bullet_picture_ = nullptr;
+  std::array<QLineEdit*, 2> bullet_size_{};
   std::vector<Binding> bindings_;
 };
 

@@ -36,7 +36,11 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
                        "PHP3\\r\\n\nPageTitle=\n"),
             std::string::npos)
       << r.out;
-  EXPECT_TRUE(r.out.ends_with("OpenIndexWhenDone=1\nCloseWhenDone=1\nDataHasBeenSetUp=True\n"));
+  EXPECT_TRUE(
+      r.out.ends_with("OpenIndexWhenDone=1\nCloseWhenDone=1\nThumbnailFolder=thumbnails\n"
+                      "PictureDisplay=\nShowHeadings=1\nCategoriesInOneLine=1\n"
+                      "BulletPicture=\nBulletWidth=\nBulletHeight=\nDataHasBeenSetUp=True\n"))
+      << r.out;
 
   r = Cli({"--settings", ini, "options", "set", "PageTitle", "My <b>pics</b>"});
   EXPECT_EQ(r.exit_code, 0) << r.err;

@@ -21,7 +21,9 @@ TEST(OptionKeys, SeedingWritesEveryFirstRunValueThenTheFlag) {
             "PictureTemplate=/opt/pelorin2/picture_template.htm;"
             "FileTypes=GIF, PNG\r\nJPG, JPEG, JPE\r\nHTM, HTML, SHTML, PHP, PHP3\r\n;"
             "PageTitle=;Keywords=;Separator=;DynamicTitle=0;DynamicDescription=0;"
-            "DynamicKeywords=0;OpenIndexWhenDone=1;CloseWhenDone=1;DataHasBeenSetUp=True;");
+            "DynamicKeywords=0;OpenIndexWhenDone=1;CloseWhenDone=1;ThumbnailFolder=thumbnails;"
+            "PictureDisplay=;ShowHeadings=1;CategoriesInOneLine=1;BulletPicture=;BulletWidth=;"
+            "BulletHeight=;DataHasBeenSetUp=True;");
   EXPECT_EQ(std::string(kFirstRunFileTypes).size(), 55u);
   EXPECT_TRUE(GetBoolean(store, kDataHasBeenSetUp));
   EXPECT_EQ(FindOptionKey("Nope"), nullptr);
@@ -60,6 +62,42 @@ TEST(OptionProblems, MessagesForEachMissingOption) {
   SaveVariable(store, "PictureTemplate", tree.Path("template.htm"));
   SaveVariable(store, "MainTemplate", tree.Path("missing.htm"));
   EXPECT_EQ(OptionProblems(store).size(), 1u);
+
+  // The thumbnail subfolder's name is checked only while it is in use.
+  SaveVariable(store, "MainTemplate", tree.Path("template.htm"));
+  SaveVariable(store, "ThumbnailFolder", "");
+  EXPECT_TRUE(OptionProblems(store).empty());
+  SaveVariable(store, "UseThumbnails", std::int16_t{1});
+  SaveVariable(store, "ThumbnailSubdir", std::int16_t{1});
+  for (const char* name : {"", ".thumbs", "a/b", ".."}) {
+    SaveVariable(store, "ThumbnailFolder", name);
+    EXPECT_EQ(OptionProblems(store),
+              std::vector<std::string>{"  - Please define the name of the thumbnail subdirectory"})
+        << name;
+  }
+  SaveVariable(store, "ThumbnailFolder", "thumbs");
+  EXPECT_TRUE(OptionProblems(store).empty());
+}
+
+TEST(OptionKeys, AStoreWithoutTheNewerKeysKeepsItsPages) {
+  MemorySettingsStore store;
+  SeedFirstRunValues(store, "/opt");
+  const PageOptions first_run = LoadPageOptions(store);
+  SaveVariable(store, "PageTitle", "Mine");
+  for (const char* key : {"ThumbnailFolder", "PictureDisplay", "ShowHeadings",
+                          "CategoriesInOneLine", "BulletPicture", "BulletWidth", "BulletHeight"}) {
+    store.Erase(kGeneralSection, key);
+  }
+  const PageOptions older = LoadPageOptions(store);
+  EXPECT_TRUE(older.show_headings);
+  EXPECT_TRUE(older.categories_in_one_line);
+  EXPECT_EQ(older.thumbnail_folder, first_run.thumbnail_folder);
+  EXPECT_EQ(older.picture_display, "");
+
+  SeedMissingValues(store, "/opt");
+  EXPECT_EQ(GetText(store, "ShowHeadings"), "1");
+  EXPECT_EQ(GetText(store, "ThumbnailFolder"), "thumbnails");
+  EXPECT_EQ(GetText(store, "PageTitle"), "Mine");
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +11,8 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTest>
+#include <map>
+#include <string>
 
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
@@ -233,9 +232,11 @@ TEST(OptionsWindow, OkSavesEveryBoundControlAndNothingElse) {
     Find<QLineEdit>(window, "txtTemplateFilename_1")->setText(QStringLiteral("/p.htm"));
     Find<QLineEdit>(window, "txtTitles_2")->setText(QStringLiteral(" / "));
     Find<QPlainTextEdit>(window, "txtFileTypesToIndex")->setPlainText(QStringLiteral("png\njpg"));
-    // The Display tab's other controls are kept by nothing.
     Find<QLineEdit>(window, "txtBulletPicture")->setText(QStringLiteral("dot.gif"));
-    Find<QCheckBox>(window, "chkDisplayOptions_0")->setChecked(true);
+    Find<QLineEdit>(window, "txtBulletSize_1")->setText(QStringLiteral("9"));
+    Find<QLineEdit>(window, "txtThumbnailFolder")->setText(QStringLiteral("small"));
+    Find<QCheckBox>(window, "chkDisplayOptions_0")->setChecked(false);
+    Find<QCheckBox>(window, "chkDisplayOptions_3")->setChecked(false);
     Find<QRadioButton>(window, "optPictureDisplay_1")->setChecked(true);
     Find<QPushButton>(window, "cmdAction_0")->click();
     EXPECT_EQ(window.result(), QDialog::Accepted);
@@ -255,12 +256,19 @@ TEST(OptionsWindow, OkSavesEveryBoundControlAndNothingElse) {
   expected[section + "PictureTemplate"] = "/p.htm";
   expected[section + "Separator"] = " / ";
   expected[section + "FileTypes"] = "png\r\njpg";
+  expected[section + "BulletPicture"] = "dot.gif";
+  expected[section + "BulletHeight"] = "9";
+  expected[section + "ThumbnailFolder"] = "small";
+  expected[section + "ShowHeadings"] = "0";
+  expected[section + "CategoriesInOneLine"] = "0";
+  expected[section + "PictureDisplay"] = "1";
   EXPECT_EQ(StoredValues(env), expected);
 
   OptionsWindow again(env.services);
-  EXPECT_TRUE(Find<QLineEdit>(again, "txtBulletPicture")->text().isEmpty());
+  EXPECT_EQ(Find<QLineEdit>(again, "txtBulletPicture")->text(), QStringLiteral("dot.gif"));
   EXPECT_FALSE(Find<QCheckBox>(again, "chkDisplayOptions_0")->isChecked());
-  EXPECT_FALSE(Find<QRadioButton>(again, "optPictureDisplay_1")->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(again, "optPictureDisplay_1")->isChecked());
+  EXPECT_FALSE(Find<QRadioButton>(again, "optPictureDisplay_0")->isChecked());
 }
 
 TEST(OptionsWindow, OnlyOkAndEnterSave) {

@@ -1,0 +1,81 @@
+#include "engine/pictures.h"
+
+#include <algorithm>
+#include <array>
+
+#include "common/path_routines.h"
+#include "common/text_routines.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr std::array<std::string_view, 8> kPictureExtensions = {"gif", "png",  "jpg", "jpeg",
+                                                                "jpe", "webp", "bmp", "svg"};
+constexpr std::string_view kPageSuffix = ".html";
+
+bool HasPictureExtension(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view extension = name.substr(dot + 1);
+  return std::any_of(kPictureExtensions.begin(), kPictureExtensions.end(),
+                     [&](std::string_view e) { return EqualsIgnoreCase(extension, e); });
+}
+
+}  // namespace
+
+bool IsPictureName(std::string_view name) { return HasPictureExtension(name); }
+
+std::string PicturePageName(std::string_view picture) {
+  std::string name(picture);
+  name += kPageSuffix;
+  return name;
+}
+
+bool IsPicturePageName(std::string_view name) {
+  if (name.size() <= kPageSuffix.size()) return false;
+  const std::string_view suffix = name.substr(name.size() - kPageSuffix.size());
+  if (!EqualsIgnoreCase(suffix, kPageSuffix)) return false;
+  return HasPictureExtension(name.substr(0, name.size() - kPageSuffix.size()));
+}
+
+bool ThumbnailsInSubfolder(const PageOptions& options) {
+  return options.use_thumbnails && options.thumbnail_subdir;
+}
+
+bool IsThumbnailBeside(std::string_view name, const PageOptions& options) {
+  return options.use_thumbnails && !options.thumbnail_subdir &&
+         LineStartsWithTag(name, options.thumbnail_prefix, true);
+}
+
+std::string ThumbnailNameOf(std::string_view picture, const PageOptions& options) {
+  std::string name = options.thumbnail_prefix;
+  name += picture;
+  return name;
+}
+
+bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
+  if (!filter.IsInteresting(name)) return false;
+  return !options.pics_in_html || !IsPicturePageName(name);
+}
+
+std::vector<std::size_t> PicturesOf(const FolderListing& listing, const PageOptions& options,
+                                    const FileTypeList& filter) {
+  std::vector<std::size_t> pictures;
+  for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+    const FolderEntry& entry = listing.entries[i];
+    if (entry.kind != EntryKind::kFile || !IsPictureName(entry.name)) continue;
+    if (IsThumbnailBeside(entry.name, options)) continue;
+    if (IsListedFile(entry.name, options, filter)) pictures.push_back(i);
+  }
+  return pictures;
+}
+
+bool HasFile(const FolderListing& listing, std::string_view name) {
+  const auto it = std::lower_bound(
+      listing.entries.begin(), listing.entries.end(), name,
+      [](const FolderEntry& entry, std::string_view n) { return NameLess(entry.name, n); });
+  return it != listing.entries.end() && it->name == name && it->kind == EntryKind::kFile;
+}
+
+}  // namespace pelorin

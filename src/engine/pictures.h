@@ -1,0 +1,49 @@
+// Which files of a folder are pictures, which are their thumbnails, and the
+// names of picture pages: one home for the rules the lists, the picture
+// pages and the thumbnail maker share.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/folder_reader.h"
+#include "engine/file_type_list.h"
+#include "engine/page_options.h"
+
+namespace pelorin {
+
+// gif, png, jpg, jpeg, jpe, webp, bmp or svg after the last ".", ASCII case
+// ignored.
+bool IsPictureName(std::string_view name);
+
+// "IMG_1.jpg" -> "IMG_1.jpg.html".
+std::string PicturePageName(std::string_view picture);
+// A name a picture page has ("x.JPG.html", case ignored): with picture pages
+// on, such files are neither listed nor counted.
+bool IsPicturePageName(std::string_view name);
+
+// Thumbnails live in a subfolder of every folder (ThumbnailSubdir and
+// UseThumbnails on); that folder is then no folder of the tree.
+bool ThumbnailsInSubfolder(const PageOptions& options);
+// A thumbnail beside its picture: a name starting with the prefix
+// (UseThumbnails on, ThumbnailSubdir off).
+bool IsThumbnailBeside(std::string_view name, const PageOptions& options);
+// The thumbnail's file name for a picture, wherever it lives.
+std::string ThumbnailNameOf(std::string_view picture, const PageOptions& options);
+
+// Whether the file list lists this file: the filter accepts it, and with
+// picture pages on it is not one of them.
+bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter);
+
+// The entries of the listing that are pictures, in listing order: listed
+// files with a picture's extension that are not thumbnails beside their
+// pictures.
+std::vector<std::size_t> PicturesOf(const FolderListing& listing, const PageOptions& options,
+                                    const FileTypeList& filter);
+
+// Whether a sorted listing holds a file of that name.
+bool HasFile(const FolderListing& listing, std::string_view name);
+
+}  // namespace pelorin
