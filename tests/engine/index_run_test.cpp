@@ -177,3 +177,59 @@ TEST(IndexRun, StopRequestedDuringStartProcessesNothing) {
 
 }  // namespace
 }  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+// A gallery: picture pages, thumbnails in a subfolder, the same bytes with
+// one or three threads, and nothing rewritten when nothing changed.
+TEST(IndexRun, GalleryWithPicturePagesAndAThumbnailSubfolder) {
+  std::string first_bytes;
+  for (const int jobs : {1, 3}) {
+    TempTree tree;
+    tree.WriteFile("template.htm", "<!--#subdirectorylist-->\n<!--#filelist-->\n");
+    tree.WriteFile("picture.htm", "<!--#image-->\n<!--#previousimage-->\n<!--#nextimage-->\n");
+    for (const char* name : {"site/a.jpg", "site/b.png", "site/c.jpg", "site/notes.html",
+                             "site/thumbs/small_a.jpg", "site/thumbs/small_c.jpg",
+                             "site/old.gif.html", "site/Sub/d.gif"}) {
+      tree.WriteFile(name);
+    }
+    PageOptions options = OptionsFor(tree);
+    options.picture_template = tree.Path("picture.htm");
+    options.show_pics = options.use_thumbnails = options.thumbnail_subdir = true;
+    options.pics_in_html = true;
+    options.thumbnail_folder = "thumbs";
+    for (int round = 0; round < 2; ++round) {
+      FakeRunHost host;
+      IndexRun run(host, options, FileTypeList("gif png jpg html"));
+      run.set_jobs(jobs);
+      const RunSummary summary = run.CreateIndexes(tree.Path("site/"), tree.Path("site"));
+      EXPECT_TRUE(summary.failures.empty()) << host.failures.front();
+      EXPECT_EQ(summary.pages_written, round == 0 ? 2 : 0) << jobs;
+      EXPECT_EQ(summary.picture_pages_written, round == 0 ? 4 : 0) << jobs;
+      EXPECT_EQ(summary.picture_pages_unchanged, round == 0 ? 0 : 4) << jobs;
+    }
+    const std::string index = tree.ReadFile("site/index.html");
+    EXPECT_EQ(index,
+              "<h2>Categories</h2><p>\r\n[<a href=\"Sub/index.html\">Sub</a>] \r\n</p>\r\n\r\n"
+              "<table border=1><tr>\r\n"
+              "<td align=center valign=center><a href=\"a.jpg.html\"><IMG "
+              "SRC=\"thumbs/small_a.jpg\" ALIGN=center ALT=\"small_a.jpg\" border=0></a></td>\r\n"
+              "<td align=center valign=center><a href=\"c.jpg.html\"><IMG "
+              "SRC=\"thumbs/small_c.jpg\" ALIGN=center ALT=\"small_c.jpg\" border=0></a></td>\r\n"
+              "</tr></table>\r\n\r\n");
+    EXPECT_EQ(tree.ReadFile("site/b.png.html"),
+              "<IMG SRC=\"b.png\" ALT=\"b.png\" border=0>\r\n"
+              "<p><a href=\"a.jpg.html\">Previous image</a></p>\r\n"
+              "<p><a href=\"c.jpg.html\">Next image</a></p>\r\n");
+    EXPECT_TRUE(tree.Exists("site/Sub/d.gif.html"));
+    EXPECT_FALSE(tree.Exists("site/thumbs/index.html"));
+    EXPECT_FALSE(tree.Exists("site/old.gif.html.html"));
+    const std::string bytes = index + tree.ReadFile("site/a.jpg.html");
+    if (first_bytes.empty()) first_bytes = bytes;
+    EXPECT_EQ(bytes, first_bytes) << jobs;
+  }
+}
+
+}  // namespace
+}  // namespace pelorin

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "support/listing.h"
 
 namespace pelorin {
@@ -147,6 +149,76 @@ TEST(BuildLists, NamesAreEscapedInEveryForm) {
   const std::string table = Lines(hostile, ListMode::FileList, options);
   EXPECT_EQ(table.find("<script"), std::string::npos);
   EXPECT_EQ(table.find("\"onerror"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+// Each gallery and Display option against the exact lines it gives.
+TEST(BuildLists, GalleryAndDisplayForms) {
+  const FolderListing files = MakeListing({"a.jpg", "small_a.jpg", "notes.html", "a.jpg.html"});
+  const FolderListing thumbs = MakeListing({"t_a.jpg"});
+  struct Case {
+    const char* what;
+    std::function<void(PageOptions&)> set;
+    ListMode mode;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"no headings, categories one per line",
+       [](PageOptions& o) { o.show_headings = false, o.categories_in_one_line = false; },
+       ListMode::SubdirectoryList, "<p>\r\n[<a href=\"S/index.html\">S</a>]<br>\r\n</p>\r\n"},
+      {"index file name encoded in subfolder links",
+       [](PageOptions& o) { o.index_filename = "a#b \".html"; }, ListMode::SubdirectoryList,
+       "<h2>Categories</h2><p>\r\n[<a href=\"S/a%23b &quot;.html\">S</a>] \r\n</p>\r\n"},
+      {"bullet picture with both sizes, no heading",
+       [](PageOptions& o) {
+         o.show_headings = false, o.bullet_picture = "b.gif", o.bullet_width = "8";
+         o.bullet_height = "9";
+       },
+       ListMode::FileList,
+       "<ul>\r\n<li style=\"list-style: none\"><IMG SRC=\"b.gif\" ALT=\"\" Width=\"8\" "
+       "Height=\"9\" border=0> <a href=\"a.jpg\">a.jpg</a></li>\r\n"},
+      {"picture pages: pictures link to them, their pages are not listed",
+       [](PageOptions& o) { o.pics_in_html = true; }, ListMode::FileList,
+       "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"a.jpg.html\">a.jpg</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
+       "<li><a href=\"small_a.jpg.html\">small_a.jpg</a></li>\r\n</ul>\r\n"},
+      {"table without thumbnails",
+       [](PageOptions& o) { o.show_pics = true, o.picture_display = "1", o.scale_pics = true; },
+       ListMode::FileList,
+       "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
+       "SRC=\"a.jpg\" ALIGN=center ALT=\"a.jpg\" Width=\"60%\" border=0></a></td>\r\n"},
+      {"column with thumbnails beside their pictures, linking to picture pages",
+       [](PageOptions& o) {
+         o.show_pics = true, o.use_thumbnails = true, o.picture_display = "0";
+         o.pics_in_html = true;
+       },
+       ListMode::FileList,
+       "<p ALIGN=\"center\"><a href=\"a.jpg.html\"><IMG SRC=\"small_a.jpg\" "
+       "ALT=\"small_a.jpg\" border=0></a></p>\r\n"},
+      {"table of thumbnails in a subfolder",
+       [](PageOptions& o) {
+         o.show_pics = true, o.use_thumbnails = true, o.thumbnail_subdir = true;
+         o.thumbnail_prefix = "t_", o.thumbnail_folder = "th umbs";
+       },
+       ListMode::FileList,
+       "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
+       "SRC=\"th umbs/t_a.jpg\" ALIGN=center ALT=\"t_a.jpg\" border=0></a></td>\r\n"
+       "</tr></table>\r\n"},
+  };
+  for (const Case& c : cases) {
+    PageOptions options = DefaultPageOptions();
+    c.set(options);
+    std::string out;
+    const FolderListing& listing =
+        c.mode == ListMode::SubdirectoryList ? MakeListing({"S/"}) : files;
+    BuildLists(listing, c.mode, options, kTestFilter, &out, nullptr, &thumbs);
+    EXPECT_TRUE(out.starts_with(c.expected)) << c.what << "\n" << out;
+  }
 }
 
 }  // namespace

@@ -156,3 +156,49 @@ TEST(GeneratePage, FolderNamesInCategoriesAreEscaped) {
 
 }  // namespace
 }  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+TEST(GeneratePage, PicturePageTags) {
+  const std::string text =
+      "<!--#image-->\n<!--#imagetitle-->\n<!--#imagefilename-->\n<!--#backtodirectory-->\n"
+      "<!--#previousimage-->\n<!--#nextimage-->\n<!--#filelist-->\n<!--#numberoffiles-->\n"
+      "<!--#category-->\n<!--#uponelevel-->\n";
+  PageOptions options = testing::DefaultPageOptions();
+  options.index_filename = "in dex.html";
+  const FolderListing listing = testing::MakeListing({"a b.jpg", "c.png"});
+  const PicturePage first{"a b.jpg", "", "c.png"};
+  PageInput input{"/photos/Trips/", "/photos", listing, options, testing::kTestFilter};
+  input.picture = &first;
+  EXPECT_EQ(GeneratePage(text, input),
+            "<IMG SRC=\"a b.jpg\" ALT=\"a b.jpg\" border=0>\r\n"
+            "a b\r\n"
+            "a b.jpg\r\n"
+            "<p><a href=\"in dex.html\">Back to the directory</a></p>\r\n"
+            "\r\n"
+            "<p><a href=\"c.png.html\">Next image</a></p>\r\n"
+            "\r\n\r\n"
+            "Trips\r\n"
+            "<p><a href=\"../in dex.html\">Parent directory</a></p>\r\n");
+
+  options.scale_pics = true;
+  const PicturePage last{"c&d", "a b.jpg", ""};
+  input.picture = &last;
+  EXPECT_EQ(GeneratePage("<!--#image-->\n<!--#imagetitle-->\n<!--#previousimage-->\n"
+                         "<!--#nextimage-->\n",
+                         input),
+            "<IMG SRC=\"c&amp;d\" ALT=\"c&amp;d\" Width=\"60%\" border=0>\r\n"
+            "c&amp;d\r\n"
+            "<p><a href=\"a b.jpg.html\">Previous image</a></p>\r\n"
+            "\r\n");
+
+  // On an index page the picture tags stay empty; the parent link encodes
+  // the index file name.
+  options.index_filename = "a#b.html";
+  EXPECT_EQ(Page("<!--#image-->\n<!--#nextimage-->\n<!--#uponelevel-->\n", "/photos/T/", options),
+            "\r\n\r\n<p><a href=\"../a%23b.html\">Parent directory</a></p>\r\n");
+}
+
+}  // namespace
+}  // namespace pelorin
