@@ -14,5 +14,13 @@ rm -rf "$work"
 mkdir -p "$work"
 cp -r "$root/samples" "$work/tree"
 "$cli" --settings "$settings" options reset
+# The sample tree is a small gallery: pictures with thumbnails in a table,
+# and a page for every picture.
+for key in ShowPics UseThumbnails PicsInHtml; do
+  "$cli" --settings "$settings" options set "$key" 1
+done
+"$cli" --settings "$settings" options set PageTitle "Sample gallery"
+"$cli" --settings "$settings" options set DynamicTitle 1
+"$cli" --settings "$settings" options set Separator " - "
 "$cli" --settings "$settings" index --yes "$work/tree"
 echo "Open it with: xdg-open '$work/tree/index.html'"

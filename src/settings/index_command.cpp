@@ -11,10 +11,16 @@ namespace pelorin {
 namespace {
 
 std::string SummaryLine(std::int64_t folder_count, const RunSummary& summary) {
-  return IndexRun::StatusLine(folder_count) + ": " + std::to_string(summary.pages_written) +
-         " pages written, " + std::to_string(summary.pages_unchanged) + " unchanged, " +
-         std::to_string(summary.failures.size()) + " failed" +
-         (summary.stopped ? " (stopped)" : "");
+  std::string line = IndexRun::StatusLine(folder_count) + ": " +
+                     std::to_string(summary.pages_written) + " pages written, " +
+                     std::to_string(summary.pages_unchanged) + " unchanged, ";
+  if (summary.picture_pages) {
+    line += std::to_string(summary.picture_pages_written) + " picture pages written, " +
+            std::to_string(summary.picture_pages_unchanged) + " picture pages unchanged, ";
+  }
+  line += std::to_string(summary.failures.size()) + " failed";
+  if (summary.stopped) line += " (stopped)";
+  return line;
 }
 
 }  // namespace
