@@ -4,10 +4,12 @@
 // temporary file and rename. Nothing else: no template, no options, no
 // checks. What this costs is what the file system costs.
 //
-//   limit [--jobs N] [--compare] [--name FILE] FOLDER
+//   limit [--jobs N] [--compare] [--pictures] [--name FILE] FOLDER
 //     --jobs N     N threads take folders from a shared stack (default 1)
 //     --compare    leave a page alone when its bytes are already there
 //     --name FILE  the page's name (default index.html)
+//     --pictures   also a small page NAME.html beside every picture (gif, png,
+//                  jpg, jpeg, jpe, webp, bmp, svg), which is not listed
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +34,7 @@ struct Options {
   int jobs = 1;
   bool compare = false;
   std::string name = "index.html";
+  bool pictures = false;
 };
 
 struct Totals {
@@ -75,6 +79,44 @@ bool SameBytes(int dir_fd, const std::string& name, const std::string& page) {
   return got == page.size() && std::memcmp(old.data(), page.data(), got) == 0;
 }
 
+bool EndsWith(const std::string& name, const char* suffix) {
+  const std::size_t n = std::strlen(suffix);
+  return name.size() > n && strcasecmp(name.c_str() + name.size() - n, suffix) == 0;
+}
+
+bool IsPicture(const std::string& name) {
+  for (const char* e : {".gif", ".png", ".jpg", ".jpeg", ".jpe", ".webp", ".bmp", ".svg"}) {
+    if (EndsWith(name, e)) return true;
+  }
+  return false;
+}
+
+bool IsPicturePage(const std::string& name) {
+  return EndsWith(name, ".html") && IsPicture(name.substr(0, name.size() - 5));
+}
+
+// Through a temporary file and rename; left alone with --compare when the
+// bytes are there already.
+void WriteFile(int dir_fd, const std::string& name, const std::string& page,
+               const Options& options, Totals* totals) {
+  if (options.compare && SameBytes(dir_fd, name, page)) {
+    ++totals->unchanged;
+    return;
+  }
+  static const std::string pid = std::to_string(::getpid());
+  const std::string temp = ".limit-" + pid + "-" + std::to_string(g_sequence++) + ".tmp";
+  const int fd = ::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  bool ok = fd >= 0 && WriteAll(fd, page);
+  if (fd >= 0) ok = ::close(fd) == 0 && ok;
+  ok = ok && ::renameat(dir_fd, temp.c_str(), dir_fd, name.c_str()) == 0;
+  if (ok) {
+    ++totals->written;
+  } else {
+    ::unlinkat(dir_fd, temp.c_str(), 0);
+    ++totals->failed;
+  }
+}
+
 // Reads, sorts, writes the page; returns the visible subfolders' names.
 std::vector<std::string> IndexFolder(int dir_fd, const Options& options, Totals* totals) {
   std::vector<Entry> entries;
@@ -107,8 +149,13 @@ std::vector<std::string> IndexFolder(int dir_fd, const Options& options, Totals*
 
   std::string page;
   std::vector<std::string> subfolders;
+  std::vector<std::string> pictures;
   for (Entry& entry : entries) {
     if (entry.name[0] == '.' || entry.name == options.name) continue;
+    if (options.pictures && !entry.folder) {
+      if (IsPicturePage(entry.name)) continue;
+      if (IsPicture(entry.name)) pictures.push_back(entry.name);
+    }
     page += "<li><a href=\"";
     page += entry.name;
     if (entry.folder) page += "/" + options.name;
@@ -118,21 +165,14 @@ std::vector<std::string> IndexFolder(int dir_fd, const Options& options, Totals*
     if (entry.folder) subfolders.push_back(std::move(entry.name));
   }
 
-  if (options.compare && SameBytes(dir_fd, options.name, page)) {
-    ++totals->unchanged;
-    return subfolders;
-  }
-  static const std::string pid = std::to_string(::getpid());
-  const std::string temp = ".limit-" + pid + "-" + std::to_string(g_sequence++) + ".tmp";
-  const int fd = ::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  bool ok = fd >= 0 && WriteAll(fd, page);
-  if (fd >= 0) ok = ::close(fd) == 0 && ok;
-  ok = ok && ::renameat(dir_fd, temp.c_str(), dir_fd, options.name.c_str()) == 0;
-  if (ok) {
-    ++totals->written;
-  } else {
-    ::unlinkat(dir_fd, temp.c_str(), 0);
-    ++totals->failed;
+  WriteFile(dir_fd, options.name, page, options, totals);
+  if (options.pictures) {
+    for (std::size_t k = 0; k < pictures.size(); ++k) {
+      std::string picture_page = "<img src=\"" + pictures[k] + "\">\r\n<a href=\"";
+      picture_page += k > 0 ? pictures[k - 1] : options.name;
+      picture_page += "\">back</a>\r\n";
+      WriteFile(dir_fd, pictures[k] + ".html", picture_page, options, totals);
+    }
   }
   return subfolders;
 }
@@ -199,7 +239,7 @@ class SharedWalk {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: limit [--jobs N] [--compare] [--name FILE] FOLDER\n");
+  std::fprintf(stderr, "usage: limit [--jobs N] [--compare] [--pictures] [--name FILE] FOLDER\n");
   return 2;
 }
 
@@ -212,6 +252,8 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--jobs" && i + 1 < argc) {
       options.jobs = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--pictures") {
+      options.pictures = true;
     } else if (arg == "--compare") {
       options.compare = true;
     } else if (arg == "--name" && i + 1 < argc) {

@@ -119,6 +119,10 @@ trap 'rm -rf "$work"' EXIT
 settings=$work/settings.ini
 "$cli" --settings "$settings" options reset
 set_title() { "$cli" --settings "$settings" options set PageTitle "$1"; }
+# The same options with a page per picture.
+picture_settings=$work/pictures.ini
+cp "$settings" "$picture_settings"
+"$cli" --settings "$picture_settings" options set PicsInHtml 1
 
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
@@ -139,6 +143,7 @@ measure() {
     awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt" >>"$work/$name.rss"
   fi
 }
+picture_pages_written() { grep -o '[0-9]* picture pages written' "$work/out.txt" | cut -d' ' -f1; }
 pages_written() { awk '/pages written/ { for (i = 1; i <= NF; ++i) if ($i == "pages") print $(i - 1) }' "$work/out.txt"; }
 # Inode and modification time of every page: equal snapshots mean nothing was rewritten.
 snapshot() { find "$1" -name "$page" -printf '%i %T@ %p\n' | sort | md5sum; }
@@ -188,6 +193,18 @@ for (( round = 0; round <= rounds; ++round )); do
   fi
   retire "$copy"
 
+  # 5. A page per picture as well, first run and unchanged re-run.
+  fresh_copy trees
+  measure limit_pictures "$limit" --pictures "$copy"
+  retire "$copy"
+  fresh_copy trees
+  picture_index=("$cli" --settings "$picture_settings" index --yes --quiet)
+  measure cli_pictures "${picture_index[@]}" "$copy"
+  [[ $(picture_pages_written) -gt 0 ]] || fail "picture run wrote no picture page"
+  measure cli_pictures_unchanged "${picture_index[@]}" "$copy"
+  [[ $(picture_pages_written) == 0 ]] || fail "unchanged picture re-run wrote $(picture_pages_written) picture pages"
+  retire "$copy"
+
   # 4. One large folder.
   fresh_copy bigs
   measure limit_big "$limit" "$copy"
@@ -235,6 +252,10 @@ row "3. re-run after an option change" cli_change limit_overwrite "overwrite run
   "$(ratio cli_change limit_overwrite)" 1.1
 printf '| 4. %s-file folder, per entry | %s us | %s tree: %s us (pelorin2-cli first run) | %.2f | <= 1.5 | %s |\n' \
   "$big_entries" "$per_entry_big" "$preset" "$per_entry_m" "$big_ratio" "$(verdict "$big_ratio" 1.5)"
+row "5. first run, a page per picture too" cli_pictures limit_pictures "same files" \
+  "$(ratio cli_pictures limit_pictures)" 1.25
+row "5. unchanged re-run with picture pages, 0 written" cli_pictures_unchanged limit_pictures \
+  "same files" "$(ratio cli_pictures_unchanged limit_pictures)" 0.6
 row "first run, --jobs 2" cli_first_j2 limit_first "first run, 1 thread" \
   "$(ratio cli_first_j2 limit_first)" 0.8
 rss=$(max_rss_mib "$work"/cli_{first,unchanged,change,first_j2}.rss)

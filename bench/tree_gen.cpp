@@ -5,11 +5,12 @@
 //   tree_gen make PRESET FOLDER   S, M, L: nested trees; BIG10K, BIG100K:
 //                                 one folder of 10,000 or 100,000 files
 //   tree_gen clean FOLDER NAME    removes every file NAME in the tree (and
-//                                 leftover temporary pages) and prints how
-//                                 many it removed
+//                                 picture pages and leftover temporary
+//                                 pages) and prints how many it removed
 //   tree_gen count FOLDER         prints "folders entries" of the tree
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -223,6 +224,20 @@ bool IsTempPage(const char* name) {
 // With a name: removes every file of that name and every temporary page, in
 // hidden folders too. Without: counts the folders an indexer visits (hidden
 // ones are entries, not visited) and the entries it reads there.
+// (IsPicturePage: "x.jpg.html" and the like, which no generated name is.)
+bool IsPicturePage(const char* raw) {
+  const std::size_t n = std::strlen(raw);
+  if (n < 6 || ::strcasecmp(raw + n - 5, ".html") != 0) return false;
+  const std::string picture(raw, n - 5);
+  for (const char* e : {".gif", ".png", ".jpg", ".jpeg", ".jpe", ".webp", ".bmp", ".svg"}) {
+    const std::size_t m = std::strlen(e);
+    if (picture.size() > m && ::strcasecmp(picture.c_str() + picture.size() - m, e) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool Visit(int dir_fd, const char* name, Counts* counts) {
   DIR* dir = ::fdopendir(dir_fd);
   if (dir == nullptr) return Fail("fdopendir");
@@ -242,7 +257,7 @@ bool Visit(int dir_fd, const char* name, Counts* counts) {
       if (name == nullptr) ++counts->files;
       continue;
     }
-    if (name != nullptr && (std::strcmp(raw, name) == 0 || IsTempPage(raw))) {
+    if (name != nullptr && (std::strcmp(raw, name) == 0 || IsTempPage(raw) || IsPicturePage(raw))) {
       if (::unlinkat(dir_fd, raw, 0) == 0) ++counts->removed;
       continue;
     }
