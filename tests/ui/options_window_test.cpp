@@ -374,6 +374,15 @@ TEST(OptionsWindow, DependentRowsFollowTheirCheckboxes) {
   EXPECT_FALSE(scale_pics->isVisible());
   EXPECT_FALSE(Find<QWidget>(window, "lblOptionLabel_3")->isVisible());
   EXPECT_TRUE(scale_pics->isChecked());
+
+  // The thumbnail subfolder's name shows only with both thumbnail boxes ticked.
+  auto* folder = Find<QWidget>(window, "txtThumbnailFolder");
+  EXPECT_FALSE(folder->isVisible());
+  QTest::mouseClick(Find<QCheckBox>(window, "chkGeneralOptions_2"), Qt::LeftButton);
+  EXPECT_FALSE(folder->isVisible());
+  QTest::mouseClick(Find<QCheckBox>(window, "chkGeneralOptions_3"), Qt::LeftButton);
+  EXPECT_TRUE(folder->isVisible());
+  EXPECT_TRUE(Find<QWidget>(window, "lblOptionLabel_29")->isVisible());
 }
 
 TEST(OptionsWindow, TemplateButtonsTakeOnlyAChosenFile) {
