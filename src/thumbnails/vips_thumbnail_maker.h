@@ -1,0 +1,38 @@
+// The thumbnail maker the programs use: libvips decodes, shrinks while it
+// loads (a JPEG is decoded at an eighth of its size when that is enough),
+// turns, converts and encodes, streaming the picture through in strips so
+// that memory stays small whatever the picture's size.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/thumbnail_maker.h"
+
+namespace pelorin {
+
+struct VipsThumbnailOptions {
+  // Threads libvips runs inside one thumbnail. libvips holds one such number
+  // for the whole process, so the last maker made sets it for all. The run
+  // makes thumbnails on threads of its own, which pays better than splitting
+  // one picture. Default: 1.
+  int vips_threads = 1;
+  // A picture with more pixels than this is refused from its header, before
+  // any of it is decoded. Default: 200 megapixels.
+  std::int64_t max_pixels = 200'000'000;
+};
+
+class VipsThumbnailMaker : public ThumbnailMaker {
+ public:
+  // Starts libvips on first use; when it cannot start, every Make fails
+  // with the reason.
+  explicit VipsThumbnailMaker(const VipsThumbnailOptions& options = {});
+
+  bool Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
+            std::string* error) override;
+
+ private:
+  VipsThumbnailOptions options_;
+};
+
+}  // namespace pelorin
