@@ -100,16 +100,17 @@ bool Fail(std::string* error, const char* reason, bool with_detail) {
 
 }  // namespace
 
-VipsThumbnailMaker::VipsThumbnailMaker(const VipsThumbnailOptions& options) : options_(options) {
-  if (StartVips().empty()) vips_concurrency_set(options_.vips_threads);
-}
+VipsThumbnailMaker::VipsThumbnailMaker(const VipsThumbnailOptions& options) : options_(options) {}
 
 bool VipsThumbnailMaker::Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
                               std::string* error) {
+  // libvips starts with the first thumbnail, not with the maker: a run
+  // whose thumbnails are all up to date never pays for it.
   if (const std::string& failure = StartVips(); !failure.empty()) {
     *error = failure;
     return false;
   }
+  std::call_once(threads_set_, [this] { vips_concurrency_set(options_.vips_threads); });
   if (size < 1) {
     *error = "thumbnail size below one pixel";
     return false;

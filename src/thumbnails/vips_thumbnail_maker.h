@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "engine/thumbnail_maker.h"
@@ -13,9 +14,9 @@ namespace pelorin {
 
 struct VipsThumbnailOptions {
   // Threads libvips runs inside one thumbnail. libvips holds one such number
-  // for the whole process, so the last maker made sets it for all. The run
+  // for the whole process: each maker sets it at its first Make. The run
   // makes thumbnails on threads of its own, which pays better than splitting
-  // one picture. Default: 1.
+  // one picture (bench/README.md). Default: 1.
   int vips_threads = 1;
   // A picture with more pixels than this is refused from its header, before
   // any of it is decoded. Default: 200 megapixels.
@@ -24,8 +25,8 @@ struct VipsThumbnailOptions {
 
 class VipsThumbnailMaker : public ThumbnailMaker {
  public:
-  // Starts libvips on first use; when it cannot start, every Make fails
-  // with the reason.
+  // libvips is started by the first Make of any maker; when it cannot
+  // start, every Make fails with the reason.
   explicit VipsThumbnailMaker(const VipsThumbnailOptions& options = {});
 
   bool Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
@@ -33,6 +34,7 @@ class VipsThumbnailMaker : public ThumbnailMaker {
 
  private:
   VipsThumbnailOptions options_;
+  std::once_flag threads_set_;
 };
 
 }  // namespace pelorin
