@@ -156,6 +156,9 @@ bool VipsThumbnailMaker::Make(int picture_fd, ThumbnailFormat format, int size, 
 
   // Without a profile a picture is taken to be sRGB already, as browsers do;
   // with one, it is transformed, so that a wide-gamut photo keeps its look.
+  // fail_on goes to the loader in the option string too: with the argument
+  // alone, libvips 8.14 makes a thumbnail of a JPEG cut short, grey below
+  // the cut.
   VipsImage* thumbnail = nullptr;
   const int made =
       has_profile ? vips_thumbnail_source(source.get(), &thumbnail, size, "height", size, "size",
