@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# Measures thumb_driver (VipsThumbnailMaker on N threads, as an indexing run
+# makes thumbnails) against vipsthumbnail and ImageMagick's mogrify on the
+# same pictures, in interleaved rounds, and prints every time as a ratio to
+# vipsthumbnail with one libvips thread in the same round.
+#
+#   bench/thumbs.sh [--rounds N] [--small] [--no-peers]
+#     --rounds N  counted rounds after the warm-up round (default 3)
+#     --small     the small picture set (picture_gen --small), for a quick check
+#     --no-peers  leave mogrify out (it takes longer than everything else)
+#   BUILD_DIR     the build to measure (default build/); run the build first
+#   BENCH_DIR     where pictures and thumbnails go (default $BUILD_DIR/bench-pictures)
+#
+# The exit status is 1 when a run failed or made the wrong thumbnails, never
+# because it was slow, so the small set can run in CI on any machine.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${BUILD_DIR:-$root/build}
+rounds=3
+set_name=full
+gen_args=()
+peers=yes
+usage() { echo "usage: bench/thumbs.sh [--rounds N] [--small] [--no-peers]" >&2; exit 2; }
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --rounds) [[ $# -ge 2 && $2 =~ ^[1-9][0-9]*$ ]] || usage; rounds=$2; shift 2 ;;
+    --small) set_name=small; gen_args=(--small); shift ;;
+    --no-peers) peers=no; shift ;;
+    *) usage ;;
+  esac
+done
+
+driver=$build_dir/bench/thumb_driver
+picture_gen=$build_dir/bench/picture_gen
+for tool in "$driver" "$picture_gen"; do
+  [[ -x $tool ]] || { echo "missing $tool: build first (scripts/build.sh)" >&2; exit 2; }
+done
+# The real programs, not wrappers found earlier on the PATH.
+vipsthumbnail=/usr/bin/vipsthumbnail
+mogrify=/usr/bin/mogrify
+for tool in /usr/bin/time "$vipsthumbnail" "$mogrify"; do
+  [[ -x $tool ]] || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 2; }
+done
+
+bench_dir=${BENCH_DIR:-$build_dir/bench-pictures}
+mkdir -p "$bench_dir"
+bench_dir=$(cd "$bench_dir" && pwd)
+pictures=$bench_dir/$set_name
+# Made once, under a temporary name, so a half-made set is never reused.
+if [[ ! -d $pictures ]]; then
+  rm -rf "$pictures.tmp"
+  echo "making the $set_name picture set in $pictures ..." >&2
+  "$picture_gen" "${gen_args[@]}" "$pictures.tmp" >/dev/null
+  mv "$pictures.tmp" "$pictures"
+fi
+picture_count=$(find "$pictures" -maxdepth 1 -type f | wc -l)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "thumbs.sh: $*" >&2; exit 1; }
+counted=0
+
+# measure NAME COMMAND...: one timed run after a sync. Appends the wall time
+# in seconds, the CPU time (user + system) and the peak RSS in KiB to NAME's
+# series when the round counts. On a shared machine the CPU time tells what
+# the wall time cannot: whether --jobs 2 split the work or waited for a core.
+measure() {
+  local name=$1; shift
+  sync
+  local start=$EPOCHREALTIME
+  if ! /usr/bin/time -f '%M %U %S' -o "$work/rss.txt" "$@" >"$work/out.txt" 2>"$work/err.txt"; then
+    fail "$name: $* exited non-zero: $(head -c 500 "$work/err.txt")"
+  fi
+  local end=$EPOCHREALTIME
+  if (( counted )); then
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f\n", e - s }' >>"$work/$name.t"
+    tail -1 "$work/rss.txt" | awk '{ print $1 }' >>"$work/$name.rss"
+    tail -1 "$work/rss.txt" | awk '{ print $2 + $3 }' >>"$work/$name.cpu"
+  fi
+}
+
+# vipsthumbnail takes many pictures in one call; one call per format, so that
+# each thumbnail keeps its picture's format as thumb_driver's do.
+run_vipsthumbnail() {  # OUT
+  local ext
+  for ext in jpg png gif webp; do
+    local files=("$pictures"/*."$ext")
+    [[ -e ${files[0]} ]] || continue
+    local options='[strip]'
+    [[ $ext == jpg ]] && options='[Q=85,interlace,strip]'
+    "$vipsthumbnail" --size 160 -o "$1/%s.$ext$options" "${files[@]}"
+  done
+}
+export -f run_vipsthumbnail
+export pictures vipsthumbnail
+
+fresh() { rm -rf "$bench_dir/out-$1"; mkdir -p "$bench_dir/out-$1"; echo "$bench_dir/out-$1"; }
+# Every picture has its thumbnail, fitted into 160 x 160 with no side smaller
+# than it must be; the turned pictures are upright.
+check_thumbs() {  # NAME OUT
+  local count
+  count=$(find "$2" -maxdepth 1 -type f ! -name '.*' | wc -l)
+  (( count == picture_count )) || fail "$1: $count thumbnails for $picture_count pictures"
+  local header
+  header=$(vipsheader "$2/photo001.jpg" "$2/turned6-001.jpg")
+  [[ $header == *"photo001.jpg: 160x120 "*"turned6-001.jpg: 120x160 "* ]] ||
+    fail "$1: wrong thumbnail sizes: $header"
+}
+
+run_round() {
+  local out
+  out=$(fresh vips1)
+  measure vips1 env VIPS_CONCURRENCY=1 bash -c 'run_vipsthumbnail "$0"' "$out"
+  out=$(fresh drv1)
+  measure drv1 "$driver" --jobs 1 --size 160 "$pictures" "$out"
+  check_thumbs "thumb_driver --jobs 1" "$out"
+  measure rerun "$driver" --jobs 1 --size 160 "$pictures" "$out"
+  grep -q "^made 0, up to date $picture_count, failed 0" "$work/out.txt" ||
+    fail "re-run made thumbnails again: $(cat "$work/out.txt")"
+  out=$(fresh drv2)
+  measure drv2 "$driver" --jobs 2 --size 160 "$pictures" "$out"
+  check_thumbs "thumb_driver --jobs 2" "$out"
+  out=$(fresh drv1_vt2)
+  measure drv1_vt2 "$driver" --jobs 1 --vips-threads 2 --size 160 "$pictures" "$out"
+  out=$(fresh drv2_vt2)
+  measure drv2_vt2 "$driver" --jobs 2 --vips-threads 2 --size 160 "$pictures" "$out"
+  out=$(fresh vips2)
+  measure vips2 env VIPS_CONCURRENCY=2 bash -c 'run_vipsthumbnail "$0"' "$out"
+  if [[ $peers == yes ]]; then
+    out=$(fresh magick)
+    # jpeg:size lets libjpeg decode at a fraction of the size, as libvips does.
+    measure magick "$mogrify" -path "$out" -define jpeg:size=320x320 -thumbnail 160x160 \
+      -quality 85 -interlace JPEG -strip "$pictures"/*
+  fi
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "warm-up round ..." >&2
+run_round
+counted=1
+for (( round = 1; round <= rounds; ++round )); do
+  echo "round $round of $rounds ..." >&2
+  run_round
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+for name in vips1 drv1 rerun drv2 drv1_vt2 drv2_vt2 vips2 magick; do rm -rf "$bench_dir/out-$name"; done
+
+median_of() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { median_of <"$work/$1.t"; }
+ratio() { paste "$work/$1.t" "$work/$2.t" | awk '{ print $1 / $2 }' | median_of; }
+sec() { awk -v v="$(median "$1")" 'BEGIN { printf "%.3f s", v }'; }
+cpu_sec() { awk -v v="$(median_of <"$work/$1.cpu")" 'BEGIN { printf "%.2f s", v }'; }
+rss() { sort -n "$work/$1.rss" | tail -1 | awk '{ printf "%.1f MiB", $1 / 1024 }'; }
+verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t) ? "met" : "**missed**" }'; }
+row() {  # LABEL NAME BASE TARGET
+  local r
+  r=$(ratio "$2" "$3")
+  printf '| %s | %s | %s | %s | %.3f | %s | %s |\n' "$1" "$(sec "$2")" "$(cpu_sec "$2")" \
+    "$(rss "$2")" "$r" \
+    "${4:-}" "$( [[ -n ${4:-} ]] && verdict "$r" "${4#<= }" )"
+}
+
+cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
+echo
+echo "Picture set $set_name: $picture_count pictures, $(du -sm "$pictures" | cut -f1) MB."
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $cpu, $(nproc) cores, libvips $(pkg-config --modversion vips 2>/dev/null || echo '?')."
+echo "Median wall time of $rounds rounds after a warm-up; ratios are medians of per-round ratios."
+echo "Load average before: $load_before; after: $load_after."
+echo
+echo "| run | time | CPU time | peak RSS | ratio | target | |"
+echo "| --- | --- | --- | --- | --- | --- | --- |"
+row "vipsthumbnail, 1 libvips thread (the base)" vips1 vips1
+row "thumb_driver --jobs 1" drv1 vips1 "<= 1.1"
+row "thumb_driver --jobs 2" drv2 vips1 "<= 0.6"
+row "thumb_driver --jobs 1, re-run, all up to date (ratio to its first run)" rerun drv1 "<= 0.02"
+row "thumb_driver --jobs 1, 2 libvips threads" drv1_vt2 vips1
+row "thumb_driver --jobs 2, 2 libvips threads each" drv2_vt2 vips1
+row "vipsthumbnail, 2 libvips threads" vips2 vips1
+if [[ $peers == yes ]]; then row "mogrify -thumbnail 160x160 (ImageMagick 6)" magick vips1; fi
+rss_mib=$(sort -n "$work/drv2.rss" | tail -1 | awk '{ print $1 / 1024 }')
+echo "| peak RSS, thumb_driver --jobs 2 | | | $(rss drv2) | | <= 256 MiB | $(verdict "$rss_mib" 256) |"
+echo
+echo "Every counted round, in seconds:"
+names=(vips1 drv1 rerun drv2 drv1_vt2 drv2_vt2 vips2)
+[[ $peers == yes ]] && names+=(magick)
+printf '| round |'; printf ' %s |' "${names[@]}"; echo
+printf '| --- |'; for name in "${names[@]}"; do printf ' --- |'; done; echo
+for (( round = 1; round <= rounds; ++round )); do
+  printf '| %d |' "$round"
+  for name in "${names[@]}"; do printf ' %.3f |' "$(sed -n "${round}p" "$work/$name.t")"; done
+  echo
+done

@@ -1,0 +1,293 @@
+#include "thumbnails/vips_thumbnail_maker.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vips/vips.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_tree.h"
+
+namespace pelorin {
+namespace {
+
+using testing::TempTree;
+
+// A picture of width x height with something in it: a gradient in two
+// bands and a constant third, so that shrinking has work to do.
+VipsImage* Gradient(int width, int height) {
+  VipsImage* xy = nullptr;
+  VipsImage* bytes = nullptr;
+  VipsImage* rgb = nullptr;
+  EXPECT_EQ(vips_xyz(&xy, width, height, nullptr), 0);
+  EXPECT_EQ(vips_cast_uchar(xy, &bytes, nullptr), 0);
+  EXPECT_EQ(vips_bandjoin_const1(bytes, &rgb, 90, nullptr), 0);
+  g_object_unref(xy);
+  g_object_unref(bytes);
+  return rgb;
+}
+
+// The picture encoded by the saver for suffix (".jpg", ".png[...]", ...),
+// with an EXIF orientation unless 0, in pages frames, and converted to the
+// built-in ICC profile named, if any.
+std::string Encode(int width, int height, const char* suffix, int orientation = 0, int pages = 1,
+                   const char* profile = nullptr) {
+  VipsImage* image = Gradient(width, height * pages);
+  VipsImage* copy = nullptr;
+  if (profile != nullptr) {
+    EXPECT_EQ(vips_icc_transform(image, &copy, profile, "input_profile", "srgb", nullptr), 0);
+  } else {
+    EXPECT_EQ(vips_copy(image, &copy, nullptr), 0);
+  }
+  if (orientation != 0) vips_image_set_int(copy, VIPS_META_ORIENTATION, orientation);
+  if (pages > 1) vips_image_set_int(copy, VIPS_META_PAGE_HEIGHT, height);
+  void* data = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(vips_image_write_to_buffer(copy, suffix, &data, &length, nullptr), 0)
+      << vips_error_buffer();
+  std::string bytes(static_cast<const char*>(data), length);
+  g_free(data);
+  g_object_unref(copy);
+  g_object_unref(image);
+  return bytes;
+}
+
+struct Outcome {
+  bool made = false;
+  std::string error;
+  std::string bytes;  // the thumbnail file
+};
+
+// Runs the maker on the file at path, writing the thumbnail to path.thumb.
+Outcome MakeFromPath(ThumbnailMaker& maker, const TempTree& tree, const std::string& path,
+                     ThumbnailFormat format, int size, int open_flags = O_RDONLY) {
+  Outcome outcome;
+  const int picture_fd = open(path.c_str(), open_flags | O_CLOEXEC);
+  EXPECT_GE(picture_fd, 0) << path;
+  const std::string out_path = path + ".thumb";
+  const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  EXPECT_GE(out_fd, 0) << out_path;
+  // As a caller that looked at the picture first would leave it: the maker
+  // reads from the start anyway, and closes neither descriptor.
+  lseek(picture_fd, 0, SEEK_END);
+  outcome.made = maker.Make(picture_fd, format, size, out_fd, &outcome.error);
+  EXPECT_EQ(close(picture_fd), 0);
+  EXPECT_EQ(close(out_fd), 0);
+  outcome.bytes = tree.ReadFile(out_path.substr(tree.root().size() + 1));
+  return outcome;
+}
+
+Outcome MakeFromBytes(ThumbnailMaker& maker, const std::string& picture, ThumbnailFormat format,
+                      int size) {
+  TempTree tree;
+  tree.WriteFile("picture", picture);
+  return MakeFromPath(maker, tree, tree.Path("picture"), format, size);
+}
+
+struct Decoded {
+  int width = 0;
+  int height = 0;
+  int pages = 0;
+  bool has_exif = false;
+  bool has_profile = false;
+};
+
+Decoded Decode(const std::string& bytes) {
+  Decoded decoded;
+  VipsImage* image = vips_image_new_from_buffer(bytes.data(), bytes.size(), "", nullptr);
+  if (image == nullptr) {
+    ADD_FAILURE() << "thumbnail does not decode: " << vips_error_buffer();
+    vips_error_clear();
+    return decoded;
+  }
+  decoded.width = vips_image_get_width(image);
+  decoded.height = vips_image_get_height(image);
+  decoded.pages = vips_image_get_n_pages(image);
+  decoded.has_exif = vips_image_get_typeof(image, VIPS_META_EXIF_NAME) != 0;
+  decoded.has_profile = vips_image_get_typeof(image, VIPS_META_ICC_NAME) != 0;
+  g_object_unref(image);
+  return decoded;
+}
+
+class VipsThumbnailMakerTest : public ::testing::Test {
+ protected:
+  // Made first, so that libvips is started before the helpers above use it.
+  VipsThumbnailMaker maker_;
+};
+
+TEST_F(VipsThumbnailMakerTest, FitsTheBoxUprightAndNeverEnlarges) {
+  const struct {
+    int width, height, orientation, size, expected_width, expected_height;
+  } cases[] = {
+      {300, 200, 1, 160, 160, 107}, {300, 200, 6, 160, 107, 160}, {300, 200, 8, 160, 107, 160},
+      {300, 200, 3, 160, 160, 107}, {100, 50, 1, 160, 100, 50},   {50, 400, 1, 160, 20, 160},
+      {160, 160, 1, 160, 160, 160}, {300, 200, 6, 60, 40, 60},    {4, 4000, 1, 100, 1, 100},
+  };
+  for (const auto& c : cases) {
+    const std::string picture = Encode(c.width, c.height, ".jpg", c.orientation);
+    const Outcome out = MakeFromBytes(maker_, picture, ThumbnailFormat::kJpeg, c.size);
+    ASSERT_TRUE(out.made) << out.error;
+    const Decoded thumb = Decode(out.bytes);
+    EXPECT_EQ(thumb.width, c.expected_width)
+        << c.width << "x" << c.height << " orientation " << c.orientation << " size " << c.size;
+    EXPECT_EQ(thumb.height, c.expected_height)
+        << c.width << "x" << c.height << " orientation " << c.orientation << " size " << c.size;
+    EXPECT_FALSE(thumb.has_exif) << "orientation " << c.orientation;
+  }
+}
+
+TEST_F(VipsThumbnailMakerTest, WritesTheFormatAskedFor) {
+  const struct {
+    const char* suffix;
+    ThumbnailFormat format;
+    std::string magic;
+    std::size_t magic_at;
+  } cases[] = {
+      {".jpg", ThumbnailFormat::kJpeg, "\xFF\xD8\xFF", 0},
+      {".png", ThumbnailFormat::kPng, "\x89PNG\r\n\x1A\n", 0},
+      {".gif", ThumbnailFormat::kGif, "GIF8", 0},
+      {".webp", ThumbnailFormat::kWebp, "WEBP", 8},
+  };
+  for (const auto& c : cases) {
+    const Outcome out = MakeFromBytes(maker_, Encode(400, 300, c.suffix), c.format, 160);
+    ASSERT_TRUE(out.made) << c.suffix << ": " << out.error;
+    EXPECT_EQ(out.bytes.substr(c.magic_at, c.magic.size()), c.magic) << c.suffix;
+    const Decoded thumb = Decode(out.bytes);
+    EXPECT_EQ(thumb.width, 160) << c.suffix;
+    EXPECT_EQ(thumb.height, 120) << c.suffix;
+  }
+  // A picture's format need not match its name: a PNG named .jpg still makes a JPEG.
+  const Outcome out = MakeFromBytes(maker_, Encode(400, 300, ".png"), ThumbnailFormat::kJpeg, 80);
+  ASSERT_TRUE(out.made) << out.error;
+  EXPECT_EQ(out.bytes.substr(0, 3), "\xFF\xD8\xFF");
+}
+
+TEST_F(VipsThumbnailMakerTest, TurnsAWideGamutPictureIntoPlainSrgb) {
+  const std::string picture = Encode(300, 200, ".jpg", 0, 1, "p3");
+  ASSERT_TRUE(Decode(picture).has_profile);
+  const Outcome out = MakeFromBytes(maker_, picture, ThumbnailFormat::kJpeg, 160);
+  ASSERT_TRUE(out.made) << out.error;
+  EXPECT_EQ(Decode(out.bytes).width, 160);
+  EXPECT_FALSE(Decode(out.bytes).has_profile);
+}
+
+TEST_F(VipsThumbnailMakerTest, AnimatedGifKeepsItsFirstFrame) {
+  const std::string picture = Encode(200, 100, ".gif", 0, /*pages=*/3);
+  ASSERT_EQ(Decode(picture).height, 100);  // a loader shows the first frame by default
+  const Outcome out = MakeFromBytes(maker_, picture, ThumbnailFormat::kGif, 160);
+  ASSERT_TRUE(out.made) << out.error;
+  const Decoded thumb = Decode(out.bytes);
+  EXPECT_EQ(thumb.width, 160);
+  EXPECT_EQ(thumb.height, 80);
+  EXPECT_EQ(thumb.pages, 1);
+}
+
+// A JPEG whose frame header claims width x height; the data after it is
+// that of a small picture, never reached.
+std::string JpegClaiming(int width, int height) {
+  std::string jpeg = Encode(64, 48, ".jpg");
+  const std::size_t sof = jpeg.find("\xFF\xC0");
+  EXPECT_NE(sof, std::string::npos);
+  // FF C0, length (2), precision (1), height (2), width (2).
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+  return jpeg;
+}
+
+TEST_F(VipsThumbnailMakerTest, RefusesWhatIsNotAWholePicture) {
+  const std::string jpeg = Encode(300, 200, ".jpg");
+  std::string png = Encode(300, 200, ".png");
+  png.replace(png.size() / 2, 64, std::string(64, '\x55'));  // inside the image data
+  const struct {
+    std::string name;
+    std::string bytes;
+    std::string error_start;
+  } cases[] = {
+      {"text", "hello, world\n", "not a picture"},
+      {"empty", "", "not a picture"},
+      {"tiff", Encode(30, 20, ".tif"), "not a picture"},  // no loader for it is allowed
+      {"truncated jpeg", jpeg.substr(0, jpeg.size() / 2),
+       "cannot make thumbnail: VipsJpeg: Premature end"},
+      {"jpeg header only", jpeg.substr(0, 700), "damaged picture: VipsJpeg: Premature end"},
+      {"damaged png", png, "cannot make thumbnail: "},
+      {"bomb", JpegClaiming(20000, 15000), "too large: 20000 x 15000 pixels"},
+  };
+  for (const auto& c : cases) {
+    const Outcome out = MakeFromBytes(maker_, c.bytes, ThumbnailFormat::kJpeg, 160);
+    EXPECT_FALSE(out.made) << c.name;
+    EXPECT_EQ(out.error.substr(0, c.error_start.size()), c.error_start)
+        << c.name << ": " << out.error;
+  }
+  EXPECT_EQ(vips_error_buffer(), std::string()) << "the maker leaves no error behind";
+}
+
+TEST_F(VipsThumbnailMakerTest, RefusesPicturesAboveThePixelLimitFromTheirHeader) {
+  const std::string picture = Encode(300, 200, ".png");
+  const struct {
+    std::int64_t max_pixels;
+    bool made;
+  } cases[] = {{300 * 200, true}, {300 * 200 - 1, false}, {200'000'000, true}};
+  for (const auto& c : cases) {
+    VipsThumbnailMaker maker({.max_pixels = c.max_pixels});
+    const Outcome out = MakeFromBytes(maker, picture, ThumbnailFormat::kPng, 160);
+    EXPECT_EQ(out.made, c.made) << c.max_pixels << ": " << out.error;
+    if (!c.made) {
+      EXPECT_EQ(out.error, "too large: 300 x 200 pixels");
+    }
+  }
+}
+
+TEST_F(VipsThumbnailMakerTest, RefusesFoldersAndPipes) {
+  TempTree tree;
+  tree.MakeFolder("folder.jpg");
+  ASSERT_EQ(mkfifo(tree.Path("pipe.jpg").c_str(), 0600), 0);
+  // A pipe opened for reading and writing does not wait for a writer.
+  const struct {
+    const char* name;
+    int flags;
+  } cases[] = {{"folder.jpg", O_RDONLY | O_DIRECTORY}, {"pipe.jpg", O_RDWR | O_NONBLOCK}};
+  for (const auto& c : cases) {
+    const Outcome out =
+        MakeFromPath(maker_, tree, tree.Path(c.name), ThumbnailFormat::kJpeg, 160, c.flags);
+    EXPECT_FALSE(out.made) << c.name;
+    EXPECT_EQ(out.error, "not a regular file") << c.name;
+  }
+}
+
+TEST_F(VipsThumbnailMakerTest, MakesThumbnailsOnSeveralThreadsAtOnce) {
+  TempTree tree;
+  constexpr int kThreads = 4;
+  constexpr int kEach = 6;
+  const std::string good = Encode(640, 480, ".jpg", 6);
+  const std::string bad = good.substr(0, good.size() / 3);
+  for (int i = 0; i < kThreads * kEach; ++i) {
+    tree.WriteFile(std::to_string(i), i % 3 == 2 ? bad : good);
+  }
+  std::vector<Outcome> outcomes(kThreads * kEach);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = t; i < kThreads * kEach; i += kThreads) {
+        outcomes[i] =
+            MakeFromPath(maker_, tree, tree.Path(std::to_string(i)), ThumbnailFormat::kJpeg, 160);
+      }
+      vips_thread_shutdown();
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int i = 0; i < kThreads * kEach; ++i) {
+    EXPECT_EQ(outcomes[i].made, i % 3 != 2) << i << ": " << outcomes[i].error;
+    if (outcomes[i].made) {
+      EXPECT_EQ(Decode(outcomes[i].bytes).height, 160) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pelorin
