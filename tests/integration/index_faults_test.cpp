@@ -4,6 +4,7 @@
 // that nothing outside the tree changed (IndexFixture::ExpectOutcome).
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -409,15 +410,19 @@ TEST_F(IndexFaults, HostileNamesStayText) {
 
 TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
   BuildSmallTree();
-  // Leftovers that are not this program's to remove: a live process's,
-  // names that only look like its own, a folder, a link.
+  // Leftovers that are not this program's to remove: a live run's (it holds
+  // its file locked, whatever number its name carries, here that of a
+  // process that is gone), names that only look like its own, a folder, a
+  // link.
   const pid_t dead = ::fork();
   if (dead == 0) ::_exit(0);
   ASSERT_GT(dead, 0);
   ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
   const std::string dead_run = ".pelorin2-" + std::to_string(dead);
-  const std::string live = ".pelorin2-" + std::to_string(::getpid()) + "-7.tmp";
+  const std::string live = dead_run + "-7.tmp";
   MakeFile("c/" + live, "a live run's page");
+  const UniqueFd live_lock(::open(Tree("c/" + live).c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(::flock(live_lock.get(), LOCK_EX), 0);
   MakeFile("c/.pelorin2-notes.tmp", "notes");
   MakeFile("c/" + dead_run + "-x.tmp", "not a name this program makes");
   MakeFile("c/" + dead_run + "-1.tmp.old.tmp", "not a name this program makes");
@@ -432,9 +437,12 @@ TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
                                         "c/.pelorin2-2147483653-0.tmp",
                                         "c/.pelorin2-1-1.tmp",
                                         "c/" + dead_run + "-2.tmp"};
-  // A leftover of an earlier run that died: this program's to remove.
+  // Leftovers of earlier runs that died, whatever number their names carry
+  // (this process's own, or 1 as in a container): this program's to remove.
   const std::string stale = "b/" + dead_run + "-3.tmp";
-  MakeFile(stale, "half a page");
+  const std::string stale_own = "a/.pelorin2-" + std::to_string(::getpid()) + "-3.tmp";
+  const std::string stale_first = "c/.pelorin2-1-0.tmp";
+  for (const std::string& name : {stale, stale_own, stale_first}) MakeFile(name, "half a page");
   const Baseline before = Capture();
 
   // Killed with the page of a/a1 complete in its temporary file.
@@ -451,7 +459,9 @@ TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
   }
   std::vector<std::string> left;
   for (const std::string& temp : TempFilesOf(after_kill)) {
-    if (decoys.count(temp) == 0 && temp != stale) left.push_back(temp);
+    if (decoys.count(temp) == 0 && temp != stale && temp != stale_own && temp != stale_first) {
+      left.push_back(temp);
+    }
   }
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].rfind("a/a1/.pelorin2-", 0), 0u) << left[0];
@@ -459,7 +469,9 @@ TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
 
   const ProcessResult next = Index();
 
-  ExpectOutcome(next, before, {.exit_code = 0, .kept_temp_files = decoys, .removed = {stale}});
+  ExpectOutcome(
+      next, before,
+      {.exit_code = 0, .kept_temp_files = decoys, .removed = {stale, stale_own, stale_first}});
 }
 
 TEST_F(IndexFaults, InterruptFinishesTheCurrentFolderAndReports) {
