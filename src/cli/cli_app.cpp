@@ -244,7 +244,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
   std::cout << "Top page: " << outcome.summary.top_page << '\n';
   if (InterruptRequested()) return kExitInterrupted;
-  return outcome.summary.failures.empty() ? kExitOk : kExitFailures;
+  return outcome.Clean() ? kExitOk : kExitFailures;
 }
 
 }  // namespace

@@ -8,17 +8,6 @@
 
 namespace pelorin {
 
-namespace {
-
-std::string SummaryLine(std::int64_t folder_count, const RunSummary& summary) {
-  return IndexRun::StatusLine(folder_count) + ": " + std::to_string(summary.pages_written) +
-         " pages written, " + std::to_string(summary.pages_unchanged) + " unchanged, " +
-         std::to_string(summary.failures.size()) + " failed" +
-         (summary.stopped ? " (stopped)" : "");
-}
-
-}  // namespace
-
 IndexOutcome IndexCommand::Run(const IndexRequest& request) {
   IndexOutcome outcome;
   outcome.option_problems = OptionProblems(store_);
@@ -42,7 +31,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
     return outcome;
   }
 
-  outcome.summary_line = SummaryLine(run.FolderCount(), outcome.summary);
+  outcome.summary_line = IndexRun::SummaryLine(outcome.summary);
   for (const Failure& failure : outcome.summary.failures) {
     outcome.failure_lines.push_back(PrintableText(failure.folder) + ": " +
                                     PrintableText(failure.reason));
