@@ -18,6 +18,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
 
   CreateIndexRequest run_request;
   run_request.selected_folder = SelectedFolderOf(request.folder, request.current_folder);
+  run_request.resolved_folder = ResolvedFolderOf(request.folder, request.current_folder);
   run_request.open_when_done = request.open_when_done;
   // Options and filter are read now, so a run always sees what was saved last.
   IndexRun run(host_, LoadPageOptions(store_), LoadFileTypeList(store_));
