@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -473,20 +474,30 @@ TEST_F(IndexFaults, KilledRunLeavesWholePagesAndTheNextRunCleansUp) {
       {.exit_code = 0, .kept_temp_files = decoys, .removed = {stale, stale_own, stale_first}});
 }
 
+// Ctrl-C, SIGTERM and SIGHUP all stop a run the same way; the exit status
+// tells which one came.
 TEST_F(IndexFaults, InterruptFinishesTheCurrentFolderAndReports) {
-  BuildSmallTree();
-  const Baseline before = Capture();
+  for (const auto& [signal_number, exit_code] :
+       {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+    SCOPED_TRACE(::strsignal(signal_number));
+    BuildSmallTree();
+    const Baseline before = Capture();
 
-  // Ctrl-C arrives while the page of a/a1 is being written.
-  const ProcessResult result = Index({.env = FaultShimEnv(FaultAction::kInterrupt, 3)});
+    // The signal arrives while the page of a/a1 is being written.
+    std::vector<std::string> env = FaultShimEnv(FaultAction::kInterrupt, 3);
+    env.push_back("PELORIN_FAULT_SIGNAL=" + std::to_string(signal_number));
+    const ProcessResult result = Index({.env = env});
 
-  ExpectOutcome(result, before, {.exit_code = 130, .untouched = {"a/a2", "b", "b/b1", "c"}});
-  // a/a2, b and c were found and not reached; b/b1 was never seen.
-  EXPECT_NE(result.out.find("Indexed 3 folders: 3 pages written, 0 unchanged, 0 failed (stopped; "
-                            "3 folders and what is below them not reached)\n"),
-            std::string::npos)
-      << result.out;
-  EXPECT_NE(result.out.find("Top page: " + Tree() + "/index.html"), std::string::npos);
+    ExpectOutcome(result, before,
+                  {.exit_code = exit_code, .untouched = {"a/a2", "b", "b/b1", "c"}});
+    // a/a2, b and c were found and not reached; b/b1 was never seen.
+    EXPECT_NE(result.out.find("Indexed 3 folders: 3 pages written, 0 unchanged, 0 failed "
+                              "(stopped; 3 folders and what is below them not reached)\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("Top page: " + Tree() + "/index.html"), std::string::npos);
+    RemoveWholeTree();
+  }
 }
 
 // With pages written on two threads, which folders were done when Ctrl-C came
