@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -30,9 +31,10 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailures = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitDeclined = 3;
-// The shell's convention for a program ended by Ctrl-C, so scripts can tell
-// a stopped run from a complete one.
-constexpr int kExitInterrupted = 130;
+// The shell's convention for a program ended by a signal (130 for Ctrl-C,
+// 143 for SIGTERM, 129 for SIGHUP), so scripts can tell a stopped run from
+// a complete one.
+constexpr int kExitSignalBase = 128;
 
 constexpr char kHelp[] = R"(Usage: pelorin2-cli [--settings FILE] COMMAND [ARGUMENTS]
 
@@ -63,10 +65,12 @@ Global options:
   --help              Show this help.
   --version           Show the version.
 
-Exit status: 0 done; 1 some folders failed (each is listed as "folder: reason");
-2 usage, options or settings error; 3 the warning was declined; 130 the run
-was stopped by Ctrl-C.
-Ctrl-C stops a run after the folder being written; the summary is still printed.
+Exit status: 0 done; 1 some folders failed (each is listed as "folder: reason")
+or the template changed during the run; 2 usage, options or settings error, or
+standard output could not be written; 3 the warning was declined; 130, 143, 129
+the run was stopped by Ctrl-C, SIGTERM, SIGHUP.
+Ctrl-C, SIGTERM and SIGHUP stop a run after the folder being written; the
+summary is still printed.
 )";
 
 int UsageError(const std::string& message) {
@@ -243,17 +247,27 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   std::cout << outcome.summary_line << '\n';
   for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
   std::cout << "Top page: " << outcome.summary.top_page << '\n';
-  if (InterruptRequested()) return kExitInterrupted;
-  return outcome.summary.failures.empty() ? kExitOk : kExitFailures;
+  if (InterruptRequested()) return kExitSignalBase + InterruptSignal();
+  return outcome.Clean() ? kExitOk : kExitFailures;
 }
 
-}  // namespace
+// What was printed must have arrived: a full disk or a failing device behind
+// standard output is an error, as for any tool whose output is used. A
+// closed pipe ("| head -1") is no error worth a message.
+int FinishOutput(int status) {
+  errno = 0;
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error_number = errno;
+  if (flushed && !std::ferror(stdout) && std::cout.good()) return status;
+  if (error_number == EPIPE) return status;
+  std::cerr << "pelorin2-cli: write error";
+  if (error_number != 0) std::cerr << ": " << ErrnoText(error_number);
+  std::cerr << '\n';
+  return status == kExitOk || status == kExitFailures ? kExitUsage : status;
+}
 
-int RunCli(int argc, char** argv) {
-  // A file-size limit makes writes fail with EFBIG instead of killing us, so
-  // the page in progress is reported and the old one kept.
-  ::signal(SIGXFSZ, SIG_IGN);
-
+int RunCommand(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string settings_file;
   std::size_t i = 0;
@@ -294,6 +308,15 @@ int RunCli(int argc, char** argv) {
   if (command == "options") return OptionsCommand(store, rest);
   if (command == "check") return CheckCommand(store, rest);
   return IndexCommandLine(store, rest);
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv) {
+  // A file-size limit makes writes fail with EFBIG instead of killing us, so
+  // the page in progress is reported and the old one kept.
+  ::signal(SIGXFSZ, SIG_IGN);
+  return FinishOutput(RunCommand(argc, argv));
 }
 
 }  // namespace pelorin

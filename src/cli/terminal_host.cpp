@@ -14,9 +14,9 @@ namespace pelorin {
 
 namespace {
 
-volatile sig_atomic_t g_interrupted = 0;
+volatile sig_atomic_t g_interrupted = 0;  // the signal's number
 
-void OnInterrupt(int) { g_interrupted = 1; }
+void OnInterrupt(int signal_number) { g_interrupted = signal_number; }
 
 }  // namespace
 
@@ -25,11 +25,11 @@ void InstallInterruptHandler() {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
 }
 
 bool InterruptRequested() { return g_interrupted != 0; }
+int InterruptSignal() { return g_interrupted; }
 
 void OpenWithDesktop(const std::string& path) {
   // Double fork: the opener is adopted by init and never left a zombie.

@@ -1,5 +1,6 @@
 // The run's host on the command line: a [y/N] question on a terminal, a
-// throttled status line on stderr, Ctrl-C as a stop request.
+// throttled status line on stderr, Ctrl-C, SIGTERM and SIGHUP as a stop
+// request.
 #pragma once
 
 #include <chrono>
@@ -41,10 +42,12 @@ class TerminalHost : public RunHost {
   std::chrono::steady_clock::time_point last_status_{};
 };
 
-// Installs the SIGINT handler that turns Ctrl-C into a stop request; a
-// second Ctrl-C ends the program at once.
+// Installs the handler that turns Ctrl-C (SIGINT), SIGTERM and SIGHUP into
+// a stop request; a second one ends the program at once.
 void InstallInterruptHandler();
 bool InterruptRequested();
+// The signal that asked for the stop, or 0.
+int InterruptSignal();
 
 // Starts the desktop's opener on path and does not wait for it.
 void OpenWithDesktop(const std::string& path);

@@ -1,7 +1,9 @@
 #include "common/temp_file_name.h"
 
+#include <fcntl.h>
 #include <pthread.h>
-#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,6 +17,9 @@ namespace {
 
 constexpr std::string_view kPrefix = ".pelorin2-";
 constexpr std::string_view kSuffix = ".tmp";
+// Names taken by leftovers are passed over; this many in a row means
+// something else is wrong.
+constexpr int kCreateAttempts = 100;
 
 std::atomic<unsigned long> g_sequence{0};
 
@@ -36,6 +41,26 @@ long ProcessId() {
 bool AllDigits(std::string_view text) {
   return !text.empty() && text.size() <= 20 &&
          text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// True when the name in dir_fd still leads to the file open at fd: a
+// clean-up may have removed the name between its creation and its lock, or
+// a run may have renamed it over its page.
+bool NameLeadsTo(int dir_fd, const std::string& name, int fd) {
+  struct stat by_name;
+  struct stat open_file;
+  return ::fstatat(dir_fd, name.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::fstat(fd, &open_file) == 0 && by_name.st_dev == open_file.st_dev &&
+         by_name.st_ino == open_file.st_ino;
+}
+
+// Takes the lock without waiting. A file system without locks has no live
+// files to tell apart: the caller treats that as "held by someone".
+bool TryLock(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -61,11 +86,36 @@ long TempFileOwner(std::string_view name) {
   return pid > 0 && pid <= INT_MAX ? static_cast<long>(pid) : 0;
 }
 
+UniqueFd CreateTempFile(int dir_fd, mode_t mode, std::string* name, int* error) {
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    *name = NewTempFileName();
+    UniqueFd fd(::openat(dir_fd, name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!fd.valid()) {
+      if (errno == EEXIST) continue;
+      *error = errno;
+      return fd;
+    }
+    // Between the creation and the lock a clean-up may have taken the file
+    // for a leftover; then it is removed or about to be, and a new one is made.
+    const bool locked = TryLock(fd.get());
+    if ((locked || errno == ENOLCK || errno == EINVAL) && NameLeadsTo(dir_fd, *name, fd.get())) {
+      return fd;
+    }
+  }
+  *error = EEXIST;
+  return UniqueFd();
+}
+
 void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    const long pid = TempFileOwner(name);
-    if (pid == 0) continue;
-    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+    if (TempFileOwner(name) == 0) continue;
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | flags));
+    if (!fd.valid()) fd = UniqueFd(::openat(dir_fd, name.c_str(), O_WRONLY | flags));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    // Held while removed, so no run can take the file up in between.
+    if (TryLock(fd.get()) && NameLeadsTo(dir_fd, name, fd.get())) {
       ::unlinkat(dir_fd, name.c_str(), 0);
     }
   }

@@ -1,12 +1,23 @@
 // The hidden temporary file a page is written to before it is renamed into
-// place: how its name is made, how a name is recognised as one, and how the
-// leftovers of a process killed mid-page are removed. One definition, so the
-// folder reader, the page writer and the clean-up always agree.
+// place: how its name is made, how a name is recognised as one, how one is
+// created, and how the leftovers of a run killed mid-page are removed. One
+// definition, so the folder reader, the page writer and the clean-up always
+// agree.
+//
+// A temporary file is live while the run writing it holds an advisory lock
+// (flock) on it; the lock goes with the last descriptor, so a killed run
+// leaves an unlocked file. Process numbers in names only keep names of
+// concurrent runs apart: they repeat (every container's first process is 1)
+// and differ between PID namespaces, so liveness never rests on them.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/folder_reader.h"
 
 namespace pelorin {
 
@@ -17,8 +28,15 @@ std::string NewTempFileName();
 // The process number in a name of exactly that form, or 0 for any other name.
 long TempFileOwner(std::string_view name);
 
-// Removes the temporary files among names whose process is gone. Other
-// names, and files of a process still running, are left alone.
+// Creates a new temporary file in the folder open at dir_fd, opened for
+// writing, with mode (less the umask) and locked for as long as a
+// descriptor of it stays open. A name already taken (a leftover of another
+// run that had this process number) is passed over for a new one. On failure
+// returns an invalid descriptor and the errno value in *error.
+UniqueFd CreateTempFile(int dir_fd, mode_t mode, std::string* name, int* error);
+
+// Removes the temporary files among names that no run holds locked. Other
+// names, and files that cannot be opened or locked, are left alone.
 void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names);
 
 }  // namespace pelorin

@@ -35,6 +35,18 @@ std::string SelectedFolderOf(std::string_view path, std::string_view current_fol
   return text;
 }
 
+std::string ResolvedFolderOf(std::string_view path, std::string_view current_folder) {
+  std::string full(path);
+  if (full.empty() || full.front() != kSeparator) {
+    full = std::string(current_folder) + kSeparator + full;
+  }
+  char* resolved = ::realpath(full.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string text = resolved;
+  std::free(resolved);
+  return text;
+}
+
 std::string RunRootOf(std::string_view selected_folder) {
   std::string root(selected_folder);
   while (!root.empty() && root.back() == kSeparator) root.pop_back();
@@ -87,27 +99,47 @@ std::string DocumentsFolder() {
   return home.empty() ? "" : home + "/Documents";
 }
 
-std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root) {
+std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root,
+                               std::string_view resolved_root) {
   std::string text = "Warning:\r\nThis will create a ";
   text += index_filename;
   text += " file in \r\n";
   text += Quote();
   text += root;
   text += Quote();
+  if (!resolved_root.empty() && resolved_root != root) {
+    text += "\r\n which is ";
+    text += Quote();
+    text += resolved_root;
+    text += Quote();
+  }
   text += "\r\n and every subdirectory\r\nContinue";
   return text;
 }
 
 CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest& request,
                           RunSummary* summary) {
-  const std::string root = RunRootOf(request.selected_folder);
-  if (IsRiskyFolder(root, HomeFolder(), DocumentsFolder())) {
-    if (!host.AskYesNo(kAppTitle, RiskyFolderMessage(run.index_filename(), root))) {
+  const std::string named_root = RunRootOf(request.selected_folder);
+  const std::string& folder =
+      request.resolved_folder.empty() ? request.selected_folder : request.resolved_folder;
+  const std::string root = RunRootOf(folder);
+  // A link, as the folder named or as the home folder, hides nothing: the
+  // folder is judged as named and as resolved, against home and documents
+  // as named and as resolved.
+  const std::string home = HomeFolder();
+  const std::string documents = DocumentsFolder();
+  const std::string real_home = ResolvedFolderOf(home, "/");
+  const std::string real_documents = ResolvedFolderOf(documents, "/");
+  const bool risky = IsRiskyFolder(named_root, home, documents) ||
+                     IsRiskyFolder(root, home, documents) ||
+                     IsRiskyFolder(root, real_home, real_documents);
+  if (risky) {
+    if (!host.AskYesNo(kAppTitle, RiskyFolderMessage(run.index_filename(), named_root, root))) {
       return CommandResult::kDeclined;
     }
   }
   host.RunStarting();
-  *summary = run.CreateIndexes(root, request.selected_folder);
+  *summary = run.CreateIndexes(root, folder);
   host.RunEnded();
   if (request.open_when_done) host.OpenDocument(summary->top_page);
   return CommandResult::kDone;

@@ -13,6 +13,11 @@ namespace pelorin {
 // no trailing separator except for "/" itself. Symbolic links are kept.
 std::string SelectedFolderOf(std::string_view path, std::string_view current_folder);
 
+// The folder the kernel reaches for path (relative to current_folder): every
+// link followed and ".." taken after the link it follows, as realpath(3)
+// does. Empty when it cannot be reached.
+std::string ResolvedFolderOf(std::string_view path, std::string_view current_folder);
+
 // The selected folder with exactly one separator appended; never cut back
 // at a "." (a folder named "v1.2" is a folder, not a file).
 std::string RunRootOf(std::string_view selected_folder);
@@ -25,17 +30,23 @@ bool IsRiskyFolder(std::string_view root, std::string_view home_folder,
 std::string HomeFolder();
 std::string DocumentsFolder();
 
-std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root);
+// resolved_root: where the run really writes, shown too when it differs.
+std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root,
+                               std::string_view resolved_root = {});
 
 enum class CommandResult { kDone, kDeclined };
 
 struct CreateIndexRequest {
   std::string selected_folder;  // from SelectedFolderOf
   bool open_when_done = false;
+  // From ResolvedFolderOf; empty: the selected folder as it is.
+  std::string resolved_folder;
 };
 
 // Asks the host to confirm a risky root, runs, and opens the top page when
-// asked to. The options check comes first, in the caller.
+// asked to. The run's root is the resolved folder, so every page is written
+// below the folder the kernel reaches; the warning judges both it and the
+// folder as named. The options check comes first, in the caller.
 CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest& request,
                           RunSummary* summary);
 

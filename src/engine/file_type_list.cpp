@@ -1,6 +1,5 @@
 #include "engine/file_type_list.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "common/path_routines.h"
@@ -46,10 +45,10 @@ FileTypeList::FileTypeList(std::string_view text) {
     }
     if (!entry.empty()) {
       std::string lowered = AsciiLowered(entry);
-      if (std::find(entries_.begin(), entries_.end(), lowered) == entries_.end()) {
-        if (lowered.size() <= kShortKeyLength) short_keys_.push_back(ShortKey(lowered));
-        entries_.push_back(std::move(lowered));
-      }
+      const bool added = lowered.size() <= kShortKeyLength
+                             ? short_keys_.insert(ShortKey(lowered)).second
+                             : long_entries_.insert(lowered).second;
+      if (added) entries_.push_back(std::move(lowered));
     }
     i = end;
   }
@@ -67,16 +66,12 @@ bool FileTypeList::IsInteresting(std::string_view name) const {
     if (++length > kShortKeyLength) {
       const std::size_t dot = name.rfind('.', i);
       if (dot == std::string_view::npos) return false;
-      const std::string_view ext = name.substr(dot + 1);
-      for (const std::string& entry : entries_) {
-        if (EqualsIgnoreCase(entry, ext)) return true;
-      }
-      return false;
+      return long_entries_.count(AsciiLowered(name.substr(dot + 1))) != 0;
     }
     key = (key << 8) | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
   if (length == 0 || (i == 0 && name[0] != '.')) return false;  // no dot, or nothing after it
-  return std::find(short_keys_.begin(), short_keys_.end(), key) != short_keys_.end();
+  return short_keys_.count(key) != 0;
 }
 
 }  // namespace pelorin

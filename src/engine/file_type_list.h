@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace pelorin {
@@ -21,8 +22,11 @@ class FileTypeList {
   const std::vector<std::string>& entries() const { return entries_; }
 
  private:
-  std::vector<std::string> entries_;       // lower-cased
-  std::vector<std::uint64_t> short_keys_;  // the entries of up to 8 bytes, packed
+  // Lists of many thousand entries are read before the first page: each
+  // entry costs one hash look-up, not a pass over the entries before it.
+  std::vector<std::string> entries_;              // lower-cased, in order
+  std::unordered_set<std::string> long_entries_;  // those longer than 8 bytes
+  std::unordered_set<std::uint64_t> short_keys_;  // the others, packed
 };
 
 }  // namespace pelorin

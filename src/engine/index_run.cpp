@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "common/path_routines.h"
 #include "common/text_routines.h"
@@ -34,8 +36,57 @@ bool ReadWholeFile(int fd, std::string* text, std::string* error) {
   }
 }
 
+// An editor saving in place truncates and writes while a read may be under
+// way; a read is kept only when the file looked the same before and after.
+// A file changed only just now may be between the truncation and the write
+// of a save: it is looked at again after a pause before it counts as read.
+constexpr int kTemplateReadAttempts = 8;
+constexpr auto kTemplateReadPause = std::chrono::milliseconds(50);
+
+bool ChangedWithin(const struct stat& st, std::chrono::nanoseconds span) {
+  const auto changed =
+      std::chrono::seconds(st.st_ctim.tv_sec) + std::chrono::nanoseconds(st.st_ctim.tv_nsec);
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return now - changed < span;
+}
+
 bool SameTimes(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SameVersion(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         SameTimes(a.st_mtim, b.st_mtim) && SameTimes(a.st_ctim, b.st_ctim);
+}
+
+// Reads the whole file at path as one version: the same file, size and
+// times before and after the read, a few attempts apart.
+bool ReadStableFile(const std::string& path, std::string* text, struct stat* st,
+                    std::string* error) {
+  for (int attempt = 0; attempt < kTemplateReadAttempts; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(kTemplateReadPause);
+    // O_NONBLOCK: a FIFO in its place must not hang the run.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid() || ::fstat(fd.get(), st) != 0) {
+      *error = ErrnoText(errno);
+      return false;
+    }
+    if (!S_ISREG(st->st_mode)) {
+      *error = "not a regular file";
+      return false;
+    }
+    if (!ReadWholeFile(fd.get(), text, error)) return false;
+    struct stat after;
+    if (::fstat(fd.get(), &after) != 0 || !SameVersion(*st, after) ||
+        static_cast<std::size_t>(st->st_size) != text->size()) {
+      continue;
+    }
+    if (ChangedWithin(*st, kTemplateReadPause)) std::this_thread::sleep_for(kTemplateReadPause);
+    struct stat by_path;
+    if (::stat(path.c_str(), &by_path) == 0 && SameVersion(*st, by_path)) return true;
+  }
+  *error = "it kept changing while it was read; save it and run again";
+  return false;
 }
 
 }  // namespace
@@ -66,21 +117,52 @@ std::string IndexRun::StatusLine(std::int64_t folder_count) {
   return "Indexed " + std::to_string(folder_count) + " folders";
 }
 
+std::string IndexRun::SummaryLine(const RunSummary& summary) {
+  std::string line = StatusLine(summary.folders_indexed) + ": " +
+                     std::to_string(summary.pages_written) + " pages written, " +
+                     std::to_string(summary.pages_unchanged) + " unchanged, ";
+  if (summary.picture_pages) {
+    line += std::to_string(summary.picture_pages_written) + " picture pages written, " +
+            std::to_string(summary.picture_pages_unchanged) + " picture pages unchanged, ";
+  }
+  line += std::to_string(summary.failures.size()) + " failed";
+  if (summary.stopped) {
+    line += summary.folders_not_reached > 0
+                ? " (stopped; " + std::to_string(summary.folders_not_reached) +
+                      " folders and what is below them not reached)"
+                : " (stopped)";
+  }
+  if (summary.template_changed) {
+    line += "; the template changed during the run; run again to use the new one";
+  }
+  return line;
+}
+
 bool IndexRun::SetStatus(WalkEvent event) {
-  if (event == WalkEvent::kFolder) {
+  const bool folder = event == WalkEvent::kFolder && !stop_requested_;
+  if (folder) {
     ++folder_count_;
   } else if (event == WalkEvent::kStart) {
     folder_count_ = 0;
   }
   DrainQueueReports();
-  // kFile comes once per listed file and leaves the count alone, so the
-  // line is made again only when the count moved.
-  if (status_count_ != folder_count_ || status_line_.empty()) {
+  if (event == WalkEvent::kFinish) {
+    // The last line agrees with the summary: it counts the folders whose
+    // page is in place, not the folders visited.
+    status_line_ = StatusLine(summary_.folders_indexed);
+  } else if (status_count_ != folder_count_ || status_line_.empty()) {
+    // kFile comes once per listed file and leaves the count alone, so the
+    // line is made again only when the count moved.
     status_count_ = folder_count_;
     status_line_ = StatusLine(folder_count_);
   }
   host_.ShowStatus(status_line_);
   host_.Yield();
+  if (event == WalkEvent::kFolder && stop_requested_) {
+    // The walk leaves this folder at once: it is not reached.
+    if (folder) --folder_count_;
+    ++summary_.folders_not_reached;
+  }
   return stop_requested_;
 }
 
@@ -134,53 +216,34 @@ void IndexRun::DrainQueueReports() {
 void IndexRun::LoadPictureTemplate() {
   picture_template_.reset();
   picture_template_error_.clear();
-  UniqueFd fd(::open(options_.picture_template.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   std::string text;
-  if (!fd.valid() || ::fstat(fd.get(), &picture_template_st_) != 0) {
-    picture_template_error_ = ErrnoText(errno);
-  } else if (!S_ISREG(picture_template_st_.st_mode)) {
-    picture_template_error_ = "not a regular file";
-  } else if (ReadWholeFile(fd.get(), &text, &picture_template_error_)) {
+  if (ReadStableFile(options_.picture_template, &text, &picture_template_st_,
+                     &picture_template_error_)) {
     picture_template_ = std::make_shared<const PageTemplate>(text);
   }
 }
 
-// The template is read once and looked at again before every page, so that
-// one changed, deleted or made unreadable mid-run is noticed at the next
-// folder. The look is an fstat of the open file: writing to it or changing
-// its permissions changes its ctime, deleting or replacing it drops its link
-// count to 0. Only then is it checked by its path and read again.
+// The template is read once, before the first folder: every page of a run
+// is made from the same whole version, whatever happens to the file later.
 bool IndexRun::LoadTemplate(std::string* error) {
-  if (template_.valid) {
-    struct stat now;
-    if (::fstat(template_.fd.get(), &now) == 0 && now.st_nlink > 0 &&
-        now.st_size == template_.st.st_size && SameTimes(now.st_mtim, template_.st.st_mtim) &&
-        SameTimes(now.st_ctim, template_.st.st_ctim)) {
-      return true;
-    }
-    template_.valid = false;
-  }
-  // O_NONBLOCK: a FIFO in its place must not hang the run.
-  template_.fd =
-      UniqueFd(::open(options_.main_template.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!template_.fd.valid()) {
-    *error = ErrnoText(errno);
+  if (!ReadStableFile(options_.main_template, &template_.text, &template_.st, error)) {
     return false;
   }
-  if (::fstat(template_.fd.get(), &template_.st) != 0) {
-    *error = ErrnoText(errno);
-    return false;
-  }
-  if (!S_ISREG(template_.st.st_mode)) {
-    *error = "not a regular file";
+  template_.page = std::make_shared<const PageTemplate>(template_.text);
+  return true;
+}
+
+// A change that leaves the bytes as they were (its permissions, say, or a
+// save of the same text) is no change to the pages.
+bool IndexRun::TemplateChangedSinceLoaded() const {
+  struct stat now;
+  if (::stat(options_.main_template.c_str(), &now) == 0 && SameVersion(now, template_.st)) {
     return false;
   }
   std::string text;
-  if (!ReadWholeFile(template_.fd.get(), &text, error)) return false;
-  template_.text_size = text.size();
-  template_.page = std::make_shared<const PageTemplate>(text);
-  template_.valid = true;
-  return true;
+  struct stat st;
+  std::string error;
+  return !ReadStableFile(options_.main_template, &text, &st, &error) || text != template_.text;
 }
 
 // A page may be a template itself, or a link to one; it is never written.
@@ -247,7 +310,7 @@ void IndexRun::WritePicturePages(WalkFolder& folder) {
         RecordFailure(folder.path + page_name, ErrnoText(errno));
         continue;
       }
-      const std::size_t weight = template_.text_size + 4 * name.size() + 1024;
+      const std::size_t weight = template_.text.size() + 4 * name.size() + 1024;
       queue_->Submit(std::move(dup), folder.path, page_name, existing, weight,
                      [this, page_template = picture_template_, listing = folder.shared_listing,
                       path = folder.path, name, previous = std::move(previous),
@@ -298,7 +361,7 @@ void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing,
     RecordFailure(folder.path, "cannot write " + options_.index_filename + ": " + ErrnoText(errno));
     return;
   }
-  std::size_t weight = template_.text_size;
+  std::size_t weight = template_.text.size();
   for (const FolderEntry& entry : folder.listing.entries) {
     weight += sizeof entry + 4 * entry.name.size();
   }
@@ -313,10 +376,6 @@ void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing,
 
 void IndexRun::ProcessDirectory(WalkFolder& folder) {
   std::string error;
-  if (!LoadTemplate(&error)) {
-    RecordFailure(folder.path, "cannot read the template " + options_.main_template + ": " + error);
-    return;
-  }
   ExistingPage existing;
   bool inserted = false;
   if (!PreparePage(folder, &existing, &inserted)) return;
@@ -350,18 +409,24 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
   if (jobs_ > 1) queue_ = std::make_unique<PageWriteQueue>(jobs_, faults_);
 
   SetStatus(WalkEvent::kStart);
-  std::string walk_root = root;
-  WalkAdapter adapter(*this);
-  WalkDirectory(walk_root, adapter, true);
-  if (queue_) {
-    queue_->Finish();
-    DrainQueueReports();
-    queue_.reset();
+  std::string error;
+  if (!LoadTemplate(&error)) {
+    // Without one whole version of the template there is no page to write.
+    RecordFailure(root, "cannot read the template " + options_.main_template + ": " + error);
+  } else {
+    std::string walk_root = root;
+    WalkAdapter adapter(*this);
+    WalkDirectory(walk_root, adapter, true);
+    if (queue_) {
+      queue_->Finish();
+      DrainQueueReports();
+      queue_.reset();
+    }
+    summary_.template_changed = TemplateChangedSinceLoaded();
   }
-  SetStatus(WalkEvent::kFinish);
-
-  summary_.stopped = stop_requested_;
   summary_.top_page = root + options_.index_filename;
+  SetStatus(WalkEvent::kFinish);
+  summary_.stopped = stop_requested_;
   return summary_;
 }
 

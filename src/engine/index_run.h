@@ -29,6 +29,12 @@ struct RunSummary {
   std::int64_t picture_pages_unchanged = 0;
   std::vector<Failure> failures;
   bool stopped = false;
+  // After a stop: folders the walk had found but did not reach. What lies
+  // below them is not known, so the run left at least this many.
+  std::int64_t folders_not_reached = 0;
+  // The template at its path is no longer the one every page was made from
+  // (edited, replaced, deleted or made unreadable during the run).
+  bool template_changed = false;
   std::string top_page;  // the root's page
 };
 
@@ -54,17 +60,18 @@ class IndexRun {
   const std::string& index_filename() const { return options_.index_filename; }
   std::int64_t FolderCount() const { return folder_count_; }
   static std::string StatusLine(std::int64_t folder_count);
+  // "Indexed N folders: W pages written, U unchanged, F failed", then what
+  // else a person must know: a stop, folders not reached, a changed template.
+  static std::string SummaryLine(const RunSummary& summary);
 
  private:
   class WalkAdapter;
+  // The one version of the template every page of the run is made from.
   struct TemplateCache {
-    bool valid = false;
-    UniqueFd fd;  // kept open to notice cheaply when the file changes
-    struct stat st {};
-    // Shared with the pages still to be made on the write queue's threads,
-    // which keep the version they were submitted with.
+    struct stat st {};  // the file as it was while it was read
+    std::string text;   // compared with the file when the run ends
+    // Shared with the pages still to be made on the write queue's threads.
     std::shared_ptr<const PageTemplate> page;
-    std::size_t text_size = 0;
   };
 
   // Counts the event, shows the status line and yields to the host; returns
@@ -83,6 +90,7 @@ class IndexRun {
   bool IsTemplateFile(int dir_fd, const std::string& name, const ExistingPage& existing) const;
   bool LoadTemplate(std::string* error);
   void LoadPictureTemplate();
+  bool TemplateChangedSinceLoaded() const;
   void RecordFailure(const std::string& folder, const std::string& reason);
   void Record(const std::string& folder, WriteOutcome outcome, const std::string& error);
   void RecordPicturePage(const std::string& folder, const std::string& name, WriteOutcome outcome,
@@ -95,7 +103,7 @@ class IndexRun {
   int jobs_ = 1;
   WriteFaults* faults_ = nullptr;
 
-  std::int64_t folder_count_ = 0;
+  std::int64_t folder_count_ = 0;  // folders the walk reached
   std::int64_t status_count_ = 0;  // the count status_line_ shows
   std::string status_line_;
   bool stop_requested_ = false;

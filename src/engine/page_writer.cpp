@@ -111,11 +111,21 @@ std::optional<WriteOutcome> PlanReplacement(int dir_fd, const std::string& name,
     *error = ErrnoText(EISDIR);
     return WriteOutcome::kFailed;
   }
-  if (!S_ISREG(st.st_mode)) return std::nullopt;  // a link is replaced, not followed
+  if (S_ISLNK(st.st_mode)) return std::nullopt;  // a link is replaced, not followed
+  // A FIFO, socket or device under the page's name is someone's, not a page.
+  if (!S_ISREG(st.st_mode)) {
+    *error = "not a regular file";
+    return WriteOutcome::kFailed;
+  }
   if (static_cast<std::size_t>(st.st_size) == page.size() && SameContent(dir_fd, name, page)) {
     return WriteOutcome::kUnchanged;
   }
-  // A page the user made read-only is kept, as overwriting it in place would.
+  // A page the user made read-only is kept, as overwriting it in place would;
+  // also when root runs the job, whom the access check lets write anything.
+  if ((st.st_mode & 0222) == 0) {
+    *error = ErrnoText(EACCES);
+    return WriteOutcome::kFailed;
+  }
   if (::faccessat(dir_fd, name.c_str(), W_OK, AT_EACCESS) != 0) {
     *error = ErrnoText(errno);
     return WriteOutcome::kFailed;
@@ -129,7 +139,8 @@ std::optional<WriteOutcome> PlanReplacement(int dir_fd, const std::string& name,
 }
 
 // Writes page into the new temporary file fd, gives it the old page's owner
-// and permissions, and closes it. Returns 0 or the errno value of the failure.
+// and permissions, and closes fd (its lock stays with another descriptor).
+// Returns 0 or the errno value of the failure.
 int FillTempFile(UniqueFd fd, const std::string& page, const Replacement& plan,
                  const std::string& folder_path, WriteFaults* faults) {
   int error_number = faults != nullptr ? faults->BeforeWrite(folder_path) : 0;
@@ -194,13 +205,20 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
     return *outcome;
   }
 
-  const std::string temp = NewTempFileName();
-  UniqueFd fd(::openat(dir_fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, plan.mode));
+  std::string temp;
+  int error_number = 0;
+  UniqueFd fd = CreateTempFile(dir_fd, plan.mode, &temp, &error_number);
   if (!fd.valid()) {
-    *error = ErrnoText(errno);
+    *error = ErrnoText(error_number);
     return WriteOutcome::kFailed;
   }
-  int error_number = FillTempFile(std::move(fd), page, plan, folder_path, faults);
+  // The write descriptor is closed before the rename, so that an error the
+  // close reports keeps the old page; the lock that tells other runs the
+  // file is live stays with this one until the name is gone.
+  const UniqueFd lock(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+  if (!lock.valid()) error_number = errno;
+  if (error_number == 0)
+    error_number = FillTempFile(std::move(fd), page, plan, folder_path, faults);
   if (error_number == 0) error_number = RenameOver(dir_fd, temp, name, folder_path, faults);
   if (error_number != 0) {
     ::unlinkat(dir_fd, temp.c_str(), 0);

@@ -47,7 +47,9 @@ ExistingPage LookUpPage(int dir_fd, const std::string& name);
 // Writes page into the folder open at dir_fd under name, which must be a
 // plain file name (IsPlainFileName). On failure the old page (if any) is
 // left as it was, no temporary file remains, and *error holds the system's
-// reason. A page that cannot be looked at is not replaced. existing: see
+// reason. A page that cannot be looked at, a read-only page and anything
+// but a regular file or a link (a FIFO, a socket, a device) is not
+// replaced. existing: see
 // ExistingPage; nullptr makes WritePage look itself.
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
                        const std::string& page, std::string* error, WriteFaults* faults = nullptr,

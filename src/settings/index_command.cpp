@@ -8,23 +8,6 @@
 
 namespace pelorin {
 
-namespace {
-
-std::string SummaryLine(std::int64_t folder_count, const RunSummary& summary) {
-  std::string line = IndexRun::StatusLine(folder_count) + ": " +
-                     std::to_string(summary.pages_written) + " pages written, " +
-                     std::to_string(summary.pages_unchanged) + " unchanged, ";
-  if (summary.picture_pages) {
-    line += std::to_string(summary.picture_pages_written) + " picture pages written, " +
-            std::to_string(summary.picture_pages_unchanged) + " picture pages unchanged, ";
-  }
-  line += std::to_string(summary.failures.size()) + " failed";
-  if (summary.stopped) line += " (stopped)";
-  return line;
-}
-
-}  // namespace
-
 IndexOutcome IndexCommand::Run(const IndexRequest& request) {
   IndexOutcome outcome;
   outcome.option_problems = OptionProblems(store_);
@@ -35,6 +18,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
 
   CreateIndexRequest run_request;
   run_request.selected_folder = SelectedFolderOf(request.folder, request.current_folder);
+  run_request.resolved_folder = ResolvedFolderOf(request.folder, request.current_folder);
   run_request.open_when_done = request.open_when_done;
   // Options and filter are read now, so a run always sees what was saved last.
   IndexRun run(host_, LoadPageOptions(store_), LoadFileTypeList(store_));
@@ -48,7 +32,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
     return outcome;
   }
 
-  outcome.summary_line = SummaryLine(run.FolderCount(), outcome.summary);
+  outcome.summary_line = IndexRun::SummaryLine(outcome.summary);
   for (const Failure& failure : outcome.summary.failures) {
     outcome.failure_lines.push_back(PrintableText(failure.folder) + ": " +
                                     PrintableText(failure.reason));

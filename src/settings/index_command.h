@@ -33,12 +33,15 @@ struct IndexOutcome {
   IndexStatus status = IndexStatus::kDone;
   std::vector<std::string> option_problems;  // lines as OptionProblems gives them
   RunSummary summary;
-  // "Indexed N folders: W pages written, U unchanged, F failed", plus
-  // " (stopped)" after a stop.
+  // IndexRun::SummaryLine: the counts, a stop and the folders it left, a
+  // template that changed during the run.
   std::string summary_line;
   // One printable line per failure: "folder: reason".
   std::vector<std::string> failure_lines;
   std::string flush_error;  // the store could not be written; empty when it was
+
+  // Every folder reached has its page from the template as it still is.
+  bool Clean() const { return summary.failures.empty() && !summary.template_changed; }
 };
 
 class IndexCommand {

@@ -1,11 +1,26 @@
 #include "settings/options_check.h"
 
+#include <sys/stat.h>
+
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "settings/option_keys.h"
 #include "settings/variables.h"
 
 namespace pelorin {
+
+namespace {
+
+// A template path that names a FIFO, device or socket: reading one would
+// hang or make no sense, and the person is told which file it is. (A folder
+// is the usual slip in the file dialog and gets the plain request.)
+bool NamesASpecialFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+         !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
 
 std::vector<std::string> OptionProblems(const SettingsStore& store) {
   std::vector<std::string> problems;
@@ -14,12 +29,16 @@ std::vector<std::string> OptionProblems(const SettingsStore& store) {
     problems.push_back("  - Please specify a name for the index files");
   }
   const std::string main_template = GetText(store, keys::kMainTemplate);
-  if (main_template.empty() || !FileExists(main_template)) {
+  if (NamesASpecialFile(main_template)) {
+    problems.push_back("  - The template file " + main_template + " is not a regular file");
+  } else if (main_template.empty() || !FileExists(main_template)) {
     problems.push_back("  - Please define a template file");
   }
   if (GetFlag(store, keys::kPicsInHtml)) {
     const std::string picture_template = GetText(store, keys::kPictureTemplate);
-    if (picture_template.empty() || !FileExists(picture_template)) {
+    if (NamesASpecialFile(picture_template)) {
+      problems.push_back("  - The picture template " + picture_template + " is not a regular file");
+    } else if (picture_template.empty() || !FileExists(picture_template)) {
       problems.push_back("  - Please define a template file for the individual pictures");
     }
   }

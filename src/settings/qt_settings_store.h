@@ -23,11 +23,15 @@ class QtSettingsStore : public SettingsStore {
                    const std::string& value) override;
   bool Flush(std::string* error) override;
 
-  // False with a reason when the file exists but cannot be read or parsed.
+  // False with a reason when the file exists but cannot be read or parsed,
+  // or is not a regular file.
   bool CheckReadable(std::string* error) const;
   std::string FileName() const;
 
  private:
+  std::string file_;
+  // Null when file_ is there but is not a regular file: a FIFO would hang
+  // the read and a device is nobody's settings. Nothing is read or written.
   std::unique_ptr<QSettings> settings_;
 };
 

@@ -1,5 +1,6 @@
 // pelorin2-cli driven as a user would: real process, real files, exit codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -137,6 +138,62 @@ TEST(CliCheckAndIndex, RiskyFolderNeedsYesAndRunsReportFailures) {
   EXPECT_TRUE(r.err.starts_with(tree.Path("home/Sub/") + ": the template " + template_path))
       << r.err;
   EXPECT_EQ(tree.ReadFile("home/Sub/index.html"), before);
+}
+
+// What is printed must arrive: a full device behind standard output is a
+// write error and exit status 2, for every command that prints.
+TEST(CliOutput, WriteErrorsOnStandardOutputFailTheCommand) {
+  TempTree tree;
+  tree.WriteFile("site/a.gif");
+  const std::string ini = tree.Path("s.ini");
+  ASSERT_EQ(Cli({"--settings", ini, "options", "reset"}).exit_code, 0);
+  const std::vector<std::vector<std::string>> commands = {
+      {"--settings", ini, "options", "list"},
+      {"--settings", ini, "options", "get", "IndexFilename"},
+      {"--settings", ini, "check"},
+      {"--settings", ini, "index", "--quiet", tree.Path("site")},
+      {"--help"},
+  };
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args.back());
+    testing::ProcessOptions options;
+    options.home = "/nonexistent";
+    options.stdout_file = "/dev/full";
+    const Result r = testing::RunCli(args, options);
+    EXPECT_EQ(r.exit_code, 2) << r.Describe();
+    EXPECT_TRUE(r.err.ends_with("pelorin2-cli: write error: No space left on device\n")) << r.err;
+  }
+}
+
+// Settings or a picture template that are a FIFO are refused at once (exit 2,
+// the file named), never opened: opening a FIFO waits for a writer forever.
+TEST(CliOptions, SpecialFilesAreRefusedAtOnce) {
+  TempTree tree;
+  tree.WriteFile("site/a.gif");
+  const std::string ini = tree.Path("s.ini");
+  ASSERT_EQ(Cli({"--settings", ini, "options", "reset"}).exit_code, 0);
+  ASSERT_EQ(::mkfifo(tree.Path("fifo").c_str(), 0644), 0);
+  testing::ProcessOptions options;
+  options.home = "/nonexistent";
+  options.timeout_seconds = 20;
+  for (const char* command : {"check", "index"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> args = {"--settings", tree.Path("fifo"), command};
+    if (std::string(command) == "index") args.push_back(tree.Path("site"));
+    const Result r = testing::RunCli(args, options);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 2) << r.Describe();
+    EXPECT_EQ(r.err, "pelorin2-cli: cannot read the settings file " + tree.Path("fifo") +
+                         ": not a regular file\n");
+  }
+  ASSERT_EQ(Cli({"--settings", ini, "options", "set", "PicsInHtml", "1"}).exit_code, 0);
+  ASSERT_EQ(
+      Cli({"--settings", ini, "options", "set", "PictureTemplate", tree.Path("fifo")}).exit_code,
+      0);
+  const Result r = testing::RunCli({"--settings", ini, "index", tree.Path("site")}, options);
+  EXPECT_EQ(r.exit_code, 2) << r.Describe();
+  EXPECT_NE(r.err.find(tree.Path("fifo") + " is not a regular file"), std::string::npos) << r.err;
+  EXPECT_FALSE(tree.Exists("site/index.html"));
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "common/temp_file_name.h"
 #include "support/temp_tree.h"
@@ -81,6 +84,66 @@ TEST(TempFileOwner, KnowsOnlyNamesOfTheFormItMakes) {
   const std::string made = NewTempFileName();
   EXPECT_EQ(TempFileOwner(made), ::getpid()) << made;
   EXPECT_NE(NewTempFileName(), made);
+}
+
+// True when a run (any process, in any PID namespace) holds the file locked.
+bool HeldByARun(const TempTree& tree, const std::string& relative) {
+  const UniqueFd fd(::open(tree.Path(relative).c_str(), O_RDONLY | O_CLOEXEC));
+  return fd.valid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+// Whether a leftover is live depends only on the lock its run holds: the
+// number in its name may be this process's own, 1 (a container's first
+// process, killed once), or a number another namespace gives a live run.
+TEST(TempFiles, CleanUpRemovesExactlyTheUnlockedLeftovers) {
+  TempTree tree;
+  const std::string own = ".pelorin2-" + std::to_string(::getpid()) + "-900000.tmp";
+  const struct {
+    std::string name;
+    bool locked;
+    bool removed;
+  } cases[] = {
+      {own, false, true},
+      {".pelorin2-1-0.tmp", false, true},
+      {".pelorin2-1-1.tmp", true, false},
+      {".pelorin2-4194304-7.tmp", true, false},
+      {".pelorin2-notes.tmp", false, false},  // not a name this program makes
+  };
+  std::vector<UniqueFd> locks;
+  std::vector<std::string> names;
+  for (const auto& c : cases) {
+    tree.WriteFile("d/" + c.name, "half a page");
+    names.push_back(c.name);
+    if (!c.locked) continue;
+    locks.emplace_back(::open(tree.Path("d/" + c.name).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(locks.back().get(), LOCK_EX), 0);
+  }
+  const UniqueFd dir = OpenFolder(AT_FDCWD, tree.Path("d"), true);
+  RemoveStaleTempFiles(dir.get(), names);
+  for (const auto& c : cases) EXPECT_EQ(tree.Exists("d/" + c.name), !c.removed) << c.name;
+}
+
+// A leftover under the very name a run is about to use costs it a new name,
+// not the folder; the file it gets is locked while its descriptor is open.
+TEST(TempFiles, CreatePassesOverNamesTakenByLeftovers) {
+  TempTree tree;
+  tree.MakeFolder("d");
+  const std::string prefix = ".pelorin2-" + std::to_string(::getpid()) + "-";
+  const std::string last = NewTempFileName();
+  const unsigned long next = std::stoul(last.substr(prefix.size())) + 1;
+  for (unsigned long n = next; n < next + 3; ++n) {
+    tree.WriteFile("d/" + prefix + std::to_string(n) + ".tmp", "a killed run's");
+  }
+  const UniqueFd dir = OpenFolder(AT_FDCWD, tree.Path("d"), true);
+  std::string name;
+  int error = 0;
+  UniqueFd fd = CreateTempFile(dir.get(), 0644, &name, &error);
+  ASSERT_TRUE(fd.valid()) << ErrnoText(error);
+  EXPECT_EQ(name, prefix + std::to_string(next + 3) + ".tmp");
+  EXPECT_TRUE(HeldByARun(tree, "d/" + name));
+  EXPECT_EQ(tree.ReadFile("d/" + prefix + std::to_string(next) + ".tmp"), "a killed run's");
+  fd = UniqueFd();
+  EXPECT_FALSE(HeldByARun(tree, "d/" + name));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "engine/create_index.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "support/fake_run_host.h"
 #include "support/temp_tree.h"
@@ -66,7 +67,7 @@ TEST(CreateIndex, ConfirmationDeclinedWritesNothing) {
     IndexRun run(host, options, FileTypeList("gif"));
     RunSummary summary;
     const CommandResult result =
-        CreateIndex(run, host, {tree.Path("docs"), /*open_when_done=*/true}, &summary);
+        CreateIndex(run, host, {tree.Path("docs"), /*open_when_done=*/true, {}}, &summary);
     ASSERT_EQ(host.questions.size(), 1u);
     EXPECT_EQ(host.questions[0],
               "Pelorin2|" + RiskyFolderMessage("index.html", tree.Path("docs/")));
@@ -74,6 +75,60 @@ TEST(CreateIndex, ConfirmationDeclinedWritesNothing) {
     EXPECT_EQ(tree.Exists("docs/index.html"), answer);
     EXPECT_EQ(host.opened.size(), answer ? 1u : 0u);
   }
+  ::setenv("HOME", saved_home.c_str(), 1);
+}
+
+// The run writes below the folder the kernel reaches for the name, and the
+// warning judges that folder too: a link to home or to "/" is no way round
+// it, and "LINK/.." is the parent of the link's target.
+TEST(CreateIndex, RunsInTheFolderTheKernelReaches) {
+  testing::TempTree tree;
+  const std::string real = ResolvedFolderOf(tree.root(), "/");
+  tree.WriteFile("template.htm", "<!--#filelist-->\n");
+  tree.WriteFile("docs/a.gif");
+  tree.WriteFile("far/deep/b.gif");
+  tree.WriteFile("here/c.gif");
+  ASSERT_EQ(::symlink((real + "/docs").c_str(), tree.Path("home-link").c_str()), 0);
+  ASSERT_EQ(::symlink("/", tree.Path("root-link").c_str()), 0);
+  ASSERT_EQ(::symlink((real + "/far/deep").c_str(), tree.Path("here/deep-link").c_str()), 0);
+  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", (real + "/docs").c_str(), 1);
+
+  PageOptions options;
+  options.main_template = tree.Path("template.htm");
+  options.index_filename = "index.html";
+  const struct {
+    const char* typed;
+    std::string question;  // empty: no warning
+    const char* written;   // the page the run writes, when it is let run
+  } cases[] = {
+      {"home-link", RiskyFolderMessage("index.html", real + "/home-link/", real + "/docs/"),
+       "docs/index.html"},
+      {"root-link", RiskyFolderMessage("index.html", real + "/root-link/", "/"), nullptr},
+      {"here/deep-link/..", "", "far/index.html"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    testing::FakeRunHost host;
+    host.answer = c.written != nullptr;
+    IndexRun run(host, options, FileTypeList("gif"));
+    RunSummary summary;
+    const CreateIndexRequest request{SelectedFolderOf(c.typed, real), false,
+                                     ResolvedFolderOf(c.typed, real)};
+    CreateIndex(run, host, request, &summary);
+    EXPECT_EQ(host.questions, c.question.empty()
+                                  ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"Pelorin2|" + c.question});
+    if (c.written != nullptr) {
+      EXPECT_TRUE(tree.Exists(c.written));
+      EXPECT_EQ(summary.top_page, real + "/" + c.written);
+    }
+    EXPECT_FALSE(tree.Exists("index.html"));
+    EXPECT_FALSE(tree.Exists("here/index.html"));
+  }
+  EXPECT_EQ(RiskyFolderMessage("index.html", "/l/", "/home/ann/"),
+            "Warning:\r\nThis will create a index.html file in \r\n\"/l/\"\r\n which is "
+            "\"/home/ann/\"\r\n and every subdirectory\r\nContinue");
   ::setenv("HOME", saved_home.c_str(), 1);
 }
 

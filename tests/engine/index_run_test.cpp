@@ -123,16 +123,20 @@ TEST(IndexRun, TemplateThatIsAFoldersPageIsLeftUntouched) {
   }
 }
 
-TEST(IndexRun, MissingTemplateFailsEachFolderAndKeepsOldPages) {
+// Without a template there is no page to make: the run fails once, at the
+// root, and touches no folder.
+TEST(IndexRun, MissingTemplateFailsTheRunAndKeepsOldPages) {
   Tree t;
   t.tree.WriteFile("site/index.html", "old page");
   ::unlink(t.tree.Path("template.htm").c_str());
   FakeRunHost host;
   const RunSummary summary = t.Run(host);
-  EXPECT_EQ(summary.failures.size(), 4u);
+  ASSERT_EQ(summary.failures.size(), 1u);
+  EXPECT_EQ(summary.failures[0].folder, t.tree.Path("site/"));
   EXPECT_EQ(summary.failures[0].reason, "cannot read the template " + t.tree.Path("template.htm") +
                                             ": No such file or directory");
   EXPECT_EQ(t.tree.ReadFile("site/index.html"), "old page");
+  EXPECT_FALSE(t.tree.Exists("site/Trips/index.html"));
 }
 
 TEST(IndexRun, ReadOnlyAndUnreadableFoldersFailAloneAsAnOrdinaryUser) {
@@ -172,7 +176,37 @@ TEST(IndexRun, StopRequestedDuringStartProcessesNothing) {
   EXPECT_TRUE(summary.stopped);
   EXPECT_EQ(summary.pages_written, 0);
   EXPECT_FALSE(t.tree.Exists("site/index.html"));
-  EXPECT_EQ(run.FolderCount(), 1);
+  EXPECT_EQ(run.FolderCount(), 0);
+  EXPECT_EQ(summary.folders_not_reached, 1);
+}
+
+// A stop counts only the folders whose page is in place; the folders the
+// walk had found and then left are counted as not reached, and the last
+// status line agrees with the summary. The stop comes as the third folder
+// (d0/sub) is reached.
+TEST(IndexRun, StoppedRunCountsOnlyFoldersWithTheirPage) {
+  for (int jobs : {1, 3}) {
+    SCOPED_TRACE("jobs " + std::to_string(jobs));
+    TempTree tree;
+    tree.WriteFile("template.htm", kTemplate);
+    for (int i = 0; i < 10; ++i) tree.WriteFile("site/d" + std::to_string(i) + "/sub/a.gif");
+    FakeRunHost host;
+    IndexRun run(host, OptionsFor(tree), FileTypeList("gif"));
+    run.set_jobs(jobs);
+    host.on_yield = [&] {
+      if (host.statuses.back() == "Indexed 3 folders") run.RequestStop();
+    };
+    const RunSummary summary = run.CreateIndexes(tree.Path("site/"), tree.Path("site"));
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_EQ(summary.folders_indexed, 2);  // site and d0
+    EXPECT_EQ(summary.pages_written, 2);
+    EXPECT_EQ(summary.folders_not_reached, 10);  // d0/sub, d1 to d9
+    EXPECT_EQ(IndexRun::SummaryLine(summary),
+              "Indexed 2 folders: 2 pages written, 0 unchanged, 0 failed (stopped; 10 folders and "
+              "what is below them not reached)");
+    EXPECT_EQ(host.statuses.back(), "Indexed 2 folders");
+    EXPECT_FALSE(tree.Exists("site/d0/sub/index.html"));
+  }
 }
 
 }  // namespace

@@ -83,6 +83,8 @@ TEST(WritePage, WritesNewAndChangedPagesAndLeavesSameBytesAlone) {
   }
 }
 
+// Only a regular file or a link is replaced. A read-only page is kept also
+// when root runs the job (as CI does), whom permission bits do not stop.
 TEST(WritePage, ReplacesWhatIsInTheWayOrRefuses) {
   const struct {
     const char* what;
@@ -93,21 +95,40 @@ TEST(WritePage, ReplacesWhatIsInTheWayOrRefuses) {
       // The link is replaced; the file it points to stays as it was.
       {"link", "index.html", WriteOutcome::kWritten, ""},
       {"folder", "index.html", WriteOutcome::kFailed, ErrnoText(EISDIR)},
+      {"fifo", "index.html", WriteOutcome::kFailed, "not a regular file"},
+      {"read-only page", "index.html", WriteOutcome::kFailed, ErrnoText(EACCES)},
       {"nothing", "../index.html", WriteOutcome::kFailed, "not a plain file name"},
   };
   for (const auto& c : cases) {
     TempTree tree;
     tree.WriteFile("d/target.html", "target");
     const std::string what = c.what;
+    const std::string page = tree.Path("d/index.html");
     if (what == "link") {
-      ASSERT_EQ(::symlink("target.html", tree.Path("d/index.html").c_str()), 0);
+      ASSERT_EQ(::symlink("target.html", page.c_str()), 0);
+    } else if (what == "folder") {
+      tree.MakeFolder("d/index.html");
+    } else if (what == "fifo") {
+      ASSERT_EQ(::mkfifo(page.c_str(), 0644), 0);
+    } else if (what == "read-only page") {
+      tree.WriteFile("d/index.html", "old");
+      ASSERT_EQ(::chmod(page.c_str(), 0444), 0);
     }
-    if (what == "folder") tree.MakeFolder("d/index.html");
+    const struct stat before = what == "nothing" ? (struct stat){} : Stat(tree, "d/index.html");
     std::string error;
     EXPECT_EQ(Write(tree, "page", &error, nullptr, c.name), c.outcome) << what;
     EXPECT_EQ(error, c.error) << what;
     EXPECT_EQ(tree.ReadFile("d/target.html"), "target") << what;
-    EXPECT_EQ(tree.ReadFile("d/index.html"), what == "link" ? "page" : "") << what;
+    if (what == "link") {
+      EXPECT_EQ(tree.ReadFile("d/index.html"), "page");
+    } else if (what != "nothing") {
+      const struct stat after = Stat(tree, "d/index.html");
+      EXPECT_EQ(after.st_ino, before.st_ino) << what;
+      EXPECT_EQ(after.st_mode, before.st_mode) << what;
+    }
+    if (what == "read-only page") {
+      EXPECT_EQ(tree.ReadFile("d/index.html"), "old");
+    }
     EXPECT_FALSE(tree.Exists("index.html")) << what;
     std::set<std::string> names = {"target.html"};
     if (what != "nothing") names.insert("index.html");

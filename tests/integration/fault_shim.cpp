@@ -2,6 +2,7 @@
 // happen at an exact point of a run: it watches the renames that put a
 // finished page in place and acts at the n-th one.
 //   PELORIN_FAULT_ACTION  kill | interrupt    just before the n-th page's rename
+//                                (interrupt: PELORIN_FAULT_SIGNAL, SIGINT if unset)
 //                         unlink | revoke-read  on PELORIN_FAULT_PATH just after it
 //                         swap   PELORIN_FAULT_PATH moved aside and replaced by a
 //                                link to PELORIN_FAULT_TARGET, just after it
@@ -45,7 +46,10 @@ extern "C" int renameat(int old_dir, const char* old_name, int new_dir, const ch
   const char* action = Setting("PELORIN_FAULT_ACTION");
   const bool here = page == target;
   if (here && std::strcmp(action, "kill") == 0) ::kill(::getpid(), SIGKILL);
-  if (here && std::strcmp(action, "interrupt") == 0) ::kill(::getpid(), SIGINT);
+  if (here && std::strcmp(action, "interrupt") == 0) {
+    const int signal_number = std::atoi(Setting("PELORIN_FAULT_SIGNAL"));
+    ::kill(::getpid(), signal_number != 0 ? signal_number : SIGINT);
+  }
 
   const int result = real(old_dir, old_name, new_dir, new_name);
   const int saved_errno = errno;

@@ -55,5 +55,36 @@ TEST(QtSettingsStore, UnwritableAndUnreadableFilesAreReported) {
                          tree.Path("locked.ini") + ": Permission denied");
 }
 
+// Values typed into the file by hand with unquoted commas read as the text
+// the person wrote, not as nothing.
+TEST(QtSettingsStore, HandWrittenValuesWithCommasReadAsWritten) {
+  testing::TempTree tree;
+  tree.WriteFile("hand.ini",
+                 "[General%20Variables]\nPageTitle=Hello, world\nFileTypes=GIF, PNG,JPG\n"
+                 "Separator=\" - \"\n");
+  QtSettingsStore store(tree.Path("hand.ini"));
+  EXPECT_EQ(GetText(store, keys::kPageTitle), "Hello, world");
+  EXPECT_EQ(GetText(store, keys::kFileTypes), "GIF, PNG, JPG");
+  EXPECT_EQ(GetText(store, keys::kSeparator), " - ");
+}
+
+// A settings file that is there but is not a regular file is never opened
+// (a FIFO would hang every command) and is reported at once.
+TEST(QtSettingsStore, SpecialFilesAreRefusedUnread) {
+  testing::TempTree tree;
+  ASSERT_EQ(::mkfifo(tree.Path("fifo.ini").c_str(), 0644), 0);
+  tree.MakeFolder("folder.ini");
+  for (const std::string& file :
+       {tree.Path("fifo.ini"), tree.Path("folder.ini"), std::string("/dev/null")}) {
+    QtSettingsStore store(file);
+    std::string error;
+    EXPECT_FALSE(store.CheckReadable(&error));
+    EXPECT_EQ(error, "cannot read the settings file " + file + ": not a regular file");
+    EXPECT_EQ(GetText(store, keys::kPageTitle), "");
+    SaveVariable(store, keys::kPageTitle, "x");
+    EXPECT_FALSE(store.Flush(&error));
+  }
+}
+
 }  // namespace
 }  // namespace pelorin

@@ -56,11 +56,17 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
   if (child == 0) {
     ::setpgid(0, 0);  // the whole group can be ended on a timeout
     ::dup2(out_pipe[1], STDOUT_FILENO);
+    if (!options.stdout_file.empty()) {
+      const int out_fd = ::open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out_fd >= 0) ::dup2(out_fd, STDOUT_FILENO);
+    }
     ::dup2(err_pipe[1], STDERR_FILENO);
     const int null_fd = ::open("/dev/null", O_RDONLY);
     if (null_fd >= 0) ::dup2(null_fd, STDIN_FILENO);
     ::signal(SIGPIPE, SIG_DFL);
     ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     ::signal(SIGXFSZ, SIG_DFL);
     if (options.file_size_limit >= 0) {
       const rlimit limit{static_cast<rlim_t>(options.file_size_limit),

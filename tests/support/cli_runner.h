@@ -26,6 +26,7 @@ struct ProcessOptions {
   std::vector<std::string> env;    // extra NAME=VALUE entries
   std::string home;                // HOME for the child; empty leaves it
   int timeout_seconds = 600;       // then the child's process group is killed
+  std::string stdout_file;         // the child writes its stdout here (not captured)
 };
 
 // Runs program with args (argv[0] is added) and waits for it.
