@@ -22,6 +22,7 @@
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
 #include "settings/qt_settings_store.h"
+#include "thumbnails/vips_thumbnail_maker.h"
 
 namespace pelorin {
 
@@ -226,7 +227,8 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   request.open_when_done = parsed.open;
 
   TerminalHost host(parsed.host);
-  IndexCommand command(store, host);
+  VipsThumbnailMaker thumbnail_maker;
+  IndexCommand command(store, host, &thumbnail_maker);
   host.set_command(&command);
   InstallInterruptHandler();
   const IndexOutcome outcome = command.Run(request);

@@ -125,6 +125,10 @@ std::string IndexRun::SummaryLine(const RunSummary& summary) {
     line += std::to_string(summary.picture_pages_written) + " picture pages written, " +
             std::to_string(summary.picture_pages_unchanged) + " picture pages unchanged, ";
   }
+  if (summary.thumbnails) {
+    line += std::to_string(summary.thumbnails_made) + " thumbnails made, " +
+            std::to_string(summary.thumbnails_up_to_date) + " up to date, ";
+  }
   line += std::to_string(summary.failures.size()) + " failed";
   if (summary.stopped) {
     line += summary.folders_not_reached > 0
@@ -150,20 +154,33 @@ bool IndexRun::SetStatus(WalkEvent event) {
     // The last line agrees with the summary: it counts the folders whose
     // page is in place, not the folders visited.
     status_line_ = StatusLine(summary_.folders_indexed);
-  } else if (status_count_ != folder_count_ || status_line_.empty()) {
-    // kFile comes once per listed file and leaves the count alone, so the
-    // line is made again only when the count moved.
-    status_count_ = folder_count_;
-    status_line_ = StatusLine(folder_count_);
+    host_.ShowStatus(status_line_);
+    host_.Yield();
+  } else {
+    ShowProgress();
   }
-  host_.ShowStatus(status_line_);
-  host_.Yield();
   if (event == WalkEvent::kFolder && stop_requested_) {
     // The walk leaves this folder at once: it is not reached.
     if (folder) --folder_count_;
     ++summary_.folders_not_reached;
   }
   return stop_requested_;
+}
+
+// The status line while the run goes on, made again only when a count moved
+// (kFile comes once per listed file and leaves the counts alone).
+void IndexRun::ShowProgress() {
+  if (status_count_ != folder_count_ || status_thumbnails_ != summary_.thumbnails_made ||
+      status_line_.empty()) {
+    status_count_ = folder_count_;
+    status_thumbnails_ = summary_.thumbnails_made;
+    status_line_ = StatusLine(folder_count_);
+    if (summary_.thumbnails) {
+      status_line_ += ", " + std::to_string(summary_.thumbnails_made) + " thumbnails made";
+    }
+  }
+  host_.ShowStatus(status_line_);
+  host_.Yield();
 }
 
 void IndexRun::RecordFailure(const std::string& folder, const std::string& reason) {
@@ -260,26 +277,103 @@ bool IndexRun::IsTemplateFile(int dir_fd, const std::string& name,
   return same(template_.st) || (picture_template_ && same(picture_template_st_));
 }
 
-std::shared_ptr<const FolderListing> IndexRun::TakeThumbnailFolder(WalkFolder& folder) {
-  if (!ThumbnailsInSubfolder(options_)) return nullptr;
+IndexRun::ThumbnailFolder IndexRun::TakeThumbnailFolder(WalkFolder& folder) {
+  ThumbnailFolder thumbnails;
+  if (!ThumbnailsInSubfolder(options_)) return thumbnails;
   const std::string& name = options_.thumbnail_folder;
   auto& entries = folder.listing.entries;
   const auto it = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& entry) {
     return entry.kind == EntryKind::kFolder && entry.name == name;
   });
-  if (it == entries.end()) return nullptr;
+  if (it == entries.end()) return thumbnails;
   entries.erase(it);
   --folder.listing.total_subfolders;
-  auto thumbnails = std::make_shared<FolderListing>();
-  UniqueFd fd = OpenFolder(folder.fd, name, /*follow_links=*/false);
+  thumbnails.fd = OpenFolder(folder.fd, name, /*follow_links=*/false);
+  auto listing = std::make_shared<FolderListing>();
   std::string error;
-  if (!fd.valid()) {
+  if (!thumbnails.fd.valid()) {
     error = ErrnoText(errno);
-  } else if (ReadFolder(fd.get(), thumbnails.get(), &error, /*just_opened=*/true)) {
+  } else if (ReadFolder(thumbnails.fd.get(), listing.get(), &error, /*just_opened=*/true)) {
+    // The folder is never walked, so its leftovers are cleared here.
+    if (!listing->temp_files.empty()) {
+      RemoveStaleTempFiles(thumbnails.fd.get(), listing->temp_files);
+    }
+    thumbnails.listing = std::move(listing);
     return thumbnails;
   }
   RecordFailure(folder.path + name + kSeparator, "cannot read the folder: " + error);
-  return nullptr;
+  thumbnails.fd = UniqueFd();
+  return thumbnails;
+}
+
+std::vector<ThumbnailTask> IndexRun::PlanThumbnails(WalkFolder& folder,
+                                                    ThumbnailFolder& thumbnails) {
+  std::vector<ThumbnailTask> tasks;
+  const bool in_subfolder = ThumbnailsInSubfolder(options_);
+  const auto& entries = folder.listing.entries;
+  for (const std::size_t index : PicturesOf(folder.listing, options_, filter_)) {
+    const std::string& picture = entries[index].name;
+    const std::optional<ThumbnailFormat> format = ThumbnailFormatOf(picture);
+    if (!format) continue;  // bmp and svg are shown as they are
+    std::string thumbnail = ThumbnailNameOf(picture, options_);
+    if (!in_subfolder && thumbnail == picture) continue;  // a picture is never written to
+    const int thumbnail_dir = in_subfolder ? thumbnails.fd.get() : folder.fd;
+    if (thumbnail_dir >= 0 && !ThumbnailIsStale(folder.fd, picture, thumbnail_dir, thumbnail)) {
+      ++summary_.thumbnails_up_to_date;
+      continue;
+    }
+    tasks.push_back({folder.fd, picture, thumbnail_dir, std::move(thumbnail), *format,
+                     options_.thumbnail_size});
+  }
+  if (tasks.empty() || !in_subfolder || thumbnails.fd.valid()) return tasks;
+
+  // The thumbnail folder is made when the first thumbnail needs it.
+  const std::string& name = options_.thumbnail_folder;
+  if (::mkdirat(folder.fd, name.c_str(), 0777) != 0 && errno != EEXIST) {
+    RecordFailure(folder.path + name + kSeparator, "cannot make the folder: " + ErrnoText(errno));
+    summary_.thumbnails_failed += static_cast<std::int64_t>(tasks.size());
+    return {};
+  }
+  thumbnails.fd = OpenFolder(folder.fd, name, /*follow_links=*/false);
+  if (!thumbnails.fd.valid()) {
+    RecordFailure(folder.path + name + kSeparator, "cannot read the folder: " + ErrnoText(errno));
+    summary_.thumbnails_failed += static_cast<std::int64_t>(tasks.size());
+    return {};
+  }
+  thumbnails.listing = std::make_shared<FolderListing>();
+  for (ThumbnailTask& task : tasks) task.thumbnail_dir_fd = thumbnails.fd.get();
+  return tasks;
+}
+
+void IndexRun::MakeMissingThumbnails(WalkFolder& folder, ThumbnailFolder& thumbnails) {
+  if (thumbnail_maker_ == nullptr || !options_.use_thumbnails || !options_.make_thumbnails) return;
+  const std::vector<ThumbnailTask> tasks = PlanThumbnails(folder, thumbnails);
+  if (tasks.empty()) return;
+  const std::int64_t made_before = summary_.thumbnails_made;
+  const std::vector<ThumbnailOutcome> outcomes =
+      MakeThumbnails(*thumbnail_maker_, tasks, jobs_, [&](int made) {
+        summary_.thumbnails_made = made_before + made;
+        ShowProgress();
+        return stop_requested_;
+      });
+  summary_.thumbnails_made = made_before;
+  FolderListing* listing =
+      ThumbnailsInSubfolder(options_) ? thumbnails.listing.get() : &folder.listing;
+  for (std::size_t i = 0; i < tasks.size(); ++i) {
+    switch (outcomes[i].result) {
+      case ThumbnailResult::kMade:
+        ++summary_.thumbnails_made;
+        InsertFileEntry(listing, tasks[i].thumbnail);
+        break;
+      case ThumbnailResult::kFailed:
+        ++summary_.thumbnails_failed;
+        RecordFailure(folder.path + tasks[i].picture,
+                      "cannot make a thumbnail: " + outcomes[i].error);
+        break;
+      case ThumbnailResult::kNotStarted:
+        break;
+    }
+  }
 }
 
 // One page per picture, from the picture template, beside the picture.
@@ -383,7 +477,9 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
   if (!folder.listing.temp_files.empty())
     RemoveStaleTempFiles(folder.fd, folder.listing.temp_files);
 
-  std::shared_ptr<const FolderListing> thumbnails = TakeThumbnailFolder(folder);
+  ThumbnailFolder thumbnail_folder = TakeThumbnailFolder(folder);
+  MakeMissingThumbnails(folder, thumbnail_folder);
+  std::shared_ptr<const FolderListing> thumbnails = std::move(thumbnail_folder.listing);
   if (queue_ && folder.shared_listing) {
     SubmitPage(folder, existing, std::move(thumbnails));
   } else {
@@ -405,6 +501,8 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
   template_ = TemplateCache();
   selected_folder_ = selected_folder;
   summary_.picture_pages = options_.pics_in_html;
+  summary_.thumbnails =
+      thumbnail_maker_ != nullptr && options_.use_thumbnails && options_.make_thumbnails;
   if (options_.pics_in_html) LoadPictureTemplate();
   if (jobs_ > 1) queue_ = std::make_unique<PageWriteQueue>(jobs_, faults_);
 

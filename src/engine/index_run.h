@@ -16,6 +16,8 @@
 #include "engine/page_options.h"
 #include "engine/page_writer.h"
 #include "engine/run_host.h"
+#include "engine/thumbnail_batch.h"
+#include "engine/thumbnail_maker.h"
 #include "engine/walk_callback.h"
 
 namespace pelorin {
@@ -35,6 +37,10 @@ struct RunSummary {
   // The template at its path is no longer the one every page was made from
   // (edited, replaced, deleted or made unreadable during the run).
   bool template_changed = false;
+  bool thumbnails = false;  // the run made missing thumbnails
+  std::int64_t thumbnails_made = 0;
+  std::int64_t thumbnails_up_to_date = 0;
+  std::int64_t thumbnails_failed = 0;
   std::string top_page;  // the root's page
 };
 
@@ -48,6 +54,8 @@ class IndexRun {
   // Pages are written on this many threads (1: on the run's own thread).
   void set_jobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
   void set_write_faults(WriteFaults* faults) { faults_ = faults; }
+  // What makes missing thumbnails (MakeThumbnails); none: none are made.
+  void set_thumbnail_maker(ThumbnailMaker* maker) { thumbnail_maker_ = maker; }
 
   // Walks root (the selected folder with one separator appended) and writes
   // every page. selected_folder is the folder as the user named it.
@@ -77,6 +85,7 @@ class IndexRun {
   // Counts the event, shows the status line and yields to the host; returns
   // whether the run is to stop.
   bool SetStatus(WalkEvent event);
+  void ShowProgress();
   void ProcessDirectory(WalkFolder& folder);
   // The page's entry in the listing and what is there under its name; false
   // (the folder failed) when that is the template itself.
@@ -85,7 +94,14 @@ class IndexRun {
                   std::shared_ptr<const FolderListing> thumbnails);
   // With thumbnails in a subfolder: takes that folder out of the listing (it
   // is neither walked nor listed) and reads its names.
-  std::shared_ptr<const FolderListing> TakeThumbnailFolder(WalkFolder& folder);
+  struct ThumbnailFolder {
+    UniqueFd fd;                             // open when the folder exists
+    std::shared_ptr<FolderListing> listing;  // its names, when it was read
+  };
+  ThumbnailFolder TakeThumbnailFolder(WalkFolder& folder);
+  // Makes the folder's missing and out-of-date thumbnails before its page.
+  void MakeMissingThumbnails(WalkFolder& folder, ThumbnailFolder& thumbnails);
+  std::vector<ThumbnailTask> PlanThumbnails(WalkFolder& folder, ThumbnailFolder& thumbnails);
   void WritePicturePages(WalkFolder& folder);
   bool IsTemplateFile(int dir_fd, const std::string& name, const ExistingPage& existing) const;
   bool LoadTemplate(std::string* error);
@@ -102,9 +118,11 @@ class IndexRun {
   const FileTypeList filter_;
   int jobs_ = 1;
   WriteFaults* faults_ = nullptr;
+  ThumbnailMaker* thumbnail_maker_ = nullptr;
 
   std::int64_t folder_count_ = 0;  // folders the walk reached
   std::int64_t status_count_ = 0;  // the count status_line_ shows
+  std::int64_t status_thumbnails_ = 0;
   std::string status_line_;
   bool stop_requested_ = false;
   std::string selected_folder_;

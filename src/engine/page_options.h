@@ -32,6 +32,8 @@ struct PageOptions {
   bool pics_in_html = false;
   bool show_headings = true;           // ShowHeadings. Default: on
   bool categories_in_one_line = true;  // CategoriesInOneLine. Default: on
+  bool make_thumbnails = false;        // MakeThumbnails. Default: off
+  int thumbnail_size = 160;            // ThumbnailSize, in pixels. Default: 160
 };
 
 }  // namespace pelorin

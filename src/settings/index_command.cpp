@@ -23,6 +23,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
   // Options and filter are read now, so a run always sees what was saved last.
   IndexRun run(host_, LoadPageOptions(store_), LoadFileTypeList(store_));
   run.set_jobs(request.jobs);
+  run.set_thumbnail_maker(thumbnail_maker_);
   if (stop_requested_) run.RequestStop();
   run_ = &run;
   const CommandResult result = CreateIndex(run, host_, run_request, &outcome.summary);

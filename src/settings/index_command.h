@@ -46,7 +46,10 @@ struct IndexOutcome {
 
 class IndexCommand {
  public:
-  IndexCommand(SettingsStore& store, RunHost& host) : store_(store), host_(host) {}
+  // thumbnail_maker makes missing thumbnails when the options ask for them;
+  // none: no thumbnail is made.
+  IndexCommand(SettingsStore& store, RunHost& host, ThumbnailMaker* thumbnail_maker = nullptr)
+      : store_(store), host_(host), thumbnail_maker_(thumbnail_maker) {}
 
   IndexOutcome Run(const IndexRequest& request);
   // Stops the run going on at its next folder (the host calls it while it
@@ -56,6 +59,7 @@ class IndexCommand {
  private:
   SettingsStore& store_;
   RunHost& host_;
+  ThumbnailMaker* thumbnail_maker_;
   IndexRun* run_ = nullptr;  // while Run goes on
   bool stop_requested_ = false;
 };

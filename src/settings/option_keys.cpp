@@ -6,7 +6,7 @@ namespace pelorin {
 
 namespace {
 
-constexpr std::array<OptionKey, 27> kKeys = {{
+constexpr std::array<OptionKey, 29> kKeys = {{
     {keys::kShowPics, StoredForm::kFlag, ValueKind::Number, "0"},
     {keys::kScalePics, StoredForm::kFlag, ValueKind::Number, "0"},
     {keys::kUseThumbnails, StoredForm::kFlag, ValueKind::Number, "0"},
@@ -38,6 +38,8 @@ constexpr std::array<OptionKey, 27> kKeys = {{
     {keys::kBulletPicture, StoredForm::kText, ValueKind::Text, ""},
     {keys::kBulletWidth, StoredForm::kText, ValueKind::Text, ""},
     {keys::kBulletHeight, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kMakeThumbnails, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kThumbnailSize, StoredForm::kText, ValueKind::Text, "160"},
     {kDataHasBeenSetUp, StoredForm::kBoolean, ValueKind::Boolean, "True"},
 }};
 
@@ -113,6 +115,9 @@ PageOptions LoadPageOptions(const SettingsStore& store) {
   options.bullet_picture = GetText(store, keys::kBulletPicture);
   options.bullet_width = GetText(store, keys::kBulletWidth);
   options.bullet_height = GetText(store, keys::kBulletHeight);
+  options.make_thumbnails = FlagOrFirstRun(store, keys::kMakeThumbnails);
+  options.thumbnail_size =
+      static_cast<int>(ReadNumber(TextOrFirstRun(store, keys::kThumbnailSize)));
   return options;
 }
 

@@ -51,6 +51,8 @@ inline constexpr char kCategoriesInOneLine[] = "CategoriesInOneLine";
 inline constexpr char kBulletPicture[] = "BulletPicture";
 inline constexpr char kBulletWidth[] = "BulletWidth";
 inline constexpr char kBulletHeight[] = "BulletHeight";
+inline constexpr char kMakeThumbnails[] = "MakeThumbnails";
+inline constexpr char kThumbnailSize[] = "ThumbnailSize";
 }  // namespace keys
 
 inline constexpr char kDataHasBeenSetUp[] = "DataHasBeenSetUp";

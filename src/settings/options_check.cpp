@@ -22,6 +22,18 @@ bool NamesASpecialFile(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// A whole number from 16 to 2048, blanks around it allowed.
+bool IsThumbnailSize(const std::string& text) {
+  std::size_t consumed = 0;
+  const double value = ReadNumber(text, &consumed);
+  if (!IsBlank(std::string_view(text).substr(consumed))) return false;
+  return value >= 16 && value <= 2048 && value == static_cast<int>(value);
+}
+
+}  // namespace
+
 std::vector<std::string> OptionProblems(const SettingsStore& store) {
   std::vector<std::string> problems;
   // A name with a separator ("../index.html") would write outside the tree.
@@ -46,6 +58,15 @@ std::vector<std::string> OptionProblems(const SettingsStore& store) {
     const std::string folder = TextOrFirstRun(store, keys::kThumbnailFolder);
     if (!IsPlainFileName(folder) || IsHiddenName(folder)) {
       problems.push_back("  - Please define the name of the thumbnail subdirectory");
+    }
+  }
+  if (GetFlag(store, keys::kUseThumbnails) && GetFlag(store, keys::kMakeThumbnails)) {
+    if (!IsThumbnailSize(TextOrFirstRun(store, keys::kThumbnailSize))) {
+      problems.push_back("  - Please give a thumbnail size from 16 to 2048 pixels");
+    }
+    // Without either, a thumbnail would be the picture itself.
+    if (GetText(store, keys::kThumbnailPrefix).empty() && !GetFlag(store, keys::kThumbnailSubdir)) {
+      problems.push_back("  - Please define a thumbnail prefix or a thumbnail subdirectory");
     }
   }
   if (GetText(store, keys::kFileTypes).empty()) {

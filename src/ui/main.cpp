@@ -7,6 +7,7 @@
 #include "common/install_paths.h"
 #include "common/version.h"
 #include "settings/qt_settings_store.h"
+#include "thumbnails/vips_thumbnail_maker.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompter.h"
 #include "ui/shell.h"
@@ -28,7 +29,9 @@ int main(int argc, char** argv) {
   pelorin::QtSettingsStore store;
   pelorin::QtPrompter prompter;
   pelorin::DesktopShell shell;
-  pelorin::WindowServices services{store, prompter, shell, pelorin::InstallationFolder()};
+  pelorin::VipsThumbnailMaker thumbnail_maker;
+  pelorin::WindowServices services{store, prompter, shell, pelorin::InstallationFolder(),
+                                   &thumbnail_maker};
   pelorin::MainWindow window(services);
   window.show();
   return app.exec();

@@ -273,7 +273,7 @@ void MainWindow::CreateIndex() {
   request.open_when_done = GetFlag(store, keys::kOpenIndexWhenDone);
   request.remember_folder = true;
 
-  IndexCommand command(store, *this);
+  IndexCommand command(store, *this, services_.thumbnail_maker);
   command_ = &command;
   const IndexOutcome outcome = command.Run(request);
   command_ = nullptr;

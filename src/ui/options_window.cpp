@@ -142,6 +142,8 @@ void OptionsWindow::BindKeys() {
   bindings_.push_back({keys::kBulletPicture, nullptr, bullet_picture_});
   bindings_.push_back({keys::kBulletWidth, nullptr, bullet_size_[0]});
   bindings_.push_back({keys::kBulletHeight, nullptr, bullet_size_[1]});
+  bindings_.push_back({keys::kMakeThumbnails, make_thumbnails_});
+  bindings_.push_back({keys::kThumbnailSize, nullptr, thumbnail_size_});
 }
 
 QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
@@ -168,6 +170,12 @@ void OptionsWindow::BuildGeneralTab(QWidget* page) {
   AddRow(grid, OptionLabel(6, "Are the thumbnails in a subdirectory?"), general_checks_[3]);
   thumbnail_folder_ = NewLine(QStringLiteral("txtThumbnailFolder"));
   AddRow(grid, OptionLabel(29, "Name of the thumbnail subdirectory"), thumbnail_folder_);
+  make_thumbnails_ = new QCheckBox;
+  make_thumbnails_->setObjectName(QStringLiteral("chkMakeThumbnails"));
+  AddRow(grid, OptionLabel(30, "Make missing thumbnails?"), make_thumbnails_);
+  thumbnail_size_ = NewLine(QStringLiteral("txtThumbnailSize"), 60);
+  thumbnail_size_->setMaximumWidth(72);
+  AddRow(grid, OptionLabel(31, "Thumbnail size in pixels"), thumbnail_size_);
   AddRow(grid, OptionLabel(7, "Should each picture be displayed in its own HTML page?"),
          general_checks_[4]);
   FinishGrid(grid);
@@ -316,6 +324,11 @@ void OptionsWindow::UpdateOptionStates() {
   const bool subfolder = thumbnails && general_checks_[3]->isChecked();
   labels_[29]->setVisible(subfolder);
   thumbnail_folder_->setVisible(subfolder);
+  for (QWidget* widget :
+       {static_cast<QWidget*>(labels_[30]), static_cast<QWidget*>(labels_[31]),
+        static_cast<QWidget*>(make_thumbnails_), static_cast<QWidget*>(thumbnail_size_)}) {
+    widget->setVisible(thumbnails);
+  }
   general_checks_[3]->setVisible(thumbnails);
 }
 

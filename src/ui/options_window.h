@@ -55,7 +55,7 @@ class OptionsWindow : public QDialog {
 
   WindowServices& services_;
   QTabWidget* tabs_ = nullptr;
-  std::array<QLabel*, 30> labels_{};
+  std::array<QLabel*, 32> labels_{};
   std::array<QCheckBox*, 5> general_checks_{};
   std::array<QLineEdit*, 3> general_texts_{};
   std::array<QLineEdit*, 2> template_files_{};
@@ -64,6 +64,8 @@ class OptionsWindow : public QDialog {
   std::array<QCheckBox*, 3> titles_checks_{};
   std::array<QCheckBox*, 4> display_checks_{};
   QLineEdit* thumbnail_folder_ = nullptr;
+  QCheckBox* make_thumbnails_ = nullptr;
+  QLineEdit* thumbnail_size_ = nullptr;
   std::array<QRadioButton*, 2> picture_display_{};
   QLineEdit* bullet_picture_ = nullptr;
   std::array<QLineEdit*, 2> bullet_size_{};

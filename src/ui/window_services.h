@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/thumbnail_maker.h"
 #include "settings/settings_store.h"
 #include "ui/prompter.h"
 #include "ui/shell.h"
@@ -16,6 +17,8 @@ struct WindowServices {
   Shell& shell;
   // Where template.htm, picture_template.htm and specialtags.txt lie.
   std::string installation_folder;
+  // Makes missing thumbnails; none: no thumbnail is made.
+  ThumbnailMaker* thumbnail_maker = nullptr;
 };
 
 }  // namespace pelorin

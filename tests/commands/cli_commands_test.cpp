@@ -40,7 +40,8 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
   EXPECT_TRUE(
       r.out.ends_with("OpenIndexWhenDone=1\nCloseWhenDone=1\nThumbnailFolder=thumbnails\n"
                       "PictureDisplay=\nShowHeadings=1\nCategoriesInOneLine=1\n"
-                      "BulletPicture=\nBulletWidth=\nBulletHeight=\nDataHasBeenSetUp=True\n"))
+                      "BulletPicture=\nBulletWidth=\nBulletHeight=\nMakeThumbnails=0\n"
+                              "ThumbnailSize=160\nDataHasBeenSetUp=True\n"))
       << r.out;
 
   r = Cli({"--settings", ini, "options", "set", "PageTitle", "My <b>pics</b>"});

@@ -23,7 +23,7 @@ TEST(OptionKeys, SeedingWritesEveryFirstRunValueThenTheFlag) {
             "PageTitle=;Keywords=;Separator=;DynamicTitle=0;DynamicDescription=0;"
             "DynamicKeywords=0;OpenIndexWhenDone=1;CloseWhenDone=1;ThumbnailFolder=thumbnails;"
             "PictureDisplay=;ShowHeadings=1;CategoriesInOneLine=1;BulletPicture=;BulletWidth=;"
-            "BulletHeight=;DataHasBeenSetUp=True;");
+            "BulletHeight=;MakeThumbnails=0;ThumbnailSize=160;DataHasBeenSetUp=True;");
   EXPECT_EQ(std::string(kFirstRunFileTypes).size(), 55u);
   EXPECT_TRUE(GetBoolean(store, kDataHasBeenSetUp));
   EXPECT_EQ(FindOptionKey("Nope"), nullptr);
@@ -77,6 +77,22 @@ TEST(OptionProblems, MessagesForEachMissingOption) {
   }
   SaveVariable(store, "ThumbnailFolder", "thumbs");
   EXPECT_TRUE(OptionProblems(store).empty());
+
+  // Making thumbnails: a size in range, and never the picture itself.
+  SaveVariable(store, "MakeThumbnails", std::int16_t{1});
+  for (const char* size : {"15", "2049", "16.5", "abc", ""}) {
+    SaveVariable(store, "ThumbnailSize", size);
+    EXPECT_EQ(OptionProblems(store),
+              std::vector<std::string>{"  - Please give a thumbnail size from 16 to 2048 pixels"})
+        << size;
+  }
+  SaveVariable(store, "ThumbnailSize", " 2048 ");
+  EXPECT_TRUE(OptionProblems(store).empty());
+  SaveVariable(store, "ThumbnailSubdir", std::int16_t{0});
+  SaveVariable(store, "ThumbnailPrefix", "");
+  EXPECT_EQ(OptionProblems(store),
+            std::vector<std::string>{
+                "  - Please define a thumbnail prefix or a thumbnail subdirectory"});
 }
 
 TEST(OptionKeys, AStoreWithoutTheNewerKeysKeepsItsPages) {

@@ -235,6 +235,7 @@ TEST(OptionsWindow, OkSavesEveryBoundControlAndNothingElse) {
     Find<QLineEdit>(window, "txtBulletPicture")->setText(QStringLiteral("dot.gif"));
     Find<QLineEdit>(window, "txtBulletSize_1")->setText(QStringLiteral("9"));
     Find<QLineEdit>(window, "txtThumbnailFolder")->setText(QStringLiteral("small"));
+    Find<QLineEdit>(window, "txtThumbnailSize")->setText(QStringLiteral("200"));
     Find<QCheckBox>(window, "chkDisplayOptions_0")->setChecked(false);
     Find<QCheckBox>(window, "chkDisplayOptions_3")->setChecked(false);
     Find<QRadioButton>(window, "optPictureDisplay_1")->setChecked(true);
@@ -262,6 +263,7 @@ TEST(OptionsWindow, OkSavesEveryBoundControlAndNothingElse) {
   expected[section + "ShowHeadings"] = "0";
   expected[section + "CategoriesInOneLine"] = "0";
   expected[section + "PictureDisplay"] = "1";
+  expected[section + "ThumbnailSize"] = "200";
   EXPECT_EQ(StoredValues(env), expected);
 
   OptionsWindow again(env.services);
@@ -378,8 +380,13 @@ TEST(OptionsWindow, DependentRowsFollowTheirCheckboxes) {
   // The thumbnail subfolder's name shows only with both thumbnail boxes ticked.
   auto* folder = Find<QWidget>(window, "txtThumbnailFolder");
   EXPECT_FALSE(folder->isVisible());
+  EXPECT_FALSE(Find<QWidget>(window, "chkMakeThumbnails")->isVisible());
   QTest::mouseClick(Find<QCheckBox>(window, "chkGeneralOptions_2"), Qt::LeftButton);
   EXPECT_FALSE(folder->isVisible());
+  // The two rows for making thumbnails show with "Are thumbnail files available?".
+  EXPECT_TRUE(Find<QWidget>(window, "chkMakeThumbnails")->isVisible());
+  EXPECT_TRUE(Find<QWidget>(window, "txtThumbnailSize")->isVisible());
+  EXPECT_TRUE(Find<QWidget>(window, "lblOptionLabel_30")->isVisible());
   QTest::mouseClick(Find<QCheckBox>(window, "chkGeneralOptions_3"), Qt::LeftButton);
   EXPECT_TRUE(folder->isVisible());
   EXPECT_TRUE(Find<QWidget>(window, "lblOptionLabel_29")->isVisible());
