@@ -117,7 +117,11 @@ void CheckSubfolderList(const pelorin::FolderListing& listing, const pelorin::Pa
     reader.AllowRawHigh(entry.name);
     reader.Expect("[<a href=\"");
     Check(reader.Target('/') == entry.name, "folder link target");
-    reader.Expect("/" + options.index_filename + "\">");
+    // The index file name is encoded in the link like any name.
+    reader.Expect("/");
+    reader.AllowRawHigh(options.index_filename);
+    Check(reader.Target('"') == options.index_filename, "folder link index target");
+    reader.Expect("\">");
     Check(reader.Text("</a>] \r\n") == entry.name, "folder link text");
     reader.Expect("</a>] \r\n");
   }
