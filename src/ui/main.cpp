@@ -1,8 +1,15 @@
 // pelorin2: the desktop application.
 #include <csignal>
+#include <iostream>
+#include <string>
 
+#include <QAction>
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QIcon>
+#include <QStringList>
+#include <QTimer>
 
 #include "common/install_paths.h"
 #include "common/version.h"
@@ -11,25 +18,132 @@
 #include "ui/qt_prompter.h"
 #include "ui/shell.h"
 
+namespace {
+
+constexpr char kHelp[] = R"(Usage: pelorin2 [--settings FILE]
+
+Writes an index page into every folder of a tree, made from an HTML template:
+pick a folder and choose Tools > Create index (F5).
+
+Options:
+  --settings FILE     Use this INI file instead of the per-user store
+                      (~/.config/Pelorin2/Pelorin2.conf, or under
+                      $XDG_CONFIG_HOME), as pelorin2-cli --settings does.
+  -h, --help          Show this help.
+  --version           Show the version.
+
+The options every Qt application takes (-platform NAME, -style NAME, ...) are
+accepted as well.
+)";
+
+// Exit status for an unknown option, a missing FILE or an unreadable store.
+constexpr int kExitUsage = 1;
+
+// Set to a folder, the application indexes it at start-up, answers every
+// question with Cancel (printing it on stderr), opens nothing and quits when
+// the run is over: the benchmark runs the window this way. Exit status 1
+// when a message was shown.
+constexpr char kAutoRunVariable[] = "PELORIN2_AUTORUN";
+
+struct Arguments {
+  QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+  QCommandLineOption version{QStringLiteral("version")};
+  QCommandLineOption settings{QStringLiteral("settings"), QString(), QStringLiteral("FILE")};
+  QCommandLineParser parser;
+  Arguments() { parser.addOptions({help, version, settings}); }
+};
+
+QStringList ArgumentList(int argc, char** argv) {
+  QStringList list;
+  for (int i = 0; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+  return list;
+}
+
+class BatchPrompter : public pelorin::Prompter {
+ public:
+  pelorin::MessageAnswer ShowMessage(QWidget*, pelorin::MessageIcon, pelorin::MessageButtons,
+                                     const std::string& title, const std::string& text) override {
+    std::cerr << title << ": " << text << '\n';
+    ++shown;
+    return pelorin::MessageAnswer::kCancel;
+  }
+  std::string GetOpenFileName(QWidget*, const std::string&, const std::string&,
+                              const std::string&) override {
+    return {};
+  }
+  int shown = 0;
+};
+
+class BatchShell : public pelorin::Shell {
+ public:
+  void Open(const std::string&) override {}
+  void Explore(const std::string&) override {}
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // A file-size limit makes a page write fail with EFBIG, which the run
   // reports, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
 
+  // --help and --version answer before any display is needed; the other
+  // options are read once Qt has taken its own (-platform, -style, ...).
+  {
+    Arguments early;
+    early.parser.parse(ArgumentList(argc, argv));
+    if (early.parser.isSet(early.help)) {
+      std::cout << kHelp;
+      return 0;
+    }
+    if (early.parser.isSet(early.version)) {
+      std::cout << pelorin::kProductName << " version " << pelorin::kVersionText << '\n';
+      return 0;
+    }
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(pelorin::kAppTitle));
   QApplication::setApplicationVersion(QString::fromLatin1(pelorin::kVersionText));
   QApplication::setDesktopFileName(QString::fromLatin1(pelorin::kDesktopId));
+  Arguments arguments;
+  if (!arguments.parser.parse(QApplication::arguments()) ||
+      !arguments.parser.positionalArguments().isEmpty()) {
+    const QString error = arguments.parser.errorText().isEmpty()
+                              ? QStringLiteral("unexpected argument '%1'")
+                                    .arg(arguments.parser.positionalArguments().constFirst())
+                              : arguments.parser.errorText();
+    std::cerr << "pelorin2: " << error.toStdString() << "\nTry 'pelorin2 --help'.\n";
+    return kExitUsage;
+  }
   QIcon icon;
   icon.addFile(QStringLiteral(":/icons/pelorin2-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/icons/pelorin2-32.png"), QSize(32, 32));
   QApplication::setWindowIcon(icon);
 
-  pelorin::QtSettingsStore store;
+  pelorin::QtSettingsStore store(arguments.parser.value(arguments.settings).toStdString());
+  std::string error;
+  if (!store.CheckReadable(&error)) {
+    std::cerr << "pelorin2: " << error << '\n';
+    return kExitUsage;
+  }
+  const QString auto_run = qEnvironmentVariable(kAutoRunVariable);
   pelorin::QtPrompter prompter;
   pelorin::DesktopShell shell;
-  pelorin::WindowServices services{store, prompter, shell, pelorin::InstallationFolder()};
+  BatchPrompter batch_prompter;
+  BatchShell batch_shell;
+  pelorin::WindowServices services{
+      store, auto_run.isEmpty() ? static_cast<pelorin::Prompter&>(prompter) : batch_prompter,
+      auto_run.isEmpty() ? static_cast<pelorin::Shell&>(shell) : batch_shell,
+      pelorin::InstallationFolder()};
   pelorin::MainWindow window(services);
   window.show();
+  if (!auto_run.isEmpty()) {
+    QTimer::singleShot(0, &window, [&] {
+      window.ShowFolder(auto_run.toStdString());
+      window.findChild<QAction*>(QStringLiteral("mnuToolsCreateIndex"))->trigger();
+      QApplication::exit(batch_prompter.shown == 0 ? 0 : 1);
+    });
+  }
   return app.exec();
 }
