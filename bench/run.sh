@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Measures pelorin2-cli index against bench/limit, the lower bound, on one of
 # the generated trees, in interleaved rounds (limit, pelorin2-cli, limit, ...),
-# and prints every situation as a ratio to the limit of the same round.
+# and prints every situation as a ratio to the limit of the same round. Then
+# the desktop application's run against pelorin2-cli's, both with their
+# default number of threads: pelorin2 is started offscreen with
+# PELORIN2_AUTORUN=FOLDER, indexes FOLDER and quits (no person involved).
 #
 #   bench/run.sh [--rounds N] [--no-wait] [--remove] S|M|L
 #     --rounds N  counted rounds after the warm-up round (default 5)
@@ -37,6 +40,7 @@ done
 [[ -n $preset ]] || usage
 
 cli=$build_dir/bin/pelorin2-cli
+gui=$build_dir/bin/pelorin2  # optional: not built with PELORIN_BUILD_GUI=OFF
 limit=$build_dir/bench/limit
 tree_gen=$build_dir/bench/tree_gen
 for tool in "$cli" "$limit" "$tree_gen"; do
@@ -119,6 +123,8 @@ trap 'rm -rf "$work"' EXIT
 settings=$work/settings.ini
 "$cli" --settings "$settings" options reset
 set_title() { "$cli" --settings "$settings" options set PageTitle "$1"; }
+# The window's run opens no page and leaves the window to its autorun exit.
+"$cli" --settings "$settings" options set OpenIndexWhenDone 0
 
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
@@ -145,7 +151,15 @@ snapshot() { find "$1" -name "$page" -printf '%i %T@ %p\n' | sort | md5sum; }
 # The bytes of every page in path order, the same for identical copies.
 tree_sum() { (cd "$1" && find . -name "$page" -print0 | sort -z | xargs -0 cat | md5sum); }
 
-cli_index=("$cli" --settings "$settings" index --yes --quiet)
+# One thread unless a situation names more, so the limit compares like with like.
+cli_index=("$cli" --settings "$settings" index --yes --quiet --jobs 1)
+# Both front ends as a person starts them: the default number of threads.
+cli_default=("$cli" --settings "$settings" index --yes --quiet)
+# Followed by PELORIN2_AUTORUN=FOLDER "$gui" --settings "$settings".
+gui_env=(env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/xdg")
+have_gui=no
+if [[ -x $gui ]]; then have_gui=yes; mkdir -m 700 "$work/xdg"; fi
+pages_in() { find "$1" -name "$page" -type f | wc -l; }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "$preset: $folders folders, $entries entries; one folder of $big_entries files;" \
@@ -195,6 +209,25 @@ for (( round = 0; round <= rounds; ++round )); do
   fresh_copy bigs
   measure cli_big "${cli_index[@]}" "$copy"
   retire "$copy"
+
+  # 5. The desktop window against the command line, first run and unchanged
+  #    re-run, each with its default number of threads; who goes first
+  #    alternates from round to round.
+  if [[ $have_gui == yes ]]; then
+    set_title "Bench A"
+    for who in $( (( round % 2 )) && echo "gui cli" || echo "cli gui"); do
+      fresh_copy trees
+      if [[ $who == gui ]]; then
+        measure gui_first "${gui_env[@]}" PELORIN2_AUTORUN="$copy" "$gui" --settings "$settings"
+        [[ $(pages_in "$copy") == "$folders" ]] || fail "window run wrote $(pages_in "$copy") of $folders pages"
+        measure gui_unchanged "${gui_env[@]}" PELORIN2_AUTORUN="$copy" "$gui" --settings "$settings"
+        measure cli_default_unchanged "${cli_default[@]}" "$copy"
+      else
+        measure cli_default "${cli_default[@]}" "$copy"
+      fi
+      retire "$copy"
+    done
+  fi
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -255,6 +288,22 @@ for series in limit_skip:"compare and skip unchanged pages" limit_overwrite:"ren
 done
 printf '| %s-file folder | %s | %.2f (pelorin2-cli / limit) |\n' "$big_entries" "$(sec limit_big)" \
   "$(ratio cli_big limit_big)"
+
+if [[ $have_gui == yes ]]; then
+  cat <<EOF
+
+The desktop window (pelorin2, offscreen, start-up and exit included) against
+pelorin2-cli index, both with the default number of threads ($(nproc) cores):
+| situation | pelorin2 | pelorin2-cli | ratio | target | |
+| --- | --- | --- | --- | --- | --- |
+EOF
+  for pair in gui_first:cli_default:"first run" gui_unchanged:cli_default_unchanged:"unchanged re-run"; do
+    IFS=: read -r a b label <<<"$pair"
+    r=$(ratio "$a" "$b")
+    printf '| 5. %s | %s | %s | %.2f | <= 1.15 | %s |\n' "$label" "$(sec "$a")" "$(sec "$b")" "$r" \
+      "$(verdict "$r" 1.15)"
+  done
+fi
 
 echo
 echo "Every counted round, in seconds:"
