@@ -1,5 +1,6 @@
 // pelorin2: the desktop application.
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -7,7 +8,10 @@
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFileSystemModel>
 #include <QIcon>
+#include <QLabel>
 #include <QStringList>
 #include <QTimer>
 
@@ -39,10 +43,13 @@ accepted as well.
 // Exit status for an unknown option, a missing FILE or an unreadable store.
 constexpr int kExitUsage = 1;
 
-// Set to a folder, the application indexes it at start-up, answers every
-// question with Cancel (printing it on stderr), opens nothing and quits when
-// the run is over: the benchmark runs the window this way. Exit status 1
-// when a message was shown.
+// Set to a folder, the application shows it, and once the folder list has
+// read it (as a person would see it before pressing F5), indexes it; it
+// answers every question with Cancel (printing it on stderr), opens nothing
+// and quits when the run is over: the benchmark runs the window this way.
+// It prints the status line and the seconds from Create index to the end of
+// the run ("Indexed 4 folders in 0.012 s"). Exit status 1 when a message
+// was shown.
 constexpr char kAutoRunVariable[] = "PELORIN2_AUTORUN";
 
 struct Arguments {
@@ -138,12 +145,26 @@ int main(int argc, char** argv) {
       pelorin::InstallationFolder()};
   pelorin::MainWindow window(services);
   window.show();
+  bool auto_run_started = false;
+  const auto run_once = [&] {
+    if (auto_run_started) return;
+    auto_run_started = true;
+    QElapsedTimer run;
+    run.start();
+    window.findChild<QAction*>(QStringLiteral("mnuToolsCreateIndex"))->trigger();
+    const double seconds = static_cast<double>(run.nsecsElapsed()) / 1e9;
+    const QString status = window.findChild<QLabel*>(QStringLiteral("lblStatus"))->toolTip();
+    std::printf("%s in %.3f s\n", status.toUtf8().constData(), seconds);
+    std::fflush(stdout);
+    QApplication::exit(batch_prompter.shown == 0 ? 0 : 1);
+  };
   if (!auto_run.isEmpty()) {
-    QTimer::singleShot(0, &window, [&] {
-      window.ShowFolder(auto_run.toStdString());
-      window.findChild<QAction*>(QStringLiteral("mnuToolsCreateIndex"))->trigger();
-      QApplication::exit(batch_prompter.shown == 0 ? 0 : 1);
-    });
+    QObject::connect(window.findChild<QFileSystemModel*>(), &QFileSystemModel::directoryLoaded,
+                     &window, [&](const QString& path) {
+                       if (path.toStdString() == window.SelectedFolder()) run_once();
+                     });
+    window.ShowFolder(auto_run.toStdString());
+    QTimer::singleShot(2000, &window, run_once);  // in case the list never says
   }
   return app.exec();
 }
