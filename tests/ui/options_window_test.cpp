@@ -169,8 +169,6 @@ TEST(OptionsWindow, LabelsNameAndReachTheirControls) {
     EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
         << control->metaObject()->className() << " " << control->objectName().toStdString();
   }
-  EXPECT_EQ(Find<QLineEdit>(window, "txtGeneralOptions_0")->accessibleName(),
-            "Specify a filename for the indexes");
   EXPECT_EQ(Find<QLineEdit>(window, "txtBulletSize_1")->accessibleName(),
             "Size of this bullet in pixels, high");
 
@@ -180,9 +178,7 @@ TEST(OptionsWindow, LabelsNameAndReachTheirControls) {
     const char* control;
   } kRows[] = {{0, "lblOptionLabel_0", "txtGeneralOptions_0"},
                {0, "lblOptionLabel_1", "chkGeneralOptions_0"},
-               {1, "lblOptionLabel_8", "txtTemplateFilename_0"},
                {1, "lblOptionLabel_10", "txtFileTypesToIndex"},
-               {2, "lblOptionLabel_12", "chkTitles_0"},
                {3, "lblOptionLabel_19", "txtBulletSize_0"},
                {3, "lblOptionLabel_25", "chkDisplayOptions_1"}};
   for (const auto& row : kRows) {
