@@ -6,8 +6,9 @@
 # default number of threads: pelorin2 is started offscreen with
 # PELORIN2_AUTORUN=FOLDER, indexes FOLDER and quits (no person involved).
 #
-#   bench/run.sh [--rounds N] [--no-wait] [--remove] S|M|L
+#   bench/run.sh [--rounds N] [--no-wait] [--remove] [--window-only] S|M|L
 #     --rounds N  counted rounds after the warm-up round (default 5)
+#     --window-only  only the desktop window against pelorin2-cli
 #     --no-wait   reuse a tree at once instead of waiting a minute after its
 #                 pages were removed (see fresh_copy); first runs then cost
 #                 more, for the limit too; for a quick check such as CI's
@@ -27,12 +28,17 @@ rounds=5
 remove=no
 preset=
 fresh_after=65
-usage() { echo "usage: bench/run.sh [--rounds N] [--no-wait] [--remove] S|M|L" >&2; exit 2; }
+window_only=no
+usage() {
+  echo "usage: bench/run.sh [--rounds N] [--no-wait] [--remove] [--window-only] S|M|L" >&2
+  exit 2
+}
 while [[ $# -gt 0 ]]; do
   case $1 in
     --rounds) [[ $# -ge 2 && $2 =~ ^[1-9][0-9]*$ ]] || usage; rounds=$2; shift 2 ;;
     --no-wait) fresh_after=0; shift ;;
     --remove) remove=yes; shift ;;
+    --window-only) window_only=yes; shift ;;
     S|M|L) preset=$1; shift ;;
     *) usage ;;
   esac
@@ -172,6 +178,7 @@ echo "$preset: $folders folders, $entries entries; one folder of $big_entries fi
 for (( round = 0; round <= rounds; ++round )); do
   counted=$(( round > 0 ))
   echo "round $round of $rounds$( (( round == 0 )) && echo ' (warm-up)')" >&2
+  if [[ $window_only == no ]]; then
 
   # 1. First run: no page exists.
   fresh_copy trees
@@ -214,6 +221,7 @@ for (( round = 0; round <= rounds; ++round )); do
   fresh_copy bigs
   measure cli_big "${cli_index[@]}" "$copy"
   retire "$copy"
+  fi
 
   # 5. The desktop window against the command line, first run and unchanged
   #    re-run, each with its default number of threads; who goes first
@@ -255,46 +263,51 @@ row() {  # SITUATION CLI_SERIES LIMIT_SERIES LIMIT_LABEL RATIO TARGET
 
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
 fs=$(df --output=fstype "$bench_dir" | tail -1)
-per_entry_m=$(awk -v t="$(median cli_first)" -v n="$entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
-per_entry_big=$(awk -v t="$(median cli_big)" -v n="$big_entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
-big_ratio=$(ratio cli_big cli_first "$big_entries" "$entries")
 cat <<EOF
 
 Preset $preset: $folders folders, $entries entries; big folder: $big_entries files.
 $(date -u '+%Y-%m-%d %H:%M UTC'), $cpu, $(nproc) cores, $fs, Linux $(uname -r).
 Median wall time of $rounds rounds after a warm-up; ratios are medians of per-round ratios.
 Load average before: $load_before; after: $load_after (other work on the machine skews the --jobs row most).
+EOF
+
+if [[ $window_only == no ]]; then
+  per_entry_m=$(awk -v t="$(median cli_first)" -v n="$entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
+  per_entry_big=$(awk -v t="$(median cli_big)" -v n="$big_entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
+  big_ratio=$(ratio cli_big cli_first "$big_entries" "$entries")
+  cat <<EOF
 
 | situation | pelorin2-cli | limit | ratio | target | |
 | --- | --- | --- | --- | --- | --- |
 EOF
-row "1. first run" cli_first limit_first "first run" "$(ratio cli_first limit_first)" 1.25
-row "2. unchanged re-run, 0 pages written" cli_unchanged limit_first "first run" \
-  "$(ratio cli_unchanged limit_first)" 0.6
-row "3. re-run after an option change" cli_change limit_overwrite "overwrite run" \
-  "$(ratio cli_change limit_overwrite)" 1.1
-printf '| 4. %s-file folder, per entry | %s us | %s tree: %s us (pelorin2-cli first run) | %.2f | <= 1.5 | %s |\n' \
-  "$big_entries" "$per_entry_big" "$preset" "$per_entry_m" "$big_ratio" "$(verdict "$big_ratio" 1.5)"
-row "first run, --jobs 2" cli_first_j2 limit_first "first run, 1 thread" \
-  "$(ratio cli_first_j2 limit_first)" 0.8
-rss=$(max_rss_mib "$work"/cli_{first,unchanged,change,first_j2}.rss)
-printf '| peak RSS, %s tree (every run above) | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$preset" \
-  "$rss" "$(max_rss_mib "$work"/limit_{first,skip,overwrite,first_j2}.rss)" "$(verdict "$rss" 32)"
-rss=$(max_rss_mib "$work"/cli_big.rss)
-printf '| peak RSS, %s-file folder | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$big_entries" \
-  "$rss" "$(max_rss_mib "$work"/limit_big.rss)" "$(verdict "$rss" 32)"
-cat <<EOF
+  row "1. first run" cli_first limit_first "first run" "$(ratio cli_first limit_first)" 1.25
+  row "2. unchanged re-run, 0 pages written" cli_unchanged limit_first "first run" \
+    "$(ratio cli_unchanged limit_first)" 0.6
+  row "3. re-run after an option change" cli_change limit_overwrite "overwrite run" \
+    "$(ratio cli_change limit_overwrite)" 1.1
+  printf '| 4. %s-file folder, per entry | %s us | %s tree: %s us (pelorin2-cli first run) | %.2f | <= 1.5 | %s |\n' \
+    "$big_entries" "$per_entry_big" "$preset" "$per_entry_m" "$big_ratio" "$(verdict "$big_ratio" 1.5)"
+  row "first run, --jobs 2" cli_first_j2 limit_first "first run, 1 thread" \
+    "$(ratio cli_first_j2 limit_first)" 0.8
+  rss=$(max_rss_mib "$work"/cli_{first,unchanged,change,first_j2}.rss)
+  printf '| peak RSS, %s tree (every run above) | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$preset" \
+    "$rss" "$(max_rss_mib "$work"/limit_{first,skip,overwrite,first_j2}.rss)" "$(verdict "$rss" 32)"
+  rss=$(max_rss_mib "$work"/cli_big.rss)
+  printf '| peak RSS, %s-file folder | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$big_entries" \
+    "$rss" "$(max_rss_mib "$work"/limit_big.rss)" "$(verdict "$rss" 32)"
+  cat <<EOF
 
 The limit itself, for comparison (ratio to its first run):
 | limit run | time | ratio |
 | --- | --- | --- |
 EOF
-for series in limit_skip:"compare and skip unchanged pages" limit_overwrite:"rename over existing pages" \
-              limit_first_j2:"first run, 2 threads"; do
-  printf '| %s | %s | %.2f |\n' "${series#*:}" "$(sec "${series%%:*}")" "$(ratio "${series%%:*}" limit_first)"
-done
-printf '| %s-file folder | %s | %.2f (pelorin2-cli / limit) |\n' "$big_entries" "$(sec limit_big)" \
-  "$(ratio cli_big limit_big)"
+  for series in limit_skip:"compare and skip unchanged pages" limit_overwrite:"rename over existing pages" \
+                limit_first_j2:"first run, 2 threads"; do
+    printf '| %s | %s | %.2f |\n' "${series#*:}" "$(sec "${series%%:*}")" "$(ratio "${series%%:*}" limit_first)"
+  done
+  printf '| %s-file folder | %s | %.2f (pelorin2-cli / limit) |\n' "$big_entries" "$(sec limit_big)" \
+    "$(ratio cli_big limit_big)"
+fi
 
 if [[ $have_gui == yes ]]; then
   cat <<EOF
@@ -311,7 +324,7 @@ EOF
               gui_unchanged:cli_default_unchanged:"unchanged re-run, start to exit"; do
     IFS=: read -r a b label <<<"$pair"
     r=$(ratio "$a" "$b")
-    printf '| 5. %s | %s | %s | %.2f | <= 1.15 | %s |\n' "$label" "$(sec "$a")" "$(sec "$b")" "$r" \
+    printf '| window, %s | %s | %s | %.2f | <= 1.15 | %s |\n' "$label" "$(sec "$a")" "$(sec "$b")" "$r" \
       "$(verdict "$r" 1.15)"
   done
 fi
