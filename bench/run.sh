@@ -223,25 +223,30 @@ for (( round = 0; round <= rounds; ++round )); do
   retire "$copy"
   fi
 
-  # 5. The desktop window against the command line, first run and unchanged
-  #    re-run, each with its default number of threads; who goes first
-  #    alternates from round to round.
+  # The desktop window against the command line, first run and unchanged
+  #    re-run, each with its default number of threads, on two fresh copies
+  #    taken before either first run and retired only after both, so that
+  #    neither first run comes right after a removal of the other's pages;
+  #    who goes first alternates from round to round.
   if [[ $have_gui == yes ]]; then
     set_title "Bench A"
+    fresh_copy trees; cli_copy=$copy
+    fresh_copy trees; gui_copy=$copy
     for who in $( (( round % 2 )) && echo "gui cli" || echo "cli gui"); do
-      fresh_copy trees
       if [[ $who == gui ]]; then
-        measure gui_first "${gui_env[@]}" PELORIN2_AUTORUN="$copy" "$gui" --settings "$settings"
+        measure gui_first "${gui_env[@]}" PELORIN2_AUTORUN="$gui_copy" "$gui" --settings "$settings"
         note_run_time gui_first_run
-        [[ $(pages_in "$copy") == "$folders" ]] || fail "window run wrote $(pages_in "$copy") of $folders pages"
-        measure gui_unchanged "${gui_env[@]}" PELORIN2_AUTORUN="$copy" "$gui" --settings "$settings"
-        note_run_time gui_unchanged_run
-        measure cli_default_unchanged "${cli_default[@]}" "$copy"
+        [[ $(pages_in "$gui_copy") == "$folders" ]] ||
+          fail "window run wrote $(pages_in "$gui_copy") of $folders pages"
       else
-        measure cli_default "${cli_default[@]}" "$copy"
+        measure cli_default "${cli_default[@]}" "$cli_copy"
       fi
-      retire "$copy"
     done
+    measure gui_unchanged "${gui_env[@]}" PELORIN2_AUTORUN="$gui_copy" "$gui" --settings "$settings"
+    note_run_time gui_unchanged_run
+    measure cli_default_unchanged "${cli_default[@]}" "$gui_copy"
+    retire "$cli_copy"
+    retire "$gui_copy"
   fi
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
