@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Measures pelorin2-cli index against bench/limit, the lower bound, on one of
 # the generated trees, in interleaved rounds (limit, pelorin2-cli, limit, ...),
-# and prints every situation as a ratio to the limit of the same round.
+# and prints every situation as a ratio to the limit of the same round. Then
+# the desktop application's run against pelorin2-cli's, both with their
+# default number of threads: pelorin2 is started offscreen with
+# PELORIN2_AUTORUN=FOLDER, indexes FOLDER and quits (no person involved).
 #
-#   bench/run.sh [--rounds N] [--no-wait] [--remove] S|M|L
+#   bench/run.sh [--rounds N] [--no-wait] [--remove] [--window-only] S|M|L
 #     --rounds N  counted rounds after the warm-up round (default 5)
+#     --window-only  only the desktop window against pelorin2-cli
 #     --no-wait   reuse a tree at once instead of waiting a minute after its
 #                 pages were removed (see fresh_copy); first runs then cost
 #                 more, for the limit too; for a quick check such as CI's
@@ -24,12 +28,17 @@ rounds=5
 remove=no
 preset=
 fresh_after=65
-usage() { echo "usage: bench/run.sh [--rounds N] [--no-wait] [--remove] S|M|L" >&2; exit 2; }
+window_only=no
+usage() {
+  echo "usage: bench/run.sh [--rounds N] [--no-wait] [--remove] [--window-only] S|M|L" >&2
+  exit 2
+}
 while [[ $# -gt 0 ]]; do
   case $1 in
     --rounds) [[ $# -ge 2 && $2 =~ ^[1-9][0-9]*$ ]] || usage; rounds=$2; shift 2 ;;
     --no-wait) fresh_after=0; shift ;;
     --remove) remove=yes; shift ;;
+    --window-only) window_only=yes; shift ;;
     S|M|L) preset=$1; shift ;;
     *) usage ;;
   esac
@@ -37,6 +46,7 @@ done
 [[ -n $preset ]] || usage
 
 cli=$build_dir/bin/pelorin2-cli
+gui=$build_dir/bin/pelorin2  # optional: not built with PELORIN_BUILD_GUI=OFF
 limit=$build_dir/bench/limit
 tree_gen=$build_dir/bench/tree_gen
 for tool in "$cli" "$limit" "$tree_gen"; do
@@ -123,6 +133,8 @@ set_title() { "$cli" --settings "$settings" options set PageTitle "$1"; }
 picture_settings=$work/pictures.ini
 cp "$settings" "$picture_settings"
 "$cli" --settings "$picture_settings" options set PicsInHtml 1
+# The window's run opens no page and leaves the window to its autorun exit.
+"$cli" --settings "$settings" options set OpenIndexWhenDone 0
 
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
@@ -150,7 +162,20 @@ snapshot() { find "$1" -name "$page" -printf '%i %T@ %p\n' | sort | md5sum; }
 # The bytes of every page in path order, the same for identical copies.
 tree_sum() { (cd "$1" && find . -name "$page" -print0 | sort -z | xargs -0 cat | md5sum); }
 
-cli_index=("$cli" --settings "$settings" index --yes --quiet)
+# One thread unless a situation names more, so the limit compares like with like.
+cli_index=("$cli" --settings "$settings" index --yes --quiet --jobs 1)
+# Both front ends as a person starts them: the default number of threads.
+cli_default=("$cli" --settings "$settings" index --yes --quiet)
+# Followed by PELORIN2_AUTORUN=FOLDER "$gui" --settings "$settings".
+gui_env=(env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/xdg")
+have_gui=no
+if [[ -x $gui ]]; then have_gui=yes; mkdir -m 700 "$work/xdg"; fi
+pages_in() { find "$1" -name "$page" -type f | wc -l; }
+# The window's own time from Create index to the end of the run, which it
+# prints ("Indexed N folders in S s"), as series NAME.
+note_run_time() {
+  if (( counted )); then awk '/ in [0-9.]+ s$/ { print $(NF - 1) }' "$work/out.txt" >>"$work/$1.t"; fi
+}
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "$preset: $folders folders, $entries entries; one folder of $big_entries files;" \
@@ -158,6 +183,7 @@ echo "$preset: $folders folders, $entries entries; one folder of $big_entries fi
 for (( round = 0; round <= rounds; ++round )); do
   counted=$(( round > 0 ))
   echo "round $round of $rounds$( (( round == 0 )) && echo ' (warm-up)')" >&2
+  if [[ $window_only == no ]]; then
 
   # 1. First run: no page exists.
   fresh_copy trees
@@ -198,7 +224,7 @@ for (( round = 0; round <= rounds; ++round )); do
   measure limit_pictures "$limit" --pictures "$copy"
   retire "$copy"
   fresh_copy trees
-  picture_index=("$cli" --settings "$picture_settings" index --yes --quiet)
+  picture_index=("$cli" --settings "$picture_settings" index --yes --quiet --jobs 1)
   measure cli_pictures "${picture_index[@]}" "$copy"
   [[ $(picture_pages_written) -gt 0 ]] || fail "picture run wrote no picture page"
   measure cli_pictures_unchanged "${picture_index[@]}" "$copy"
@@ -212,6 +238,33 @@ for (( round = 0; round <= rounds; ++round )); do
   fresh_copy bigs
   measure cli_big "${cli_index[@]}" "$copy"
   retire "$copy"
+  fi
+
+  # The desktop window against the command line, first run and unchanged
+  #    re-run, each with its default number of threads, on two fresh copies
+  #    taken before either first run and retired only after both, so that
+  #    neither first run comes right after a removal of the other's pages;
+  #    who goes first alternates from round to round.
+  if [[ $have_gui == yes ]]; then
+    set_title "Bench A"
+    fresh_copy trees; cli_copy=$copy
+    fresh_copy trees; gui_copy=$copy
+    for who in $( (( round % 2 )) && echo "gui cli" || echo "cli gui"); do
+      if [[ $who == gui ]]; then
+        measure gui_first "${gui_env[@]}" PELORIN2_AUTORUN="$gui_copy" "$gui" --settings "$settings"
+        note_run_time gui_first_run
+        [[ $(pages_in "$gui_copy") == "$folders" ]] ||
+          fail "window run wrote $(pages_in "$gui_copy") of $folders pages"
+      else
+        measure cli_default "${cli_default[@]}" "$cli_copy"
+      fi
+    done
+    measure gui_unchanged "${gui_env[@]}" PELORIN2_AUTORUN="$gui_copy" "$gui" --settings "$settings"
+    note_run_time gui_unchanged_run
+    measure cli_default_unchanged "${cli_default[@]}" "$gui_copy"
+    retire "$cli_copy"
+    retire "$gui_copy"
+  fi
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -232,50 +285,75 @@ row() {  # SITUATION CLI_SERIES LIMIT_SERIES LIMIT_LABEL RATIO TARGET
 
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
 fs=$(df --output=fstype "$bench_dir" | tail -1)
-per_entry_m=$(awk -v t="$(median cli_first)" -v n="$entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
-per_entry_big=$(awk -v t="$(median cli_big)" -v n="$big_entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
-big_ratio=$(ratio cli_big cli_first "$big_entries" "$entries")
 cat <<EOF
 
 Preset $preset: $folders folders, $entries entries; big folder: $big_entries files.
 $(date -u '+%Y-%m-%d %H:%M UTC'), $cpu, $(nproc) cores, $fs, Linux $(uname -r).
 Median wall time of $rounds rounds after a warm-up; ratios are medians of per-round ratios.
 Load average before: $load_before; after: $load_after (other work on the machine skews the --jobs row most).
+EOF
+
+if [[ $window_only == no ]]; then
+  per_entry_m=$(awk -v t="$(median cli_first)" -v n="$entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
+  per_entry_big=$(awk -v t="$(median cli_big)" -v n="$big_entries" 'BEGIN { printf "%.2f", t / n * 1e6 }')
+  big_ratio=$(ratio cli_big cli_first "$big_entries" "$entries")
+  cat <<EOF
 
 | situation | pelorin2-cli | limit | ratio | target | |
 | --- | --- | --- | --- | --- | --- |
 EOF
-row "1. first run" cli_first limit_first "first run" "$(ratio cli_first limit_first)" 1.25
-row "2. unchanged re-run, 0 pages written" cli_unchanged limit_first "first run" \
-  "$(ratio cli_unchanged limit_first)" 0.6
-row "3. re-run after an option change" cli_change limit_overwrite "overwrite run" \
-  "$(ratio cli_change limit_overwrite)" 1.1
-printf '| 4. %s-file folder, per entry | %s us | %s tree: %s us (pelorin2-cli first run) | %.2f | <= 1.5 | %s |\n' \
-  "$big_entries" "$per_entry_big" "$preset" "$per_entry_m" "$big_ratio" "$(verdict "$big_ratio" 1.5)"
-row "5. first run, a page per picture too" cli_pictures limit_pictures "same files" \
-  "$(ratio cli_pictures limit_pictures)" 1.25
-row "5. unchanged re-run with picture pages, 0 written" cli_pictures_unchanged limit_pictures \
-  "same files" "$(ratio cli_pictures_unchanged limit_pictures)" 0.6
-row "first run, --jobs 2" cli_first_j2 limit_first "first run, 1 thread" \
-  "$(ratio cli_first_j2 limit_first)" 0.8
-rss=$(max_rss_mib "$work"/cli_{first,unchanged,change,first_j2}.rss)
-printf '| peak RSS, %s tree (every run above) | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$preset" \
-  "$rss" "$(max_rss_mib "$work"/limit_{first,skip,overwrite,first_j2}.rss)" "$(verdict "$rss" 32)"
-rss=$(max_rss_mib "$work"/cli_big.rss)
-printf '| peak RSS, %s-file folder | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$big_entries" \
-  "$rss" "$(max_rss_mib "$work"/limit_big.rss)" "$(verdict "$rss" 32)"
-cat <<EOF
+  row "1. first run" cli_first limit_first "first run" "$(ratio cli_first limit_first)" 1.25
+  row "2. unchanged re-run, 0 pages written" cli_unchanged limit_first "first run" \
+    "$(ratio cli_unchanged limit_first)" 0.6
+  row "3. re-run after an option change" cli_change limit_overwrite "overwrite run" \
+    "$(ratio cli_change limit_overwrite)" 1.1
+  printf '| 4. %s-file folder, per entry | %s us | %s tree: %s us (pelorin2-cli first run) | %.2f | <= 1.5 | %s |\n' \
+    "$big_entries" "$per_entry_big" "$preset" "$per_entry_m" "$big_ratio" "$(verdict "$big_ratio" 1.5)"
+  row "5. first run, a page per picture too" cli_pictures limit_pictures "same files" \
+    "$(ratio cli_pictures limit_pictures)" 1.25
+  row "5. unchanged re-run with picture pages, 0 written" cli_pictures_unchanged limit_pictures \
+    "same files" "$(ratio cli_pictures_unchanged limit_pictures)" 0.6
+  row "first run, --jobs 2" cli_first_j2 limit_first "first run, 1 thread" \
+    "$(ratio cli_first_j2 limit_first)" 0.8
+  rss=$(max_rss_mib "$work"/cli_{first,unchanged,change,first_j2}.rss)
+  printf '| peak RSS, %s tree (every run above) | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$preset" \
+    "$rss" "$(max_rss_mib "$work"/limit_{first,skip,overwrite,first_j2}.rss)" "$(verdict "$rss" 32)"
+  rss=$(max_rss_mib "$work"/cli_big.rss)
+  printf '| peak RSS, %s-file folder | %s MiB | %s MiB | | <= 32 MiB | %s |\n' "$big_entries" \
+    "$rss" "$(max_rss_mib "$work"/limit_big.rss)" "$(verdict "$rss" 32)"
+  cat <<EOF
 
 The limit itself, for comparison (ratio to its first run):
 | limit run | time | ratio |
 | --- | --- | --- |
 EOF
-for series in limit_skip:"compare and skip unchanged pages" limit_overwrite:"rename over existing pages" \
-              limit_first_j2:"first run, 2 threads"; do
-  printf '| %s | %s | %.2f |\n' "${series#*:}" "$(sec "${series%%:*}")" "$(ratio "${series%%:*}" limit_first)"
-done
-printf '| %s-file folder | %s | %.2f (pelorin2-cli / limit) |\n' "$big_entries" "$(sec limit_big)" \
-  "$(ratio cli_big limit_big)"
+  for series in limit_skip:"compare and skip unchanged pages" limit_overwrite:"rename over existing pages" \
+                limit_first_j2:"first run, 2 threads"; do
+    printf '| %s | %s | %.2f |\n' "${series#*:}" "$(sec "${series%%:*}")" "$(ratio "${series%%:*}" limit_first)"
+  done
+  printf '| %s-file folder | %s | %.2f (pelorin2-cli / limit) |\n' "$big_entries" "$(sec limit_big)" \
+    "$(ratio cli_big limit_big)"
+fi
+
+if [[ $have_gui == yes ]]; then
+  cat <<EOF
+
+The desktop window (pelorin2, offscreen) against pelorin2-cli index (the whole
+process), both with the default number of threads ($(nproc) cores); the window
+from its start to its exit, and from Create index to the end of the run:
+| situation | pelorin2 | pelorin2-cli | ratio | target | |
+| --- | --- | --- | --- | --- | --- |
+EOF
+  for pair in gui_first_run:cli_default:"first run, Create index to the end" \
+              gui_first:cli_default:"first run, start to exit" \
+              gui_unchanged_run:cli_default_unchanged:"unchanged re-run, Create index to the end" \
+              gui_unchanged:cli_default_unchanged:"unchanged re-run, start to exit"; do
+    IFS=: read -r a b label <<<"$pair"
+    r=$(ratio "$a" "$b")
+    printf '| window, %s | %s | %s | %.2f | <= 1.15 | %s |\n' "$label" "$(sec "$a")" "$(sec "$b")" "$r" \
+      "$(verdict "$r" 1.15)"
+  done
+fi
 
 echo
 echo "Every counted round, in seconds:"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/terminal_host.h"
+#include "common/default_jobs.h"
 #include "common/folder_reader.h"
 #include "common/html_text.h"
 #include "common/install_paths.h"
@@ -50,7 +51,8 @@ Commands:
       --yes           answer yes to that warning (needed without a terminal)
       --quiet         no status line while the run goes on
       --open          open the top page with the desktop's opener when done
-      --jobs N        write pages on N threads (default 1); pages are the same
+      --jobs N        write pages on N threads (default: the processor count,
+                      at most 8); the pages are the same bytes
   check               Check that the stored options allow a run.
   options list        Print every option as KEY=VALUE (CR and LF as \r, \n).
   options get KEY     Print the stored value of KEY.
@@ -163,7 +165,7 @@ int CheckCommand(const SettingsStore& store, const std::vector<std::string>& arg
 struct IndexArguments {
   TerminalHostOptions host;
   bool open = false;
-  int jobs = 1;
+  int jobs = DefaultJobs();
   std::string folder;
 };
 

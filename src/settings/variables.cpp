@@ -181,4 +181,18 @@ void SaveLastDirectory(SettingsStore& store, const std::string& folder) {
   store.SaveSetting(kMainSection, kLastDirectoryKey, folder);
 }
 
+WindowPlacement GetWindowPlacement(const SettingsStore& store) {
+  const auto read = [&store](const char* key) {
+    return static_cast<int>(ReadNumber(store.GetSetting(kMainSection, key, "0")));
+  };
+  return {read(kWindowLeftKey), read(kWindowTopKey), read(kWindowWidthKey), read(kWindowHeightKey)};
+}
+
+void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement) {
+  store.SaveSetting(kMainSection, kWindowLeftKey, std::to_string(placement.left));
+  store.SaveSetting(kMainSection, kWindowTopKey, std::to_string(placement.top));
+  store.SaveSetting(kMainSection, kWindowWidthKey, std::to_string(placement.width));
+  store.SaveSetting(kMainSection, kWindowHeightKey, std::to_string(placement.height));
+}
+
 }  // namespace pelorin

@@ -15,6 +15,10 @@ enum class ValueKind { Text = 0, Boolean = 1, Number = 2 };
 inline constexpr char kGeneralSection[] = "General Variables";
 inline constexpr char kMainSection[] = "Main settings";
 inline constexpr char kLastDirectoryKey[] = "Last directory";
+inline constexpr char kWindowLeftKey[] = "Window left";
+inline constexpr char kWindowTopKey[] = "Window top";
+inline constexpr char kWindowWidthKey[] = "Window width";
+inline constexpr char kWindowHeightKey[] = "Window height";
 
 // Text for Text, bool for Boolean, double for Number; empty for other kinds.
 using VariableValue = std::variant<std::monostate, std::string, bool, double>;
@@ -44,5 +48,17 @@ bool ReadBoolean(std::string_view text);
 // "Last directory" in section "Main settings".
 std::string GetLastDirectory(const SettingsStore& store, const std::string& default_folder);
 void SaveLastDirectory(SettingsStore& store, const std::string& folder);
+
+// The main window's place in pixels, without its frame: "Window left",
+// "Window top", "Window width" and "Window height" in section "Main settings".
+// Width and height are 0 when nothing is stored.
+struct WindowPlacement {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+WindowPlacement GetWindowPlacement(const SettingsStore& store);
+void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement);
 
 }  // namespace pelorin

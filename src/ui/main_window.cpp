@@ -1,25 +1,32 @@
 #include "ui/main_window.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileSystemModel>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStorageInfo>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "common/default_jobs.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "common/version.h"
@@ -35,6 +42,13 @@ namespace {
 constexpr char kFolderTreeToolTip[] = "Select a directory to index";
 constexpr std::size_t kMaxFailuresShown = 20;
 constexpr qint64 kKeepInViewMs = 2000;
+
+// The File menu names the desktop's file manager.
+#ifdef Q_OS_WIN
+constexpr char kOpenFolderCaption[] = "&Open directory in Explorer";
+#else
+constexpr char kOpenFolderCaption[] = "&Open directory in File Manager";
+#endif
 
 // The window's layout is given in pixels at 96 dots per inch; larger
 // logical dpi scale it up.
@@ -74,6 +88,23 @@ std::string FailureMessage(const std::vector<std::string>& lines) {
   return text;
 }
 
+// The folder list shows folders only, each with the style's folder icon. The
+// default provider would look up every entry's MIME type on the list's
+// background thread, and the first look-up loads the MIME database: closing
+// the window then waits for it before the process can end.
+class FolderIconProvider : public QAbstractFileIconProvider {
+ public:
+  explicit FolderIconProvider(const QStyle* style)
+      : folder_(style->standardIcon(QStyle::SP_DirIcon)),
+        drive_(style->standardIcon(QStyle::SP_DriveHDIcon)) {}
+  QIcon icon(IconType type) const override { return type == Drive ? drive_ : folder_; }
+  QIcon icon(const QFileInfo&) const override { return folder_; }
+
+ private:
+  const QIcon folder_;
+  const QIcon drive_;
+};
+
 QAction* AddAction(QMenu* menu, const char* name, const char* caption) {
   QAction* action = menu->addAction(QString::fromLatin1(caption));
   action->setObjectName(QString::fromLatin1(name));
@@ -85,6 +116,14 @@ void AddSeparator(QMenu* menu, const char* name) {
 }
 
 }  // namespace
+
+std::string RunStatusText(const RunSummary& summary) {
+  const std::int64_t count = summary.folders_indexed;
+  std::string text = summary.stopped ? "Stopped after " : "Indexed ";
+  text += std::to_string(count) + (count == 1 ? " folder" : " folders");
+  if (!summary.failures.empty()) text += ", " + std::to_string(summary.failures.size()) + " failed";
+  return text;
+}
 
 std::string VersionString() {
   return std::string(kProductName) + " version " + std::to_string(kVersionMajor) + "." +
@@ -101,20 +140,26 @@ MainWindow::MainWindow(WindowServices& services, QWidget* parent)
   setWindowIcon(icon);
   BuildControls();
   BuildMenus();
-  setFixedSize(sizeHint());
+  // The size the controls were laid out for is the smallest; the folder
+  // tree takes whatever is added.
+  setMinimumSize(minimumSizeHint());
+  resize(minimumSize());
+  RestorePlacement();
   RestoreLastFolder();
 }
 
-MainWindow::~MainWindow() = default;
+// The model goes first: its background thread may still ask the icon provider.
+MainWindow::~MainWindow() { delete folders_; }
 
 void MainWindow::BuildControls() {
   const double dpi = logicalDpiX();
   auto* client = new QWidget;
   client->setObjectName(QStringLiteral("frmMainClient"));
-  client->setFixedSize(Px(226, dpi), Px(309, dpi));
   setCentralWidget(client);
 
   folders_ = new QFileSystemModel(this);
+  icon_provider_ = std::make_unique<FolderIconProvider>(style());
+  folders_->setIconProvider(icon_provider_.get());
   folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);  // hidden folders left out
   folders_->setRootPath(QStringLiteral("/"));
 
@@ -125,7 +170,7 @@ void MainWindow::BuildControls() {
   folder_tree_->setHeaderHidden(true);
   folder_tree_->setIndentation(Px(12, dpi));  // narrow steps: deep folders stay readable
   for (int column = 1; column < folders_->columnCount(); ++column) folder_tree_->hideColumn(column);
-  folder_tree_->setGeometry(Px(8, dpi), Px(8, dpi), Px(209, dpi), Px(246, dpi));
+  folder_tree_->setMinimumSize(Px(209, dpi), Px(246, dpi));
   connect(folder_tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFolderChanged(current); });
   // The folder list fills in and sorts as folders are read, in the
@@ -145,7 +190,10 @@ void MainWindow::BuildControls() {
 
   volume_list_ = new QComboBox(client);
   volume_list_->setObjectName(QStringLiteral("Drive1"));
-  volume_list_->setGeometry(Px(8, dpi), Px(256, dpi), Px(209, dpi), Px(21, dpi));
+  // As wide as the tree, whatever the volumes' names.
+  volume_list_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  volume_list_->setMinimumWidth(Px(209, dpi));
+  volume_list_->setFixedHeight(Px(21, dpi));
   FillDriveList();
   connect(volume_list_, &QComboBox::activated, this, [this](int index) { OnDriveChanged(index); });
 
@@ -154,13 +202,34 @@ void MainWindow::BuildControls() {
   cancel_button_->setIcon(QIcon(QStringLiteral(":/icons/cancel.png")));
   cancel_button_->setIconSize(QSize(15, 15));
   cancel_button_->setToolTip(QStringLiteral("Cancel"));
-  cancel_button_->setGeometry(Px(184, dpi), Px(280, dpi), Px(33, dpi), Px(25, dpi));
+  cancel_button_->setFixedSize(Px(33, dpi), Px(25, dpi));
+  QSizePolicy keep_room = cancel_button_->sizePolicy();
+  keep_room.setRetainSizeWhenHidden(true);  // the status line keeps its width
+  cancel_button_->setSizePolicy(keep_room);
   cancel_button_->hide();
   connect(cancel_button_, &QPushButton::clicked, this, [this] { StopRun(); });
 
   status_label_ = new QLabel(client);
   status_label_->setObjectName(QStringLiteral("lblStatus"));
-  status_label_->setGeometry(Px(8, dpi), Px(280, dpi), Px(169, dpi), Px(25, dpi));
+  // A long path is shortened to the label's width (SetStatusText), never the
+  // other way round.
+  status_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  status_label_->setMinimumWidth(Px(169, dpi));
+  status_label_->setFixedHeight(Px(25, dpi));
+  status_label_->installEventFilter(this);
+
+  auto* status_row = new QHBoxLayout;
+  status_row->setSpacing(Px(7, dpi));
+  status_row->addWidget(status_label_, 1);
+  status_row->addWidget(cancel_button_);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(Px(8, dpi), Px(8, dpi), Px(9, dpi), Px(4, dpi));
+  column->setSpacing(0);
+  column->addWidget(folder_tree_, 1);
+  column->addSpacing(Px(2, dpi));
+  column->addWidget(volume_list_);
+  column->addSpacing(Px(3, dpi));
+  column->addLayout(status_row);
 
   setTabOrder(folder_tree_, volume_list_);
   setTabOrder(volume_list_, cancel_button_);
@@ -169,8 +238,8 @@ void MainWindow::BuildControls() {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnuFile"));
-  connect(AddAction(file, "mnuFileOpenCurrentDir", "&Open directory in Explorer"),
-          &QAction::triggered, this, [this] { OpenFolderInFileManager(); });
+  connect(AddAction(file, "mnuFileOpenCurrentDir", kOpenFolderCaption), &QAction::triggered, this,
+          [this] { OpenFolderInFileManager(); });
   AddSeparator(file, "mnuFileSep1");
   connect(AddAction(file, "mnuFileExit", "E&xit"), &QAction::triggered, this, [this] { Exit(); });
 
@@ -219,7 +288,7 @@ void MainWindow::SelectDrive(const QString& root_path) {
 }
 
 void MainWindow::ShowFolder(const std::string& folder) {
-  selected_folder_ = NearestExistingFolder(folder);
+  SetSelectedFolder(NearestExistingFolder(folder));
   const QString path = QString::fromStdString(selected_folder_);
   const QModelIndex index = folders_->index(path);
   if (index.isValid()) {
@@ -240,7 +309,50 @@ void MainWindow::OnDriveChanged(int index) {
 }
 
 void MainWindow::OnFolderChanged(const QModelIndex& index) {
-  if (index.isValid()) selected_folder_ = folders_->filePath(index).toStdString();
+  if (!index.isValid()) return;
+  const std::string folder = folders_->filePath(index).toStdString();
+  if (folder != selected_folder_) SetSelectedFolder(folder);
+}
+
+void MainWindow::SetSelectedFolder(const std::string& folder) {
+  selected_folder_ = folder;
+  const QString path = QString::fromStdString(folder);
+  folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip) + QLatin1Char('\n') + path);
+  // Picking a folder replaces the last run's line; a run keeps its own.
+  if (command_ == nullptr) SetStatusText(path);
+}
+
+void MainWindow::SetStatusText(const QString& text) {
+  status_text_ = text;
+  const int width = status_label_->contentsRect().width();
+  status_label_->setText(
+      width > 0 ? status_label_->fontMetrics().elidedText(text, Qt::ElideMiddle, width) : text);
+  status_label_->setToolTip(text);
+}
+
+// The label's width changes with the window's: the line is shortened anew.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == status_label_ && event->type() == QEvent::Resize) SetStatusText(status_text_);
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Size and position as the user left them, as far as they still fit a screen.
+void MainWindow::RestorePlacement() {
+  const WindowPlacement placement = GetWindowPlacement(services_.store);
+  if (placement.width <= 0 || placement.height <= 0) return;
+  resize(QSize(placement.width, placement.height).expandedTo(minimumSize()));
+  const QRect wanted(QPoint(placement.left, placement.top), size());
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->availableGeometry().intersects(wanted)) {
+      move(wanted.topLeft());
+      break;
+    }
+  }
+}
+
+void MainWindow::SavePlacement() {
+  const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+  SaveWindowPlacement(services_.store, {normal.x(), normal.y(), normal.width(), normal.height()});
 }
 
 void MainWindow::StopRun() {
@@ -248,11 +360,13 @@ void MainWindow::StopRun() {
 }
 
 // Every way of closing comes here: a run going on stops at its next folder
-// report, the selected folder is remembered, and the window always closes.
+// report, the selected folder and the window's place are remembered, and the
+// window always closes.
 void MainWindow::closeEvent(QCloseEvent* event) {
+  closed_ = true;
   StopRun();
-  QCoreApplication::processEvents();
   SaveLastDirectory(services_.store, selected_folder_);
+  SavePlacement();
   std::string error;
   services_.store.Flush(&error);
   event->accept();
@@ -260,6 +374,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::OpenFolderInFileManager() { services_.shell.Explore(selected_folder_); }
 
+// During a run the application ends as soon as the run has stopped, at its
+// next report.
 void MainWindow::Exit() {
   if (close()) QCoreApplication::quit();
 }
@@ -270,11 +386,14 @@ void MainWindow::CreateIndex() {
   IndexRequest request;
   request.folder = selected_folder_;
   request.current_folder = "/";
-  request.open_when_done = GetFlag(store, keys::kOpenIndexWhenDone);
+  request.jobs = DefaultJobs();
   request.remember_folder = true;
+  // The window opens the page itself, once it knows the run was not stopped.
+  request.open_when_done = false;
 
   IndexCommand command(store, *this, services_.thumbnail_maker);
   command_ = &command;
+  closed_ = false;
   const IndexOutcome outcome = command.Run(request);
   command_ = nullptr;
   switch (outcome.status) {
@@ -282,9 +401,17 @@ void MainWindow::CreateIndex() {
       OfferOptionsWindow(services_, this, outcome.option_problems);
       return;
     case IndexStatus::kDeclined:
+      folder_tree_->setFocus();
       return;
     case IndexStatus::kDone:
       break;
+  }
+  // Closed during the run: the application is ending, nothing more is shown.
+  if (closed_) return;
+  SetStatusText(QString::fromStdString(RunStatusText(outcome.summary)));
+  const bool finished = !outcome.summary.stopped;
+  if (finished && GetFlag(store, keys::kOpenIndexWhenDone)) {
+    services_.shell.Open(outcome.summary.top_page);
   }
   if (!outcome.failure_lines.empty()) {
     services_.prompter.ShowMessage(this, MessageIcon::kWarning, MessageButtons::kOk, kAppTitle,
@@ -294,8 +421,8 @@ void MainWindow::CreateIndex() {
     services_.prompter.ShowMessage(this, MessageIcon::kWarning, MessageButtons::kOk, kAppTitle,
                                    "The settings could not be saved:\r\n" + outcome.flush_error);
   }
-  // A window closed during the run has gone through its closing steps already.
-  if (GetFlag(store, keys::kCloseWhenDone) && isVisible()) close();
+  folder_tree_->setFocus();
+  if (finished && GetFlag(store, keys::kCloseWhenDone)) close();
 }
 
 void MainWindow::EditOptions() {
@@ -313,24 +440,45 @@ void MainWindow::ShowAbout() {
                                  VersionString());
 }
 
+// The risky-folder warning: Enter must not start a run over "/".
 bool MainWindow::AskYesNo(const std::string& title, const std::string& text) {
-  return services_.prompter.ShowMessage(this, MessageIcon::kCritical, MessageButtons::kOkCancel,
-                                        title, text) == MessageAnswer::kOk;
+  return services_.prompter.ShowMessage(this, MessageIcon::kCritical,
+                                        MessageButtons::kOkCancelDefaultCancel, title,
+                                        text) == MessageAnswer::kOk;
 }
 
+// The run reports every folder and every file; noting the line is all that
+// happens at each report.
 void MainWindow::ShowStatus(const std::string& line) {
-  status_label_->setText(QString::fromStdString(line));
+  if (pending_status_ != line) pending_status_ = line;
 }
 
-// The run yields here once per report, so the window repaints and handles
-// the cancel button, closing and the File and Help menus while it goes on.
-void MainWindow::Yield() { QCoreApplication::processEvents(); }
+// At most once per interval the window shows the latest line, repaints and
+// handles the cancel button, closing and the File and Help menus. Between
+// times a report costs one look at a monotonic clock.
+void MainWindow::Yield() {
+  if (repaint_clock_.isValid() &&
+      repaint_clock_.nsecsElapsed() < std::chrono::nanoseconds(repaint_interval_).count()) {
+    return;
+  }
+  repaint_clock_.start();
+  SetStatusText(QString::fromStdString(pending_status_));
+  QCoreApplication::processEvents();
+}
 
 void MainWindow::OpenDocument(const std::string& path) { services_.shell.Open(path); }
 
-void MainWindow::RunStarting() { SetBusy(true); }
+void MainWindow::RunStarting() {
+  pending_status_.clear();
+  repaint_clock_.invalidate();
+  SetBusy(true);
+}
 
-void MainWindow::RunEnded() { SetBusy(false); }
+// The last report's line, whenever the clock last let one through.
+void MainWindow::RunEnded() {
+  SetStatusText(QString::fromStdString(pending_status_));
+  SetBusy(false);
+}
 
 void MainWindow::SetBusy(bool busy) {
   if (busy) {

@@ -1,10 +1,13 @@
 #include "ui/options_window.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -48,11 +51,21 @@ QString ToEditText(const std::string& stored) { return QString::fromStdString(Cr
 
 std::string ToStoredText(const QString& edited) { return LfToCrLf(edited.toStdString()); }
 
+// The label names its control: a screen reader reads the label's text for
+// it, and clicking the label acts on the control (see eventFilter).
+void NameByLabel(QLabel* label, QWidget* control) {
+  label->setBuddy(control);
+  control->setAccessibleName(label->text());
+}
+
 // One row of a tab: the label in the first column, the control beside it.
+// A control that holds several is named by the caller.
 void AddRow(QGridLayout* grid, QLabel* label, QWidget* control) {
   const int row = grid->rowCount();
   grid->addWidget(label, row, 0);
-  if (control != nullptr) grid->addWidget(control, row, 1, Qt::AlignLeft);
+  if (control == nullptr) return;
+  grid->addWidget(control, row, 1, Qt::AlignLeft);
+  if (control->focusPolicy() != Qt::NoFocus) NameByLabel(label, control);
 }
 
 QGridLayout* NewGrid(QWidget* page) {
@@ -73,6 +86,7 @@ OptionsWindow::OptionsWindow(WindowServices& services, QWidget* parent)
 
   tabs_ = new QTabWidget;
   tabs_->setObjectName(QStringLiteral("SSTab1"));
+  tabs_->setAccessibleName(QStringLiteral("Options"));
   const char* const kTabs[][2] = {{"tabGeneral", "General"},
                                   {"tabTemplates", "Templates"},
                                   {"tabTitles", "Titles"},
@@ -149,8 +163,24 @@ void OptionsWindow::BindKeys() {
 QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
   auto* label = new QLabel(QString::fromLatin1(caption));
   label->setObjectName(Name("lblOptionLabel", index));
+  label->installEventFilter(this);
   labels_[static_cast<std::size_t>(index)] = label;
   return label;
+}
+
+// A click on a label toggles its check box or puts the focus in its field.
+bool OptionsWindow::eventFilter(QObject* watched, QEvent* event) {
+  auto* label = qobject_cast<QLabel*>(watched);
+  if (label == nullptr || label->buddy() == nullptr ||
+      event->type() != QEvent::MouseButtonRelease ||
+      static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+    return QDialog::eventFilter(watched, event);
+  }
+  QWidget* control = label->buddy();
+  if (!control->isEnabled() || !control->isVisible()) return true;
+  control->setFocus(Qt::MouseFocusReason);
+  if (auto* button = qobject_cast<QAbstractButton*>(control); button != nullptr) button->click();
+  return true;
 }
 
 void OptionsWindow::BuildGeneralTab(QWidget* page) {
@@ -194,7 +224,10 @@ void OptionsWindow::BuildTemplatesTab(QWidget* page) {
     choose->setFixedWidth(choose->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
     connect(choose, &QPushButton::clicked, this, [this, i] { ChooseTemplateFile(i); });
     const int row = grid->rowCount();
-    grid->addWidget(OptionLabel(8 + i, kCaptions[i]), row, 0, 1, 2);
+    QLabel* label = OptionLabel(8 + i, kCaptions[i]);
+    NameByLabel(label, template_files_[i]);
+    choose->setAccessibleName(QStringLiteral("Choose the ") + label->text().toLower());
+    grid->addWidget(label, row, 0, 1, 2);
     grid->addWidget(template_files_[i], row + 1, 0);
     grid->addWidget(choose, row + 1, 1);
   }
@@ -202,7 +235,9 @@ void OptionsWindow::BuildTemplatesTab(QWidget* page) {
   file_types_->setObjectName(QStringLiteral("txtFileTypesToIndex"));
   file_types_->setTabChangesFocus(true);
   const int row = grid->rowCount();
-  grid->addWidget(OptionLabel(10, "File types to index"), row, 0, 1, 2);
+  QLabel* types_label = OptionLabel(10, "File types to index");
+  NameByLabel(types_label, file_types_);
+  grid->addWidget(types_label, row, 0, 1, 2);
   grid->addWidget(file_types_, row + 1, 0, 1, 2);
   grid->setRowStretch(row + 1, 1);
 }
@@ -230,12 +265,16 @@ void OptionsWindow::BuildDisplayTab(QWidget* page) {
   auto* pictures_row = new QHBoxLayout(pictures);
   pictures_row->setContentsMargins(0, 0, 0, 0);
   const char* const kDisplayAs[] = {"Vertical column", "Table"};
+  QLabel* pictures_label = OptionLabel(17, "Display pictures as");
   for (int i = 0; i < 2; ++i) {
     picture_display_[i] = new QRadioButton(QString::fromLatin1(kDisplayAs[i]));
     picture_display_[i]->setObjectName(Name("optPictureDisplay", i));
+    // Each button says its own choice; the row's label says what it chooses.
+    picture_display_[i]->setAccessibleDescription(pictures_label->text());
     pictures_row->addWidget(picture_display_[i]);
+    if (i == 0) pictures_label->setBuddy(picture_display_[i]);
   }
-  AddRow(grid, OptionLabel(17, "Display pictures as"), pictures);
+  AddRow(grid, pictures_label, pictures);
 
   bullet_picture_ = NewLine(QStringLiteral("txtBulletPicture"));
   AddRow(grid, OptionLabel(18, "Optional bullet picture to use for lists"), bullet_picture_);
@@ -243,13 +282,20 @@ void OptionsWindow::BuildDisplayTab(QWidget* page) {
   auto* size = new QWidget;
   auto* size_row = new QHBoxLayout(size);
   size_row->setContentsMargins(0, 0, 0, 0);
+  QLabel* size_label = OptionLabel(19, "Size of this bullet in pixels");
+  const char* const kSizeWords[] = {"wide", "high"};
   for (int i = 0; i < 2; ++i) {
     QLineEdit* field = bullet_size_[i] = NewLine(Name("txtBulletSize", i), 40);
     field->setMaximumWidth(48);
     size_row->addWidget(field);
-    size_row->addWidget(i == 0 ? OptionLabel(28, "wide  and") : OptionLabel(27, "high"));
+    QLabel* unit = i == 0 ? OptionLabel(28, "wide  and") : OptionLabel(27, "high");
+    size_row->addWidget(unit);
+    unit->setBuddy(field);
+    field->setAccessibleName(size_label->text() + QStringLiteral(", ") +
+                             QString::fromLatin1(kSizeWords[i]));
+    if (i == 0) size_label->setBuddy(field);
   }
-  AddRow(grid, OptionLabel(19, "Size of this bullet in pixels"), size);
+  AddRow(grid, size_label, size);
 
   AddRow(grid, OptionLabel(20, "Display Category and Files headings"), display_checks_[0]);
   AddRow(grid, OptionLabel(21, "Display category list in one line?"), display_checks_[3]);

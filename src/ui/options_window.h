@@ -10,6 +10,7 @@
 #include "ui/window_services.h"
 
 class QCheckBox;
+class QEvent;
 class QLabel;
 class QLayout;
 class QLineEdit;
@@ -28,6 +29,9 @@ class OptionsWindow : public QDialog {
   // Escape and the window frame save nothing.
   explicit OptionsWindow(WindowServices& services, QWidget* parent = nullptr);
   ~OptionsWindow() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // One control bound to one key, in the order the keys are loaded and saved.

@@ -9,7 +9,9 @@ class QWidget;
 namespace pelorin {
 
 enum class MessageIcon { kInformation, kWarning, kCritical };
-enum class MessageButtons { kOk, kOkCancel };
+// kOkCancel answers OK to Enter; kOkCancelDefaultCancel answers Cancel, for
+// a question whose OK does something hard to undo.
+enum class MessageButtons { kOk, kOkCancel, kOkCancelDefaultCancel };
 enum class MessageAnswer { kOk, kCancel };
 
 class Prompter {

@@ -35,11 +35,12 @@ MessageAnswer QtPrompter::ShowMessage(QWidget* parent, MessageIcon icon, Message
   QMessageBox box(BoxIcon(icon), QString::fromStdString(title), DisplayText(text), QMessageBox::Ok,
                   parent);
   box.setTextFormat(Qt::PlainText);
-  if (buttons == MessageButtons::kOkCancel) {
+  if (buttons != MessageButtons::kOk) {
     box.addButton(QMessageBox::Cancel);
     box.setEscapeButton(QMessageBox::Cancel);
   }
-  box.setDefaultButton(QMessageBox::Ok);
+  box.setDefaultButton(buttons == MessageButtons::kOkCancelDefaultCancel ? QMessageBox::Cancel
+                                                                         : QMessageBox::Ok);
   box.exec();
   return box.clickedButton() == box.button(QMessageBox::Ok) ? MessageAnswer::kOk
                                                             : MessageAnswer::kCancel;

@@ -1,11 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include "common/default_jobs.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "support/temp_tree.h"
 
 namespace pelorin {
 namespace {
+
+TEST(DefaultJobs, OneThreadPerProcessorUpToEight) {
+  const std::pair<unsigned, int> kCases[] = {{0, 1}, {1, 1}, {2, 2}, {8, 8}, {9, 8}, {64, 8}};
+  for (const auto& [processors, jobs] : kCases) {
+    EXPECT_EQ(DefaultJobsFor(processors), jobs) << processors;
+  }
+  EXPECT_GE(DefaultJobs(), 1);
+  EXPECT_LE(DefaultJobs(), kMaxDefaultJobs);
+}
 
 TEST(CodeLibrary, PathSplitting) {
   EXPECT_EQ(Quote(), "\"");

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace pelorin::testing {
@@ -102,6 +103,11 @@ void IndexFixture::SetOption(const std::string& key, const std::string& value) c
 ProcessResult IndexFixture::Index(const ProcessOptions& options,
                                   const std::vector<std::string>& extra) const {
   std::vector<std::string> args = {"--settings", SettingsPath(), "index", "--yes", "--quiet"};
+  // Faults strike at an exact page in walk order: one thread unless the test
+  // names a number (the default follows the machine's processors).
+  if (std::find(extra.begin(), extra.end(), "--jobs") == extra.end()) {
+    args.insert(args.end(), {"--jobs", "1"});
+  }
   args.insert(args.end(), extra.begin(), extra.end());
   args.push_back(Tree());
   return RunCli(args, options);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,7 @@
 #include "settings/variables.h"
 #include "support/temp_tree.h"
 #include "ui/fakes.h"
+#include "ui/qt_prompter.h"
 
 namespace pelorin {
 namespace {
@@ -99,29 +102,37 @@ IdleState StateOf(QWidget& window) {
 constexpr IdleState kIdle{false, true, true, true, false};
 constexpr IdleState kBusy{true, false, false, false, true};
 
+// A window whose run shows every report, so a test can act at an exact folder.
+void ReportEveryStep(MainWindow& window) {
+  window.set_repaint_interval(std::chrono::milliseconds(0));
+}
+
 TEST(MainWindow, HasTheDocumentedControlsAndLayout) {
   WindowEnv env;
   MainWindow window(env.services);
+  window.show();
   EXPECT_EQ(window.objectName(), "frmMain");
   EXPECT_EQ(window.windowTitle(), "Pelorin");
-  EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed border";
+  EXPECT_EQ(window.size(), window.minimumSize()) << "first start: the smallest size";
+  EXPECT_NE(window.minimumSize(), window.maximumSize()) << "resizable";
   const QList<QSize> icon_sizes = window.windowIcon().availableSizes();
   EXPECT_TRUE(icon_sizes.contains(QSize(16, 16)));
   EXPECT_TRUE(icon_sizes.contains(QSize(32, 32)));
 
   auto* dir1 = Find<QTreeView>(window, "Dir1");
-  EXPECT_EQ(dir1->toolTip(), "Select a directory to index");
+  const QString selected = QString::fromStdString(window.SelectedFolder());
+  EXPECT_EQ(dir1->toolTip(), "Select a directory to index\n" + selected);
   auto* drive1 = Find<QComboBox>(window, "Drive1");
   EXPECT_GT(drive1->count(), 0);
   auto* status = Find<QLabel>(window, "lblStatus");
-  EXPECT_TRUE(status->text().isEmpty());
+  EXPECT_EQ(status->toolTip(), selected) << "idle: the selected folder";
   auto* cancel = Find<QPushButton>(window, "cmdCancel");
   EXPECT_TRUE(cancel->isHidden());
   EXPECT_TRUE(cancel->text().isEmpty());
   EXPECT_EQ(cancel->toolTip(), "Cancel");
   EXPECT_TRUE(cancel->icon().availableSizes().contains(QSize(15, 15)));
 
-  // Twips to pixels: 15 to a pixel at 96 dpi.
+  // At the smallest size, twips to pixels: 15 to a pixel at 96 dpi.
   const double scale = window.logicalDpiX() / 96.0;
   const struct {
     QWidget* widget;
@@ -172,7 +183,7 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
     const char* shortcut;
     bool enabled;
   } kEntries[] = {
-      {"mnuFileOpenCurrentDir", "&Open directory in Explorer", "", true},
+      {"mnuFileOpenCurrentDir", "&Open directory in File Manager", "", true},
       {"mnuFileExit", "E&xit", "", true},
       {"mnuToolsCreateIndex", "&Create index", "F5", true},
       {"mnuToolsOptions", "&Options", "F2", true},
@@ -260,6 +271,30 @@ TEST(MainWindow, ChoosingAVolumeShowsItsRoot) {
   EXPECT_EQ(window.SelectedFolder(), root);
 }
 
+TEST(MainWindow, GrowsWithItsFrameAndRemembersItsPlace) {
+  WindowEnv env;
+  const QSize more(200, 150);
+  QSize tree_size, grown;
+  {
+    MainWindow window(env.services);
+    window.show();
+    const QSize smallest = window.size();
+    tree_size = Find<QTreeView>(window, "Dir1")->size();
+    window.resize(smallest - QSize(50, 50));
+    EXPECT_EQ(window.size(), smallest) << "no smaller than the first size";
+    grown = smallest + more;
+    window.resize(grown);
+    window.close();
+  }
+  EXPECT_EQ(env.store.GetSetting("Main settings", "Window height", ""),
+            std::to_string(grown.height()));
+  MainWindow next(env.services);
+  next.show();
+  QApplication::processEvents();
+  EXPECT_EQ(next.size(), grown);
+  EXPECT_EQ(Find<QTreeView>(next, "Dir1")->size(), tree_size + more) << "the tree takes it all";
+}
+
 TEST(MainWindow, ClosingStoresTheSelectedFolder) {
   TempTree tree;
   tree.MakeFolder("one");
@@ -309,8 +344,12 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   SeedRunOptions(env, tree);
   SaveLastDirectory(env.store, tree.root());
   MainWindow window(env.services);
+  ReportEveryStep(window);
   window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   window.ShowFolder(tree.Path("site"));
+  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(), tree.Path("site"));
 
   std::vector<std::string> statuses;
   bool busy_seen = false;
@@ -336,6 +375,11 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   EXPECT_EQ(StateOf(window), kIdle);
   EXPECT_TRUE(env.prompter.messages.empty());
   EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(Find<QTreeView>(window, "Dir1")->hasFocus()) << "focus back on the folders";
+
+  // Picking another folder replaces the run's line with the folder.
+  window.ShowFolder(tree.Path("site/a"));
+  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(), tree.Path("site/a"));
 }
 
 TEST(MainWindow, ToolsCannotStartAnythingDuringARun) {
@@ -345,6 +389,7 @@ TEST(MainWindow, ToolsCannotStartAnythingDuringARun) {
   SeedRunOptions(env, tree);
   SaveLastDirectory(env.store, tree.Path("site"));
   MainWindow window(env.services);
+  ReportEveryStep(window);
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -374,7 +419,7 @@ TEST(MainWindow, FailedOptionsCheckStartsNoRun) {
   EXPECT_EQ(env.prompter.messages[0].icon, MessageIcon::kCritical);
   EXPECT_EQ(env.prompter.messages[0].text.rfind("Sorry, there are a few things", 0), 0u);
   EXPECT_FALSE(tree.Exists("site/index.html"));
-  EXPECT_TRUE(Find<QLabel>(window, "lblStatus")->text().isEmpty());
+  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(), tree.Path("site"));
 }
 
 TEST(MainWindow, RiskyFolderIsConfirmedFirst) {
@@ -400,18 +445,39 @@ TEST(MainWindow, RiskyFolderIsConfirmedFirst) {
                                 tree.Path("site") + "/\"\r\n and every subdirectory\r\nContinue");
     EXPECT_EQ(message.title, "Pelorin2");
     EXPECT_EQ(message.icon, MessageIcon::kCritical);
-    EXPECT_EQ(message.buttons, MessageButtons::kOkCancel);
+    EXPECT_EQ(message.buttons, MessageButtons::kOkCancelDefaultCancel);
     EXPECT_EQ(tree.Exists("site/index.html"), ok);
     EXPECT_EQ(tree.Exists("site/c/index.html"), ok);
-    EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text().toStdString(),
-              ok ? "Indexed 4 folders" : "");
+    EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(),
+              ok ? "Indexed 4 folders" : tree.Path("site"));
     EXPECT_EQ(StateOf(window), kIdle);
   }
 }
 
-TEST(MainWindow, CancelButtonAndClosingStopTheRunAtTheNextFolder) {
-  for (const bool by_closing : {false, true}) {
-    const char* name = by_closing ? "closing" : "cmdCancel";
+// The real message box: Enter takes the default button.
+TEST(QtPrompter, EnterTakesTheDefaultButton) {
+  const struct {
+    MessageButtons buttons;
+    Qt::Key key;
+    MessageAnswer answer;
+  } kCases[] = {{MessageButtons::kOkCancelDefaultCancel, Qt::Key_Return, MessageAnswer::kCancel},
+                {MessageButtons::kOkCancel, Qt::Key_Return, MessageAnswer::kOk}};
+  for (const auto& c : kCases) {
+    QtPrompter prompter;
+    WhenModalOpens([&](QWidget* box) { QTest::keyClick(box, c.key); });
+    EXPECT_EQ(prompter.ShowMessage(nullptr, MessageIcon::kCritical, c.buttons, "Pelorin2", "Go?"),
+              c.answer)
+        << static_cast<int>(c.buttons) << " " << c.key;
+  }
+}
+
+TEST(MainWindow, CancelExitAndClosingStopTheRunAtTheNextFolder) {
+  enum class Stop { kCancel, kClose, kExit };
+  for (const Stop how : {Stop::kCancel, Stop::kClose, Stop::kExit}) {
+    const bool by_closing = how != Stop::kCancel;
+    const char* name = how == Stop::kCancel  ? "cmdCancel"
+                       : how == Stop::kClose ? "closing"
+                                             : "Exit";
     TempTree tree;
     MakeSite(tree);
     tree.MakeFolder("elsewhere");
@@ -420,16 +486,15 @@ TEST(MainWindow, CancelButtonAndClosingStopTheRunAtTheNextFolder) {
     SaveVariable(env.store, "OpenIndexWhenDone", std::int16_t{1});
     SaveLastDirectory(env.store, tree.Path("elsewhere"));
     MainWindow window(env.services);
+    ReportEveryStep(window);
     window.show();
     window.ShowFolder(tree.Path("site"));
     // Stop while the third folder (site/b) is being reported.
     DuringRun stop([&] {
       if (Find<QLabel>(window, "lblStatus")->text() != "Indexed 3 folders") return false;
-      if (by_closing) {
-        window.close();
-      } else {
-        Find<QPushButton>(window, "cmdCancel")->click();
-      }
+      if (how == Stop::kClose) window.close();
+      if (how == Stop::kExit) Action(window, "mnuFileExit")->trigger();
+      if (how == Stop::kCancel) Find<QPushButton>(window, "cmdCancel")->click();
       return true;
     });
     Action(window, "mnuToolsCreateIndex")->trigger();
@@ -439,10 +504,46 @@ TEST(MainWindow, CancelButtonAndClosingStopTheRunAtTheNextFolder) {
     EXPECT_FALSE(tree.Exists("site/b/index.html")) << name;
     EXPECT_FALSE(tree.Exists("site/c/index.html")) << name;
     EXPECT_EQ(window.isVisible(), !by_closing) << name;
-    EXPECT_EQ(env.shell.opened, std::vector<std::string>{tree.Path("site/index.html")}) << name;
+    EXPECT_TRUE(env.shell.opened.empty()) << name << ": only a finished run opens the page";
+    EXPECT_TRUE(env.prompter.messages.empty()) << name;
     EXPECT_EQ(GetLastDirectory(env.store, ""), tree.Path("site")) << name;
     EXPECT_EQ(StateOf(window).busy_cursor, false) << name;
+    if (!by_closing) {
+      EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text(), "Stopped after 2 folders");
+    }
   }
+}
+
+// A long run that reports far more often than the window repaints: the
+// window still answers a click on the cancel button within 100 ms, and
+// shows the last report's line when the run ends.
+TEST(MainWindow, ClockedRunStillAnswersTheCancelButton) {
+  WindowEnv env;
+  MainWindow window(env.services);
+  window.show();
+  auto* cancel = Find<QPushButton>(window, "cmdCancel");
+  auto* status = Find<QLabel>(window, "lblStatus");
+  QElapsedTimer run;
+  qint64 clicked_at = -1;
+  QObject::connect(cancel, &QPushButton::clicked, [&] { clicked_at = run.elapsed(); });
+  QTimer::singleShot(200, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+
+  window.RunStarting();
+  run.start();
+  std::int64_t reports = 0;
+  int paints = 0;
+  for (; clicked_at < 0 && run.elapsed() < 5000; ++reports) {
+    window.ShowStatus(IndexRun::StatusLine(reports));
+    const QString before = status->text();
+    window.Yield();
+    paints += status->text() != before;
+  }
+  window.RunEnded();
+
+  EXPECT_GE(clicked_at, 200);
+  EXPECT_LT(clicked_at, 300) << "answered within 100 ms";
+  EXPECT_LT(paints, run.elapsed() / 16 + 2) << reports << " reports";
+  EXPECT_EQ(status->text().toStdString(), IndexRun::StatusLine(reports - 1));
 }
 
 TEST(MainWindow, EndOfRunFollowsTheDisplayOptions) {
@@ -500,6 +601,10 @@ TEST(MainWindow, FailedFoldersAreListedInOneMessage) {
 
     EXPECT_TRUE(tree.Exists("site/index.html"));
     EXPECT_TRUE(tree.Exists("site/ok/index.html"));
+    // site, site/ok and every "index.html" folder inside a failing one.
+    EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(),
+              "Indexed " + std::to_string(2 + c.failing) + " folders, " +
+                  std::to_string(c.failing) + " failed");
     ASSERT_EQ(env.prompter.messages.size(), 1u) << c.failing;
     const auto& message = env.prompter.messages[0];
     EXPECT_EQ(message.icon, MessageIcon::kWarning);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,10 +13,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <map>
-#include <string>
 
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
@@ -141,6 +144,54 @@ TEST(OptionsWindow, HasTheDocumentedCaptionsAndObjectNames) {
     }
   }
   EXPECT_TRUE(Find<QPushButton>(window, "cmdAction_0")->isDefault());
+}
+
+// Every control is named by its label for a screen reader, and clicking a
+// label toggles its check box or puts the focus in its field.
+TEST(OptionsWindow, LabelsNameAndReachTheirControls) {
+  WindowEnv env;
+  SeedWithInstalledTemplates(env);
+  SaveVariable(env.store, keys::kShowPics, std::int16_t{1});
+  SaveVariable(env.store, keys::kScalePics, std::int16_t{1});
+  SaveVariable(env.store, keys::kUseThumbnails, std::int16_t{1});
+  OptionsWindow window(env.services);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+  for (QWidget* control : window.findChildren<QWidget*>()) {
+    if (qobject_cast<QLabel*>(control) != nullptr || control->focusPolicy() == Qt::NoFocus ||
+        qobject_cast<QTabBar*>(control) != nullptr || control->objectName().startsWith("qt_")) {
+      continue;
+    }
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+        << control->metaObject()->className() << " " << control->objectName().toStdString();
+  }
+  EXPECT_EQ(Find<QLineEdit>(window, "txtBulletSize_1")->accessibleName(),
+            "Size of this bullet in pixels, high");
+
+  const struct {
+    int tab;
+    const char* label;
+    const char* control;
+  } kRows[] = {{0, "lblOptionLabel_0", "txtGeneralOptions_0"},
+               {0, "lblOptionLabel_1", "chkGeneralOptions_0"},
+               {1, "lblOptionLabel_10", "txtFileTypesToIndex"},
+               {3, "lblOptionLabel_19", "txtBulletSize_0"},
+               {3, "lblOptionLabel_25", "chkDisplayOptions_1"}};
+  for (const auto& row : kRows) {
+    Find<QTabWidget>(window, "SSTab1")->setCurrentIndex(row.tab);
+    auto* control = Find<QWidget>(window, row.control);
+    auto* check = qobject_cast<QCheckBox*>(control);
+    const bool was_checked = check != nullptr && check->isChecked();
+    QTest::mouseClick(Find<QLabel>(window, row.label), Qt::LeftButton);
+    EXPECT_TRUE(control->hasFocus()) << row.label;
+    if (check != nullptr) {
+      EXPECT_NE(check->isChecked(), was_checked) << row.label << " toggles " << row.control;
+    }
+  }
 }
 
 TEST(OptionsWindow, FirstOpeningSeedsEveryKeyAndCancelKeepsTheSeed) {
