@@ -133,9 +133,8 @@ bool Write(const std::string& folder, const Kind& kind, int index, std::uint64_t
   return ok;
 }
 
-
 // The sample tree's pictures: scenes drawn in code, so that they carry no
-// one else's rights and come out the same on every machine.
+// one else's rights, and the same bytes from the same libvips.
 
 struct Rgb {
   double r, g, b;
@@ -165,14 +164,14 @@ class Canvas {
 
   // Rows top..bottom from the first stop's colour to the last's.
   void Gradient(double top, double bottom, std::initializer_list<std::pair<double, Rgb>> stops) {
-    for (int y = std::max(0, static_cast<int>(top)); y < std::min(height_, static_cast<int>(bottom));
-         ++y) {
+    for (int y = std::max(0, static_cast<int>(top));
+         y < std::min(height_, static_cast<int>(bottom)); ++y) {
       const double t = (y + 0.5 - top) / (bottom - top);
       Rgb colour = stops.begin()->second;
       for (auto it = stops.begin(); it + 1 != stops.end(); ++it) {
         if (t >= it->first && t <= (it + 1)->first) {
-          colour = Mix(it->second, (it + 1)->second,
-                       (t - it->first) / ((it + 1)->first - it->first));
+          colour =
+              Mix(it->second, (it + 1)->second, (t - it->first) / ((it + 1)->first - it->first));
         } else if (t > (it + 1)->first) {
           colour = (it + 1)->second;
         }
@@ -247,8 +246,7 @@ class Canvas {
     }
   }
 
-  static double GroundAt(double base, double amplitude, double wavelength, double phase,
-                         double x) {
+  static double GroundAt(double base, double amplitude, double wavelength, double phase, double x) {
     return base + amplitude * std::sin(x / wavelength * 6.283185307179586 + phase);
   }
 
@@ -318,13 +316,13 @@ void Balloon(Canvas& canvas, double cx, double cy, double r, const Rgb& a, const
               alpha);
   auto envelope = [=](double x, double y) {
     const double round = r - std::hypot(x - cx, y - cy);
-    const double taper = Canvas::TriangleDistance({cx - r * 0.92, cy + r * 0.38},
-                                                  {cx + r * 0.92, cy + r * 0.38},
-                                                  {cx, cy + r * 1.9}, x, y);
+    const double taper = Canvas::TriangleDistance(
+        {cx - r * 0.92, cy + r * 0.38}, {cx + r * 0.92, cy + r * 0.38}, {cx, cy + r * 1.9}, x, y);
     return std::max(round, std::min(taper, cy + r * 1.3 - y));
   };
   canvas.Paint(cx - r, cy - r, cx + r, cy + r * 1.3, a, alpha, envelope);
-  // Gores: bands of the width's angle, narrowing towards the top and the mouth.
+  // Gores: bands of equal angle around the envelope, narrowing towards the top
+  // and the mouth.
   canvas.Paint(cx - r, cy - r, cx + r, cy + r * 1.3, b, alpha, [=](double x, double y) {
     const double across = r * std::sqrt(std::max(0.02, 1 - std::pow((y - cy) / (r * 1.45), 2)));
     const double u = std::asin(std::clamp((x - cx) / across, -1.0, 1.0)) / 1.5707963;  // -1..1
@@ -384,10 +382,9 @@ Canvas Beach() {
 
 Canvas Sunset() {
   Canvas canvas(800, 600);
-  canvas.Gradient(0, 385, {{0, Hex(0x2d1b4e)},
-                           {0.5, Hex(0xb8487c)},
-                           {0.82, Hex(0xff9a4d)},
-                           {1, Hex(0xffd27f)}});
+  canvas.Gradient(
+      0, 385,
+      {{0, Hex(0x2d1b4e)}, {0.5, Hex(0xb8487c)}, {0.82, Hex(0xff9a4d)}, {1, Hex(0xffd27f)}});
   canvas.Circle(400, 385, 150, Hex(0xffe29a), 0.12);
   canvas.Circle(400, 385, 100, Hex(0xffe29a), 0.2);
   canvas.Circle(400, 385, 68, Hex(0xffe6a8));
