@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Measures thumb_driver (VipsThumbnailMaker on N threads, as an indexing run
-# makes thumbnails) against vipsthumbnail and ImageMagick's mogrify on the
-# same pictures, in interleaved rounds, and prints every time as a ratio to
-# vipsthumbnail with one libvips thread in the same round.
+# Measures the thumbnails an indexing run makes (pelorin2-cli index with
+# MakeThumbnails, on a copy of the picture set) against vipsthumbnail and
+# ImageMagick's mogrify on the same pictures, in interleaved rounds, and
+# prints every time as a ratio to vipsthumbnail with one libvips thread in the
+# same round.
 #
 #   bench/thumbs.sh [--rounds N] [--small] [--no-peers]
 #     --rounds N  counted rounds after the warm-up round (default 3)
@@ -31,15 +32,16 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 
-driver=$build_dir/bench/thumb_driver
+cli=$build_dir/bin/pelorin2-cli
 picture_gen=$build_dir/bench/picture_gen
-for tool in "$driver" "$picture_gen"; do
+for tool in "$cli" "$picture_gen"; do
   [[ -x $tool ]] || { echo "missing $tool: build first (scripts/build.sh)" >&2; exit 2; }
 done
 # The real programs, not wrappers found earlier on the PATH.
 vipsthumbnail=/usr/bin/vipsthumbnail
+vipsheader=/usr/bin/vipsheader
 mogrify=/usr/bin/mogrify
-for tool in /usr/bin/time "$vipsthumbnail" "$mogrify"; do
+for tool in /usr/bin/time "$vipsthumbnail" "$vipsheader" "$mogrify"; do
   [[ -x $tool ]] || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 2; }
 done
 
@@ -57,8 +59,27 @@ fi
 picture_count=$(find "$pictures" -maxdepth 1 -type f | wc -l)
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# The folder the runs index: the pictures, linked (an index run only reads
+# them), plus the page and the thumbnails subfolder each run writes.
+tree=$bench_dir/tree-$set_name
+trap 'rm -rf "$work" "$tree"' EXIT
+rm -rf "$tree"
+cp -al "$pictures" "$tree"
 fail() { echo "thumbs.sh: $*" >&2; exit 1; }
+
+# The thumbnails go into a subfolder, as vipsthumbnail's and mogrify's go
+# into a folder of their own: the picture folder the run lists is the same
+# for every run, and each tool writes the same number of files into an empty
+# folder. The page is one small file; no picture pages.
+settings=$work/settings.ini
+"$cli" --settings "$settings" options reset >/dev/null
+for key in UseThumbnails MakeThumbnails ThumbnailSubdir; do
+  "$cli" --settings "$settings" options set "$key" 1
+done
+"$cli" --settings "$settings" options set ThumbnailSize 160
+"$cli" --settings "$settings" options set FileTypes "jpg jpeg jpe png gif webp"
+thumbs=$tree/$("$cli" --settings "$settings" options get ThumbnailFolder)
+prefix=$("$cli" --settings "$settings" options get ThumbnailPrefix)
 counted=0
 
 # measure NAME COMMAND...: one timed run after a sync. Appends the wall time
@@ -81,14 +102,15 @@ measure() {
 }
 
 # vipsthumbnail takes many pictures in one call; one call per format, so that
-# each thumbnail keeps its picture's format as thumb_driver's do.
+# each thumbnail keeps its picture's format, with the save options of the
+# run's thumbnail maker (src/thumbnails/vips_thumbnail_maker.cpp).
 run_vipsthumbnail() {  # OUT
   local ext
   for ext in jpg png gif webp; do
     local files=("$pictures"/*."$ext")
     [[ -e ${files[0]} ]] || continue
     local options='[strip]'
-    [[ $ext == jpg ]] && options='[Q=85,interlace,strip]'
+    [[ $ext == jpg ]] && options='[Q=85,interlace,optimize_coding,strip]'
     "$vipsthumbnail" --size 160 -o "$1/%s.$ext$options" "${files[@]}"
   done
 }
@@ -96,35 +118,42 @@ export -f run_vipsthumbnail
 export pictures vipsthumbnail
 
 fresh() { rm -rf "$bench_dir/out-$1"; mkdir -p "$bench_dir/out-$1"; echo "$bench_dir/out-$1"; }
-# Every picture has its thumbnail, fitted into 160 x 160 with no side smaller
-# than it must be; the turned pictures are upright.
-check_thumbs() {  # NAME OUT
+# A run on an empty thumbnail folder, and its summary line.
+index_fresh() {  # NAME JOBS
+  rm -rf "$thumbs" "$tree/index.html"
+  measure "$1" "$cli" --settings "$settings" index --yes --quiet --jobs "$2" "$tree"
+  grep -q "^Indexed 1 folders: 1 pages written, 0 unchanged, $picture_count thumbnails made, 0 up to date, 0 failed" \
+    "$work/out.txt" || fail "$1: $(cat "$work/out.txt" "$work/err.txt")"
+}
+# Every picture has its thumbnail, named with the prefix, in its picture's
+# format, its longer side 160 pixels; the turned pictures came out upright.
+check_thumbs() {  # NAME
   local count
-  count=$(find "$2" -maxdepth 1 -type f ! -name '.*' | wc -l)
+  count=$(find "$thumbs" -maxdepth 1 -type f ! -name '.*' | wc -l)
   (( count == picture_count )) || fail "$1: $count thumbnails for $picture_count pictures"
-  local header
-  header=$(vipsheader "$2/photo001.jpg" "$2/turned6-001.jpg")
-  [[ $header == *"photo001.jpg: 160x120 "*"turned6-001.jpg: 120x160 "* ]] ||
-    fail "$1: wrong thumbnail sizes: $header"
+  local wrong
+  wrong=$(cd "$pictures" && for picture in *; do printf '%s\n' "$thumbs/$prefix$picture"; done |
+    xargs -d '\n' "$vipsheader" 2>&1 | awk '
+      { name = $1; sub(/:$/, "", name); split($2, size, "x"); loader = $NF
+        ext = tolower(name); sub(/.*\./, "", ext)
+        want = (ext == "jpg") ? "jpegload" : ext "load"
+        long = (size[1] > size[2]) ? size[1] : size[2]
+        upright = (name !~ /turned[0-9]+-[^\/]*$/) || size[1] < size[2]
+        if (NF < 3 || loader != want || long != 160 || !upright) print }' | head -5) || true
+  [[ -z $wrong ]] || fail "$1: wrong thumbnails: $wrong"
 }
 
 run_round() {
   local out
   out=$(fresh vips1)
   measure vips1 env VIPS_CONCURRENCY=1 bash -c 'run_vipsthumbnail "$0"' "$out"
-  out=$(fresh drv1)
-  measure drv1 "$driver" --jobs 1 --size 160 "$pictures" "$out"
-  check_thumbs "thumb_driver --jobs 1" "$out"
-  measure rerun "$driver" --jobs 1 --size 160 "$pictures" "$out"
-  grep -q "^made 0, up to date $picture_count, failed 0" "$work/out.txt" ||
-    fail "re-run made thumbnails again: $(cat "$work/out.txt")"
-  out=$(fresh drv2)
-  measure drv2 "$driver" --jobs 2 --size 160 "$pictures" "$out"
-  check_thumbs "thumb_driver --jobs 2" "$out"
-  out=$(fresh drv1_vt2)
-  measure drv1_vt2 "$driver" --jobs 1 --vips-threads 2 --size 160 "$pictures" "$out"
-  out=$(fresh drv2_vt2)
-  measure drv2_vt2 "$driver" --jobs 2 --vips-threads 2 --size 160 "$pictures" "$out"
+  index_fresh cli1 1
+  check_thumbs "pelorin2-cli --jobs 1"
+  measure rerun "$cli" --settings "$settings" index --yes --quiet --jobs 1 "$tree"
+  grep -q "^Indexed 1 folders: 0 pages written, 1 unchanged, 0 thumbnails made, $picture_count up to date, 0 failed" \
+    "$work/out.txt" || fail "the re-run made thumbnails again: $(cat "$work/out.txt")"
+  index_fresh cli2 2
+  check_thumbs "pelorin2-cli --jobs 2"
   out=$(fresh vips2)
   measure vips2 env VIPS_CONCURRENCY=2 bash -c 'run_vipsthumbnail "$0"' "$out"
   if [[ $peers == yes ]]; then
@@ -141,10 +170,11 @@ run_round
 counted=1
 for (( round = 1; round <= rounds; ++round )); do
   echo "round $round of $rounds ..." >&2
+  cut -d' ' -f1 /proc/loadavg >>"$work/load"
   run_round
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-for name in vips1 drv1 rerun drv2 drv1_vt2 drv2_vt2 vips2 magick; do rm -rf "$bench_dir/out-$name"; done
+for name in vips1 vips2 magick; do rm -rf "$bench_dir/out-$name"; done
 
 median_of() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 median() { median_of <"$work/$1.t"; }
@@ -171,23 +201,21 @@ echo
 echo "| run | time | CPU time | peak RSS | ratio | target | |"
 echo "| --- | --- | --- | --- | --- | --- | --- |"
 row "vipsthumbnail, 1 libvips thread (the base)" vips1 vips1
-row "thumb_driver --jobs 1" drv1 vips1 "<= 1.1"
-row "thumb_driver --jobs 2" drv2 vips1 "<= 0.6"
-row "thumb_driver --jobs 1, re-run, all up to date (ratio to its first run)" rerun drv1 "<= 0.02"
-row "thumb_driver --jobs 1, 2 libvips threads" drv1_vt2 vips1
-row "thumb_driver --jobs 2, 2 libvips threads each" drv2_vt2 vips1
+row "pelorin2-cli index --jobs 1" cli1 vips1 "<= 1.1"
+row "pelorin2-cli index --jobs 2" cli2 vips1 "<= 0.6"
+row "pelorin2-cli index --jobs 1, re-run, all up to date (ratio to its first run)" rerun cli1 "<= 0.02"
 row "vipsthumbnail, 2 libvips threads" vips2 vips1
 if [[ $peers == yes ]]; then row "mogrify -thumbnail 160x160 (ImageMagick 6)" magick vips1; fi
-rss_mib=$(sort -n "$work/drv2.rss" | tail -1 | awk '{ print $1 / 1024 }')
-echo "| peak RSS, thumb_driver --jobs 2 | | | $(rss drv2) | | <= 256 MiB | $(verdict "$rss_mib" 256) |"
+rss_mib=$(sort -n "$work/cli2.rss" | tail -1 | awk '{ print $1 / 1024 }')
+echo "| peak RSS, pelorin2-cli index --jobs 2 | | | $(rss cli2) | | <= 256 MiB | $(verdict "$rss_mib" 256) |"
 echo
-echo "Every counted round, in seconds:"
-names=(vips1 drv1 rerun drv2 drv1_vt2 drv2_vt2 vips2)
+echo "Every counted round, in seconds, with the 1-minute load average at its start:"
+names=(vips1 cli1 rerun cli2 vips2)
 [[ $peers == yes ]] && names+=(magick)
-printf '| round |'; printf ' %s |' "${names[@]}"; echo
-printf '| --- |'; for name in "${names[@]}"; do printf ' --- |'; done; echo
+printf '| round | load |'; printf ' %s |' "${names[@]}"; echo
+printf '| --- | --- |'; for name in "${names[@]}"; do printf ' --- |'; done; echo
 for (( round = 1; round <= rounds; ++round )); do
-  printf '| %d |' "$round"
+  printf '| %d | %s |' "$round" "$(sed -n "${round}p" "$work/load")"
   for name in "${names[@]}"; do printf ' %.3f |' "$(sed -n "${round}p" "$work/$name.t")"; done
   echo
 done

@@ -15,5 +15,5 @@ shoot() {
     --screenshot="$2" "file://$1" >/dev/null 2>&1
 }
 shoot "$tree/Holiday/index.html" "$root/docs/gallery-index.png"
-shoot "$tree/Holiday/sea.png.html" "$root/docs/gallery-picture.png"
+shoot "$tree/Holiday/sea.webp.html" "$root/docs/gallery-picture.png"
 echo "Wrote docs/gallery-index.png and docs/gallery-picture.png"

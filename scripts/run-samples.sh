@@ -15,10 +15,12 @@ mkdir -p "$work"
 cp -r "$root/samples" "$work/tree"
 "$cli" --settings "$settings" options reset
 # The sample tree is a small gallery: pictures with thumbnails in a table,
-# and a page for every picture.
-for key in ShowPics UseThumbnails PicsInHtml; do
+# and a page for every picture. The run makes the thumbnails, in a
+# "thumbnails" subfolder of every folder.
+for key in ShowPics UseThumbnails MakeThumbnails ThumbnailSubdir PicsInHtml; do
   "$cli" --settings "$settings" options set "$key" 1
 done
+"$cli" --settings "$settings" options set FileTypes "gif png jpg jpeg jpe webp htm html"
 "$cli" --settings "$settings" options set PageTitle "Sample gallery"
 "$cli" --settings "$settings" options set DynamicTitle 1
 "$cli" --settings "$settings" options set Separator " - "
