@@ -51,8 +51,9 @@ Commands:
       --yes           answer yes to that warning (needed without a terminal)
       --quiet         no status line while the run goes on
       --open          open the top page with the desktop's opener when done
-      --jobs N        write pages on N threads (default: the processor count,
-                      at most 8); the pages are the same bytes
+      --jobs N        write pages and make thumbnails on N threads (default:
+                      the processor count, at most 8); the pages are the same
+                      bytes
   check               Check that the stored options allow a run.
   options list        Print every option as KEY=VALUE (CR and LF as \r, \n).
   options get KEY     Print the stored value of KEY.
