@@ -50,7 +50,13 @@ for file in /usr/bin/pelorin2 /usr/bin/pelorin2-cli \
 done
 programs=$(grep -E '^/usr/bin/.' <<<"$files" | paste -sd ' ')
 [[ $programs == "/usr/bin/pelorin2 /usr/bin/pelorin2-cli" ]] || fail "unexpected programs: $programs"
-if grep -E 'test|bench|fuzz|/usr/(lib|include)/' <<<"$files"; then fail "files that do not belong"; fi
+module=$(grep -E '^/usr/lib/(.+/)?pelorin2/pelorin2-thumbnails\.so$' <<<"$files") ||
+  fail "the thumbnail module is not in the package"
+# The module and the folders that hold it are the only things under /usr/lib.
+others=$(while IFS= read -r file; do
+  [[ $file == "$module" || ($file == */ && $module == "$file"*) ]] || echo "$file"
+done <<<"$files")
+if grep -E 'test|bench|fuzz|/usr/(lib|include)/' <<<"$others"; then fail "files that do not belong"; fi
 
 installed_before=0
 if dpkg-query -W -f='${Status}' pelorin2 2>/dev/null | grep -q "install ok installed"; then
@@ -75,13 +81,24 @@ cp -r "$root/samples" "$work/built"
 "$cli" --settings "$settings" options reset
 template=$("$cli" --settings "$settings" options get MainTemplate)
 [[ $template == /usr/share/pelorin2/template.htm ]] || fail "first-run template is $template"
+# A gallery, so the installed program also loads its thumbnail module.
+gallery() {  # CLI SETTINGS
+  for key in ShowPics UseThumbnails MakeThumbnails ThumbnailSubdir PicsInHtml; do
+    "$1" --settings "$2" options set "$key" 1
+  done
+  "$1" --settings "$2" options set FileTypes "gif png jpg jpeg jpe webp htm html"
+}
+gallery "$cli" "$settings"
 "$cli" --settings "$settings" index --yes --quiet "$work/installed"
 while IFS= read -r folder; do
   [[ -s $folder/index.html ]] || fail "no page in $folder"
-done < <(find "$work/installed" -type d -not -path '*/.*')
+done < <(find "$work/installed" -type d -not -path '*/.*' -not -name thumbnails)
+find "$work/installed" -path '*/thumbnails/*' -type f | grep -q . ||
+  fail "the installed program made no thumbnail"
 "$build_dir/bin/pelorin2-cli" --settings "$work/built.ini" options reset
+gallery "$build_dir/bin/pelorin2-cli" "$work/built.ini"
 "$build_dir/bin/pelorin2-cli" --settings "$work/built.ini" index --yes --quiet "$work/built" >/dev/null
-diff -r "$work/built" "$work/installed" || fail "the installed program wrote other pages"
+diff -r "$work/built" "$work/installed" || fail "the installed program wrote other pages or thumbnails"
 
 # The manual pages render without a warning.
 for page in pelorin2-cli pelorin2; do

@@ -23,7 +23,7 @@
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
 #include "settings/qt_settings_store.h"
-#include "thumbnails/vips_thumbnail_maker.h"
+#include "thumbnails/lazy_thumbnail_maker.h"
 
 namespace pelorin {
 
@@ -230,7 +230,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   request.open_when_done = parsed.open;
 
   TerminalHost host(parsed.host);
-  VipsThumbnailMaker thumbnail_maker;
+  LazyThumbnailMaker thumbnail_maker;
   IndexCommand command(store, host, &thumbnail_maker);
   host.set_command(&command);
   InstallInterruptHandler();

@@ -18,7 +18,7 @@
 #include "common/install_paths.h"
 #include "common/version.h"
 #include "settings/qt_settings_store.h"
-#include "thumbnails/vips_thumbnail_maker.h"
+#include "thumbnails/lazy_thumbnail_maker.h"
 #include "ui/main_window.h"
 #include "ui/qt_prompter.h"
 #include "ui/shell.h"
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
   pelorin::DesktopShell shell;
   BatchPrompter batch_prompter;
   BatchShell batch_shell;
-  pelorin::VipsThumbnailMaker thumbnail_maker;
+  pelorin::LazyThumbnailMaker thumbnail_maker;
   pelorin::WindowServices services{
       store, auto_run.isEmpty() ? static_cast<pelorin::Prompter&>(prompter) : batch_prompter,
       auto_run.isEmpty() ? static_cast<pelorin::Shell&>(shell) : batch_shell,

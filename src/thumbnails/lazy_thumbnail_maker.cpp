@@ -1,0 +1,57 @@
+#include "thumbnails/lazy_thumbnail_maker.h"
+
+#include <dlfcn.h>
+
+#include <string_view>
+
+#include "common/install_paths.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr char kModuleName[] = "pelorin2-thumbnails.so";
+constexpr char kEntryPoint[] = "PelorinNewThumbnailMaker";
+
+}  // namespace
+
+LazyThumbnailMaker::LazyThumbnailMaker() = default;
+
+// The module stays loaded: libvips keeps threads and state that do not
+// survive being unloaded.
+LazyThumbnailMaker::~LazyThumbnailMaker() = default;
+
+void LazyThumbnailMaker::Load() {
+  const std::string folder = ExecutableFolder();
+  std::string reasons;
+  for (const std::string& path : {folder + "/" + kModuleName,
+                                  folder + "/" + PELORIN_MODULE_DIR_FROM_BIN + "/" + kModuleName}) {
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* reason = ::dlerror();
+      reasons = reason != nullptr ? reason : path;
+      continue;
+    }
+    using Factory = ThumbnailMaker* (*)();
+    auto factory = reinterpret_cast<Factory>(::dlsym(handle, kEntryPoint));
+    if (factory == nullptr) {
+      reasons = path + ": no " + kEntryPoint;
+      continue;
+    }
+    maker_.reset(factory());
+    return;
+  }
+  load_error_ = "cannot load the picture library: " + reasons;
+}
+
+bool LazyThumbnailMaker::Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
+                              std::string* error) {
+  std::call_once(loaded_, [this] { Load(); });
+  if (!maker_) {
+    *error = load_error_;
+    return false;
+  }
+  return maker_->Make(picture_fd, format, size, out_fd, error);
+}
+
+}  // namespace pelorin
