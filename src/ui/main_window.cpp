@@ -157,36 +157,7 @@ void MainWindow::BuildControls() {
   client->setObjectName(QStringLiteral("frmMainClient"));
   setCentralWidget(client);
 
-  folders_ = new QFileSystemModel(this);
-  icon_provider_ = std::make_unique<FolderIconProvider>(style());
-  folders_->setIconProvider(icon_provider_.get());
-  folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);  // hidden folders left out
-  folders_->setRootPath(QStringLiteral("/"));
-
-  folder_tree_ = new QTreeView(client);
-  folder_tree_->setObjectName(QStringLiteral("Dir1"));
-  folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip));
-  folder_tree_->setModel(folders_);
-  folder_tree_->setHeaderHidden(true);
-  folder_tree_->setIndentation(Px(12, dpi));  // narrow steps: deep folders stay readable
-  for (int column = 1; column < folders_->columnCount(); ++column) folder_tree_->hideColumn(column);
-  folder_tree_->setMinimumSize(Px(209, dpi), Px(246, dpi));
-  connect(folder_tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { OnFolderChanged(current); });
-  // The folder list fills in and sorts as folders are read, in the
-  // background: for a moment after a folder is shown, every change brings
-  // the selection back into view.
-  scroll_timer_ = new QTimer(this);
-  scroll_timer_->setSingleShot(true);
-  connect(scroll_timer_, &QTimer::timeout, this, [this] {
-    folder_tree_->scrollTo(folder_tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
-  });
-  const auto keep_in_view = [this] {
-    if (shown_at_.isValid() && shown_at_.elapsed() < kKeepInViewMs) scroll_timer_->start(0);
-  };
-  connect(folders_, &QFileSystemModel::directoryLoaded, this, keep_in_view);
-  connect(folders_, &QFileSystemModel::layoutChanged, this, keep_in_view);
-  connect(folders_, &QFileSystemModel::rowsInserted, this, keep_in_view);
+  BuildFolderTree(client, dpi);
 
   volume_list_ = new QComboBox(client);
   volume_list_->setObjectName(QStringLiteral("Drive1"));
@@ -233,6 +204,40 @@ void MainWindow::BuildControls() {
 
   setTabOrder(folder_tree_, volume_list_);
   setTabOrder(volume_list_, cancel_button_);
+}
+
+// The folder list over the whole file system, hidden folders left out.
+void MainWindow::BuildFolderTree(QWidget* client, double dpi) {
+  folders_ = new QFileSystemModel(this);
+  icon_provider_ = std::make_unique<FolderIconProvider>(style());
+  folders_->setIconProvider(icon_provider_.get());
+  folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);  // hidden folders left out
+  folders_->setRootPath(QStringLiteral("/"));
+
+  folder_tree_ = new QTreeView(client);
+  folder_tree_->setObjectName(QStringLiteral("Dir1"));
+  folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip));
+  folder_tree_->setModel(folders_);
+  folder_tree_->setHeaderHidden(true);
+  folder_tree_->setIndentation(Px(12, dpi));  // narrow steps: deep folders stay readable
+  for (int column = 1; column < folders_->columnCount(); ++column) folder_tree_->hideColumn(column);
+  folder_tree_->setMinimumSize(Px(209, dpi), Px(246, dpi));
+  connect(folder_tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnFolderChanged(current); });
+  // The folder list fills in and sorts as folders are read, in the
+  // background: for a moment after a folder is shown, every change brings
+  // the selection back into view.
+  scroll_timer_ = new QTimer(this);
+  scroll_timer_->setSingleShot(true);
+  connect(scroll_timer_, &QTimer::timeout, this, [this] {
+    folder_tree_->scrollTo(folder_tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
+  const auto keep_in_view = [this] {
+    if (shown_at_.isValid() && shown_at_.elapsed() < kKeepInViewMs) scroll_timer_->start(0);
+  };
+  connect(folders_, &QFileSystemModel::directoryLoaded, this, keep_in_view);
+  connect(folders_, &QFileSystemModel::layoutChanged, this, keep_in_view);
+  connect(folders_, &QFileSystemModel::rowsInserted, this, keep_in_view);
 }
 
 void MainWindow::BuildMenus() {

@@ -64,6 +64,7 @@ class MainWindow : public QMainWindow, public RunHost {
 
  private:
   void BuildControls();
+  void BuildFolderTree(QWidget* client, double dpi);
   void BuildMenus();
   void FillDriveList();
   void SelectDrive(const QString& root_path);
