@@ -27,25 +27,11 @@
 #include <utility>
 #include <vector>
 
+#include "random.h"
+
 namespace {
 
-// splitmix64, as tree_gen: small, fast and the same everywhere.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  double Between(double low, double high) {
-    return low + (high - low) * static_cast<double>(Next() >> 11) / 9007199254740992.0;
-  }
-
- private:
-  std::uint64_t state_;
-};
+using bench::Random;
 
 struct Kind {
   const char* prefix;
@@ -80,12 +66,12 @@ VipsImage* Picture(int width, int height, std::uint64_t seed) {
   Random random(seed);
   VipsImage* t[8] = {};
   VipsImage* out = nullptr;
-  double scale[3] = {random.Between(0.2, 2.0) * 255.0 / width,
-                     random.Between(0.2, 2.0) * 255.0 / height,
-                     random.Between(0.2, 2.0) * 255.0 / (width + height) * 2};
-  double offset[3] = {random.Between(0, 60), random.Between(0, 60), random.Between(0, 60)};
-  const double stripes = random.Between(0.002, 0.02);
-  const double sigma = random.Between(4, 16);
+  double scale[3] = {random.Real(0.2, 2.0) * 255.0 / width,
+                     random.Real(0.2, 2.0) * 255.0 / height,
+                     random.Real(0.2, 2.0) * 255.0 / (width + height) * 2};
+  double offset[3] = {random.Real(0, 60), random.Real(0, 60), random.Real(0, 60)};
+  const double stripes = random.Real(0.002, 0.02);
+  const double sigma = random.Real(4, 16);
   const int ok = vips_xyz(&t[0], width, height, nullptr) == 0 &&
                  vips_bandmean(t[0], &t[1], nullptr) == 0 &&  // (x + y) / 2
                  vips_bandjoin2(t[0], t[1], &t[2], nullptr) == 0 &&
@@ -354,9 +340,9 @@ Canvas Beach() {
   canvas.Ground(345, 0, 1, 0, Hex(0x2a7fb5), Hex(0x5cc2d0));
   Random random(11);
   for (int i = 0; i < 40; ++i) {
-    const double x = random.Between(0, 800);
-    const double y = random.Between(360, 440);
-    const double half = random.Between(8, 26) * (y - 330) / 100;
+    const double x = random.Real(0, 800);
+    const double y = random.Real(360, 440);
+    const double half = random.Real(8, 26) * (y - 330) / 100;
     canvas.Line({x - half, y}, {x + half, y}, 2.5, Hex(0xffffff), 0.45);
   }
   canvas.Ground(438, 12, 260, 0.7, Hex(0xffffff), Hex(0xffffff), 0.8);
@@ -430,19 +416,19 @@ Canvas Forest() {
   canvas.Circle(150, 110, 44, Hex(0xfffbe0));
   canvas.Ground(320, 28, 540, 1.0, Hex(0xa3cfa4), Hex(0x8cbf8e));
   Random random(5);
-  for (double x = 10; x < 800; x += random.Between(28, 44)) {
+  for (double x = 10; x < 800; x += random.Real(28, 44)) {
     const double base = Canvas::GroundAt(320, 28, 540, 1.0, x) + 12;
-    Pine(canvas, x, base, random.Between(55, 80), Hex(0x6a9f75));
+    Pine(canvas, x, base, random.Real(55, 80), Hex(0x6a9f75));
   }
   canvas.Ground(420, 22, 400, 2.3, Hex(0x78b565), Hex(0x4c8a3f));
-  for (double x = 30; x < 800; x += random.Between(70, 110)) {
-    const double base = Canvas::GroundAt(420, 22, 400, 2.3, x) + random.Between(20, 60);
-    Pine(canvas, x, base, random.Between(150, 210), Hex(0x2f6b3a));
+  for (double x = 30; x < 800; x += random.Real(70, 110)) {
+    const double base = Canvas::GroundAt(420, 22, 400, 2.3, x) + random.Real(20, 60);
+    Pine(canvas, x, base, random.Real(150, 210), Hex(0x2f6b3a));
   }
   for (int i = 0; i < 70; ++i) {
-    const double x = random.Between(0, 800);
-    const double y = random.Between(480, 600);
-    canvas.Circle(x, y, random.Between(2, 4.5), i % 3 ? Hex(0xfff7d6) : Hex(0xffd23f), 0.9);
+    const double x = random.Real(0, 800);
+    const double y = random.Real(480, 600);
+    canvas.Circle(x, y, random.Real(2, 4.5), i % 3 ? Hex(0xfff7d6) : Hex(0xffd23f), 0.9);
   }
   return canvas;
 }
@@ -465,8 +451,8 @@ Canvas Garden() {
   constexpr Rgb kPetals[] = {Hex(0xff6b8b), Hex(0xffd23f), Hex(0xf7f7ff), Hex(0xb185db),
                              Hex(0xff9f43)};
   for (int i = 0; i < 30; ++i) {
-    const double y = 430 + i * 4.6 + random.Between(-4, 4);
-    const double x = random.Between(20, 780);
+    const double y = 430 + i * 4.6 + random.Real(-4, 4);
+    const double x = random.Real(20, 780);
     const double size = 8 + (y - 430) * 0.09;
     const Rgb& petal = kPetals[random.Next() % std::size(kPetals)];
     Flower(canvas, x, y, size, petal, i % 2 ? Hex(0xffc93c) : Hex(0x7a4a1f));
