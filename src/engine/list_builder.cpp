@@ -84,11 +84,12 @@ void AppendListItem(std::string& out, const Name& name, bool to_page, const Page
   out += kCrLf;
 }
 
-// A picture in the column: the link, then the picture shown (the picture
-// itself, scaled by width, or its thumbnail at src).
-void AppendPictureParagraph(std::string& out, const Name& link, bool to_page, const Name& src,
-                            std::string_view src_folder, const std::string& width) {
-  out += "<p ALIGN=\"center\"><a href=\""sv;
+// A linked picture, as a paragraph of the column or a cell of the table: the
+// link, then the picture shown (the picture itself, scaled by width, or its
+// thumbnail at src, in src_folder when thumbnails have a folder of their own).
+void AppendLinkedPicture(std::string& out, bool cell, const Name& link, bool to_page,
+                         const Name& src, std::string_view src_folder, const std::string& width) {
+  out += cell ? "<td align=center valign=center><a href=\""sv : "<p ALIGN=\"center\"><a href=\""sv;
   AppendTarget(out, link, to_page);
   out += "\"><IMG SRC=\""sv;
   if (!src_folder.empty()) {
@@ -96,29 +97,11 @@ void AppendPictureParagraph(std::string& out, const Name& link, bool to_page, co
     out += '/';
   }
   src.AsUrl(out);
-  out += "\" ALT=\""sv;
+  out += cell ? "\" ALIGN=center ALT=\""sv : "\" ALT=\""sv;
   src.AsText(out);
   out += "\" "sv;
   out += width;
-  out += "border=0></a></p>"sv;
-  out += kCrLf;
-}
-
-void AppendPictureCell(std::string& out, const Name& link, bool to_page, const Name& src,
-                       std::string_view src_folder, const std::string& width) {
-  out += "<td align=center valign=center><a href=\""sv;
-  AppendTarget(out, link, to_page);
-  out += "\"><IMG SRC=\""sv;
-  if (!src_folder.empty()) {
-    Name(src_folder).AsUrl(out);
-    out += '/';
-  }
-  src.AsUrl(out);
-  out += "\" ALIGN=center ALT=\""sv;
-  src.AsText(out);
-  out += "\" "sv;
-  out += width;
-  out += "border=0></a></td>"sv;
+  out += cell ? "border=0></a></td>"sv : "border=0></a></p>"sv;
   out += kCrLf;
 }
 
@@ -198,11 +181,9 @@ class FileListWriter {
 
  private:
   void AddPicture(const Name& link, bool to_page, const Name& src, std::string_view folder) {
-    if (layout_ == FileLayout::kColumn) {
-      AppendPictureParagraph(text_, link, to_page, src, folder, width_);
-      return;
-    }
-    AppendPictureCell(text_, link, to_page, src, folder, width_);
+    const bool cell = layout_ == FileLayout::kTable;
+    AppendLinkedPicture(text_, cell, link, to_page, src, folder, width_);
+    if (!cell) return;
     if (++row_ == 5) {
       row_ = 0;
       text_ += "</tr><tr>\r\n"sv;
