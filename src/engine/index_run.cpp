@@ -15,6 +15,7 @@
 #include "engine/page_generator.h"
 #include "engine/page_write_queue.h"
 #include "engine/pictures.h"
+#include "engine/run_report.h"
 #include "engine/walker.h"
 
 namespace pelorin {
@@ -113,35 +114,6 @@ IndexRun::IndexRun(RunHost& host, PageOptions options, FileTypeList filter)
 
 IndexRun::~IndexRun() = default;
 
-std::string IndexRun::StatusLine(std::int64_t folder_count) {
-  return "Indexed " + std::to_string(folder_count) + " folders";
-}
-
-std::string IndexRun::SummaryLine(const RunSummary& summary) {
-  std::string line = StatusLine(summary.folders_indexed) + ": " +
-                     std::to_string(summary.pages_written) + " pages written, " +
-                     std::to_string(summary.pages_unchanged) + " unchanged, ";
-  if (summary.picture_pages) {
-    line += std::to_string(summary.picture_pages_written) + " picture pages written, " +
-            std::to_string(summary.picture_pages_unchanged) + " picture pages unchanged, ";
-  }
-  if (summary.thumbnails) {
-    line += std::to_string(summary.thumbnails_made) + " thumbnails made, " +
-            std::to_string(summary.thumbnails_up_to_date) + " up to date, ";
-  }
-  line += std::to_string(summary.failures.size()) + " failed";
-  if (summary.stopped) {
-    line += summary.folders_not_reached > 0
-                ? " (stopped; " + std::to_string(summary.folders_not_reached) +
-                      " folders and what is below them not reached)"
-                : " (stopped)";
-  }
-  if (summary.template_changed) {
-    line += "; the template changed during the run; run again to use the new one";
-  }
-  return line;
-}
-
 bool IndexRun::SetStatus(WalkEvent event) {
   const bool folder = event == WalkEvent::kFolder && !stop_requested_;
   if (folder) {
@@ -153,7 +125,7 @@ bool IndexRun::SetStatus(WalkEvent event) {
   if (event == WalkEvent::kFinish) {
     // The last line agrees with the summary: it counts the folders whose
     // page is in place, not the folders visited.
-    status_line_ = StatusLine(summary_.folders_indexed);
+    status_line_ = ProgressLine(summary_.folders_indexed, false, 0);
     host_.ShowStatus(status_line_);
     host_.Yield();
   } else {
@@ -174,17 +146,14 @@ void IndexRun::ShowProgress() {
       status_line_.empty()) {
     status_count_ = folder_count_;
     status_thumbnails_ = summary_.thumbnails_made;
-    status_line_ = StatusLine(folder_count_);
-    if (summary_.thumbnails) {
-      status_line_ += ", " + std::to_string(summary_.thumbnails_made) + " thumbnails made";
-    }
+    status_line_ = ProgressLine(folder_count_, summary_.thumbnails, summary_.thumbnails_made);
   }
   host_.ShowStatus(status_line_);
   host_.Yield();
 }
 
-void IndexRun::RecordFailure(const std::string& folder, const std::string& reason) {
-  summary_.failures.push_back({folder, reason});
+void IndexRun::RecordFailure(const std::string& folder, const std::string& reason, bool picture) {
+  summary_.failures.push_back({folder, reason, picture});
   host_.FolderFailed(summary_.failures.back());
 }
 
@@ -214,7 +183,7 @@ void IndexRun::RecordPicturePage(const std::string& folder, const std::string& n
       ++summary_.picture_pages_unchanged;
       break;
     case WriteOutcome::kFailed:
-      RecordFailure(folder + name, error);
+      RecordFailure(folder + name, error, /*picture=*/true);
       break;
   }
 }
@@ -368,7 +337,7 @@ void IndexRun::MakeMissingThumbnails(WalkFolder& folder, ThumbnailFolder& thumbn
       case ThumbnailResult::kFailed:
         ++summary_.thumbnails_failed;
         RecordFailure(folder.path + tasks[i].picture,
-                      "cannot make a thumbnail: " + outcomes[i].error);
+                      "cannot make a thumbnail: " + outcomes[i].error, /*picture=*/true);
         break;
       case ThumbnailResult::kNotStarted:
         break;
@@ -393,7 +362,8 @@ void IndexRun::WritePicturePages(WalkFolder& folder) {
     if (page_name == options_.index_filename) continue;  // the folder's page wins
     const ExistingPage existing = LookUpPage(folder.fd, page_name);
     if (IsTemplateFile(folder.fd, page_name, existing)) {
-      RecordFailure(folder.path + page_name, "this is a template; it was left untouched");
+      RecordFailure(folder.path + page_name, "this is a template; it was left untouched",
+                    /*picture=*/true);
       continue;
     }
     std::string previous = k > 0 ? entries[pictures[k - 1]].name : std::string();

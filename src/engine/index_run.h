@@ -67,10 +67,6 @@ class IndexRun {
   bool StopRequested() const { return stop_requested_; }
   const std::string& index_filename() const { return options_.index_filename; }
   std::int64_t FolderCount() const { return folder_count_; }
-  static std::string StatusLine(std::int64_t folder_count);
-  // "Indexed N folders: W pages written, U unchanged, F failed", then what
-  // else a person must know: a stop, folders not reached, a changed template.
-  static std::string SummaryLine(const RunSummary& summary);
 
  private:
   class WalkAdapter;
@@ -107,7 +103,7 @@ class IndexRun {
   bool LoadTemplate(std::string* error);
   void LoadPictureTemplate();
   bool TemplateChangedSinceLoaded() const;
-  void RecordFailure(const std::string& folder, const std::string& reason);
+  void RecordFailure(const std::string& folder, const std::string& reason, bool picture = false);
   void Record(const std::string& folder, WriteOutcome outcome, const std::string& error);
   void RecordPicturePage(const std::string& folder, const std::string& name, WriteOutcome outcome,
                          const std::string& error);

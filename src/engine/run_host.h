@@ -7,8 +7,11 @@
 namespace pelorin {
 
 struct Failure {
-  std::string folder;  // the folder's path, ending in a separator
+  // The folder's path, ending in a separator, or a picture's path.
+  std::string folder;
   std::string reason;  // what went wrong, with the system's reason
+  // A picture's thumbnail or page failed, not a folder's page.
+  bool picture = false;
 };
 
 class RunHost {

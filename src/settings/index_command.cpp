@@ -2,6 +2,7 @@
 
 #include "common/html_text.h"
 #include "engine/create_index.h"
+#include "engine/run_report.h"
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
 #include "settings/variables.h"
@@ -33,7 +34,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
     return outcome;
   }
 
-  outcome.summary_line = IndexRun::SummaryLine(outcome.summary);
+  outcome.summary_line = SummaryLine(outcome.summary);
   for (const Failure& failure : outcome.summary.failures) {
     outcome.failure_lines.push_back(PrintableText(failure.folder) + ": " +
                                     PrintableText(failure.reason));

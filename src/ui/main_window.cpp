@@ -30,6 +30,7 @@
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "common/version.h"
+#include "engine/run_report.h"
 #include "settings/index_command.h"
 #include "settings/option_keys.h"
 #include "settings/variables.h"
@@ -116,14 +117,6 @@ void AddSeparator(QMenu* menu, const char* name) {
 }
 
 }  // namespace
-
-std::string RunStatusText(const RunSummary& summary) {
-  const std::int64_t count = summary.folders_indexed;
-  std::string text = summary.stopped ? "Stopped after " : "Indexed ";
-  text += std::to_string(count) + (count == 1 ? " folder" : " folders");
-  if (!summary.failures.empty()) text += ", " + std::to_string(summary.failures.size()) + " failed";
-  return text;
-}
 
 std::string VersionString() {
   return std::string(kProductName) + " version " + std::to_string(kVersionMajor) + "." +
@@ -413,7 +406,7 @@ void MainWindow::CreateIndex() {
   }
   // Closed during the run: the application is ending, nothing more is shown.
   if (closed_) return;
-  SetStatusText(QString::fromStdString(RunStatusText(outcome.summary)));
+  SetStatusText(QString::fromStdString(ShortSummaryLine(outcome.summary)));
   const bool finished = !outcome.summary.stopped;
   if (finished && GetFlag(store, keys::kOpenIndexWhenDone)) {
     services_.shell.Open(outcome.summary.top_page);

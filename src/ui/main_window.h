@@ -111,10 +111,6 @@ class MainWindow : public QMainWindow, public RunHost {
   QElapsedTimer repaint_clock_;
 };
 
-// The status line after a run: "Indexed 4 folders, 1 failed", "Stopped after
-// 472 folders". Folders whose page was written or was already up to date count.
-std::string RunStatusText(const RunSummary& summary);
-
 // "Pelorin version 2.0.10": the product name and the version numbers.
 std::string VersionString();
 

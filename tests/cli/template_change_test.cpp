@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine/index_run.h"
+#include "engine/run_report.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
 
@@ -100,7 +101,7 @@ TEST(TemplateDuringRun, ChangesLeaveEveryPageFromTheFirstVersion) {
       EXPECT_TRUE(summary.failures.empty());
       EXPECT_EQ(summary.folders_indexed, 3);
       EXPECT_EQ(summary.template_changed, c.changed);
-      EXPECT_EQ(IndexRun::SummaryLine(summary).ends_with(
+      EXPECT_EQ(SummaryLine(summary).ends_with(
                     "; the template changed during the run; run again to use the new one"),
                 c.changed);
     }

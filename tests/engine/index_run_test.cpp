@@ -1,4 +1,5 @@
 #include "engine/index_run.h"
+#include "engine/run_report.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -72,7 +73,7 @@ TEST(IndexRun, WritesEveryPageAndReportsStatus) {
 
   ASSERT_FALSE(host.statuses.empty());
   EXPECT_EQ(host.statuses.front(), "Indexed 0 folders");
-  EXPECT_EQ(host.statuses[1], "Indexed 1 folders");
+  EXPECT_EQ(host.statuses[1], "Indexed 1 folder");
   EXPECT_EQ(host.statuses.back(), "Indexed 4 folders");
 }
 
@@ -201,7 +202,7 @@ TEST(IndexRun, StoppedRunCountsOnlyFoldersWithTheirPage) {
     EXPECT_EQ(summary.folders_indexed, 2);  // site and d0
     EXPECT_EQ(summary.pages_written, 2);
     EXPECT_EQ(summary.folders_not_reached, 10);  // d0/sub, d1 to d9
-    EXPECT_EQ(IndexRun::SummaryLine(summary),
+    EXPECT_EQ(SummaryLine(summary),
               "Indexed 2 folders: 2 pages written, 0 unchanged, 0 failed (stopped; 10 folders and "
               "what is below them not reached)");
     EXPECT_EQ(host.statuses.back(), "Indexed 2 folders");

@@ -27,6 +27,7 @@
 #include <QTreeView>
 
 #include "engine/create_index.h"
+#include "engine/run_report.h"
 #include "settings/option_keys.h"
 #include "settings/variables.h"
 #include "support/temp_tree.h"
@@ -367,7 +368,7 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   }
   EXPECT_NE(tree.ReadFile("site/a/index.html").find("1.png"), std::string::npos);
   EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text(), "Indexed 4 folders");
-  const std::vector<std::string> expected_statuses = {"Indexed 0 folders", "Indexed 1 folders",
+  const std::vector<std::string> expected_statuses = {"Indexed 0 folders", "Indexed 1 folder",
                                                       "Indexed 2 folders", "Indexed 3 folders",
                                                       "Indexed 4 folders"};
   EXPECT_EQ(statuses, expected_statuses);
@@ -533,7 +534,7 @@ TEST(MainWindow, ClockedRunStillAnswersTheCancelButton) {
   std::int64_t reports = 0;
   int paints = 0;
   for (; clicked_at < 0 && run.elapsed() < 5000; ++reports) {
-    window.ShowStatus(IndexRun::StatusLine(reports));
+    window.ShowStatus(ProgressLine(reports, false, 0));
     const QString before = status->text();
     window.Yield();
     paints += status->text() != before;
@@ -543,7 +544,7 @@ TEST(MainWindow, ClockedRunStillAnswersTheCancelButton) {
   EXPECT_GE(clicked_at, 200);
   EXPECT_LT(clicked_at, 300) << "answered within 100 ms";
   EXPECT_LT(paints, run.elapsed() / 16 + 2) << reports << " reports";
-  EXPECT_EQ(status->text().toStdString(), IndexRun::StatusLine(reports - 1));
+  EXPECT_EQ(status->text().toStdString(), ProgressLine(reports - 1, false, 0));
 }
 
 TEST(MainWindow, EndOfRunFollowsTheDisplayOptions) {
