@@ -23,6 +23,7 @@
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
 #include "settings/qt_settings_store.h"
+#include "settings/user_folders.h"
 #include "thumbnails/lazy_thumbnail_maker.h"
 
 namespace pelorin {
@@ -227,14 +228,14 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   request.folder = folder;
   request.current_folder = std::filesystem::current_path(ec).string();
   request.jobs = parsed.jobs;
-  request.open_when_done = parsed.open;
+  request.home_folder = HomeFolder();
+  request.documents_folder = DocumentsFolder();
 
   TerminalHost host(parsed.host);
   LazyThumbnailMaker thumbnail_maker;
   IndexCommand command(store, host, &thumbnail_maker);
-  host.set_command(&command);
   InstallInterruptHandler();
-  const IndexOutcome outcome = command.Run(request);
+  const IndexOutcome outcome = command.Run(request, host.stop_token());
   switch (outcome.status) {
     case IndexStatus::kOptionsIncomplete:
       std::cerr << kOptionsHeading << '\n';
@@ -252,6 +253,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   std::cout << outcome.summary_line << '\n';
   for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
   std::cout << "Top page: " << outcome.summary.top_page << '\n';
+  if (parsed.open) OpenWithDesktop(outcome.summary.top_page);
   if (InterruptRequested()) return kExitSignalBase + InterruptSignal();
   return outcome.Clean() ? kExitOk : kExitFailures;
 }

@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "common/text_routines.h"
-#include "settings/index_command.h"
+#include "engine/run_report.h"
 
 namespace pelorin {
 
@@ -78,11 +78,13 @@ void TerminalHost::ShowStatus(const std::string& line) {
   pending_status_.clear();
 }
 
-void TerminalHost::Yield() {
-  if (g_interrupted && command_ != nullptr) command_->RequestStop();
+void TerminalHost::ShowProgress(const RunProgress& progress) {
+  if (status_on_terminal_) ShowStatus(ProgressLine(progress));
 }
 
-void TerminalHost::OpenDocument(const std::string& path) { OpenWithDesktop(path); }
+void TerminalHost::Yield() {
+  if (g_interrupted) stop_.request_stop();
+}
 
 void TerminalHost::EndStatus() {
   if (!status_shown_) return;

@@ -4,13 +4,12 @@
 #pragma once
 
 #include <chrono>
+#include <stop_token>
 #include <string>
 
 #include "engine/run_host.h"
 
 namespace pelorin {
-
-class IndexCommand;
 
 struct TerminalHostOptions {
   bool assume_yes = false;
@@ -22,20 +21,21 @@ class TerminalHost : public RunHost {
   explicit TerminalHost(TerminalHostOptions options);
   ~TerminalHost() override;
 
-  // The command Ctrl-C stops.
-  void set_command(IndexCommand* command) { command_ = command; }
+  // Stopped by Ctrl-C, SIGTERM and SIGHUP, seen while the run yields.
+  std::stop_token stop_token() const { return stop_.get_token(); }
 
   bool AskYesNo(const std::string& title, const std::string& text) override;
-  void ShowStatus(const std::string& line) override;
+  void ShowProgress(const RunProgress& progress) override;
   void Yield() override;
-  void OpenDocument(const std::string& path) override;
 
   // Ends the status line so later output starts on a fresh line.
   void EndStatus();
 
  private:
+  void ShowStatus(const std::string& line);
+
   TerminalHostOptions options_;
-  IndexCommand* command_ = nullptr;
+  std::stop_source stop_;
   bool status_on_terminal_;
   bool status_shown_ = false;
   std::string pending_status_;

@@ -1,8 +1,6 @@
 #include "engine/create_index.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "common/path_routines.h"
 #include "common/text_routines.h"
@@ -71,34 +69,6 @@ bool IsRiskyFolder(std::string_view root, std::string_view home_folder,
   return false;
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
-
-std::string DocumentsFolder() {
-  const std::string home = HomeFolder();
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
-    config = xdg;
-  } else {
-    config = home + "/.config";
-  }
-  std::ifstream dirs(config + "/user-dirs.dirs");
-  std::string line;
-  while (std::getline(dirs, line)) {
-    constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=";
-    if (!line.starts_with(kKey)) continue;
-    std::string value = line.substr(kKey.size());
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-      value = value.substr(1, value.size() - 2);
-    }
-    if (value.starts_with("$HOME")) value = home + value.substr(5);
-    return value;
-  }
-  return home.empty() ? "" : home + "/Documents";
-}
-
 std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root,
                                std::string_view resolved_root) {
   std::string text = "Warning:\r\nThis will create a ";
@@ -118,7 +88,7 @@ std::string RiskyFolderMessage(std::string_view index_filename, std::string_view
 }
 
 CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest& request,
-                          RunSummary* summary) {
+                          RunSummary* summary, std::stop_token stop) {
   const std::string named_root = RunRootOf(request.selected_folder);
   const std::string& folder =
       request.resolved_folder.empty() ? request.selected_folder : request.resolved_folder;
@@ -126,8 +96,8 @@ CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest
   // A link, as the folder named or as the home folder, hides nothing: the
   // folder is judged as named and as resolved, against home and documents
   // as named and as resolved.
-  const std::string home = HomeFolder();
-  const std::string documents = DocumentsFolder();
+  const std::string& home = request.home_folder;
+  const std::string& documents = request.documents_folder;
   const std::string real_home = ResolvedFolderOf(home, "/");
   const std::string real_documents = ResolvedFolderOf(documents, "/");
   const bool risky = IsRiskyFolder(named_root, home, documents) ||
@@ -139,9 +109,8 @@ CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest
     }
   }
   host.RunStarting();
-  *summary = run.CreateIndexes(root, folder);
+  *summary = run.CreateIndexes(root, folder, std::move(stop));
   host.RunEnded();
-  if (request.open_when_done) host.OpenDocument(summary->top_page);
   return CommandResult::kDone;
 }
 

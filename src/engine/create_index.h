@@ -2,6 +2,7 @@
 // for risky folders and the run itself, shared by the desktop and the CLI.
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -26,10 +27,6 @@ std::string RunRootOf(std::string_view selected_folder);
 // documents and home folders, and system or program folders.
 bool IsRiskyFolder(std::string_view root, std::string_view home_folder,
                    std::string_view documents_folder);
-// The user's home and documents folders as the environment gives them.
-std::string HomeFolder();
-std::string DocumentsFolder();
-
 // resolved_root: where the run really writes, shown too when it differs.
 std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root,
                                std::string_view resolved_root = {});
@@ -38,16 +35,17 @@ enum class CommandResult { kDone, kDeclined };
 
 struct CreateIndexRequest {
   std::string selected_folder;  // from SelectedFolderOf
-  bool open_when_done = false;
   // From ResolvedFolderOf; empty: the selected folder as it is.
   std::string resolved_folder;
+  // The user's home and documents folders, which the warning guards.
+  std::string home_folder;
+  std::string documents_folder;
 };
 
-// Asks the host to confirm a risky root, runs, and opens the top page when
-// asked to. The run's root is the resolved folder, so every page is written
-// below the folder the kernel reaches; the warning judges both it and the
-// folder as named. The options check comes first, in the caller.
+// Asks the host to confirm a risky root, then runs until done or stopped. The run's root is the
+// resolved folder, so every page is written below the folder the kernel reaches; the warning judges
+// both it and the folder as named. The options check comes first, in the caller.
 CommandResult CreateIndex(IndexRun& run, RunHost& host, const CreateIndexRequest& request,
-                          RunSummary* summary);
+                          RunSummary* summary, std::stop_token stop = {});
 
 }  // namespace pelorin

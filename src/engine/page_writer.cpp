@@ -181,6 +181,19 @@ ExistingPage LookUpPage(int dir_fd, const std::string& name) {
   return page;
 }
 
+WriteOutcome PreviewPage(int dir_fd, const std::string& name, const std::string& page,
+                         const ExistingPage& existing, std::string* error) {
+  if (!IsPlainFileName(name)) {
+    *error = "not a plain file name";
+    return WriteOutcome::kFailed;
+  }
+  Replacement plan;
+  if (const auto outcome = PlanReplacement(dir_fd, name, page, existing, &plan, error)) {
+    return *outcome;
+  }
+  return WriteOutcome::kWritten;
+}
+
 WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::string& name,
                        const std::string& page, std::string* error, WriteFaults* faults,
                        const ExistingPage* existing) {

@@ -55,4 +55,10 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
                        const std::string& page, std::string* error, WriteFaults* faults = nullptr,
                        const ExistingPage* existing = nullptr);
 
+// What WritePage would do with the same page, without writing anything:
+// kWritten when it would write, kUnchanged when the bytes are already there,
+// kFailed with the reason when it would fail before writing.
+WriteOutcome PreviewPage(int dir_fd, const std::string& name, const std::string& page,
+                         const ExistingPage& existing, std::string* error);
+
 }  // namespace pelorin

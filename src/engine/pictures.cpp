@@ -54,6 +54,10 @@ std::string ThumbnailNameOf(std::string_view picture, const PageOptions& options
   return name;
 }
 
+ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options) {
+  return {ThumbnailsInSubfolder(options), ThumbnailNameOf(picture, options)};
+}
+
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
   if (!filter.IsInteresting(name)) return false;
   return !options.pics_in_html || !IsPicturePageName(name);

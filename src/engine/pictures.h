@@ -33,6 +33,15 @@ bool IsThumbnailBeside(std::string_view name, const PageOptions& options);
 // The thumbnail's file name for a picture, wherever it lives.
 std::string ThumbnailNameOf(std::string_view picture, const PageOptions& options);
 
+// Where a picture's thumbnail lives: its name, and whether that is in the
+// thumbnail subfolder (options.thumbnail_folder) or beside the picture. The
+// lists, the thumbnail maker and the clean-up all ask here.
+struct ThumbnailPlace {
+  bool in_subfolder = false;
+  std::string name;
+};
+ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options);
+
 // Whether the file list lists this file: the filter accepts it, and with
 // picture pages on it is not one of them.
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter);

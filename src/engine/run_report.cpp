@@ -21,9 +21,9 @@ std::string CountOf(std::int64_t count, std::string_view singular) {
   return text;
 }
 
-std::string ProgressLine(std::int64_t folders, bool thumbnails, std::int64_t thumbnails_made) {
-  std::string line = "Indexed " + CountOf(folders, "folder");
-  if (thumbnails) line += ", " + CountOf(thumbnails_made, "thumbnail") + " made";
+std::string ProgressLine(const RunProgress& progress) {
+  std::string line = "Indexed " + CountOf(progress.folders_reached, "folder");
+  if (progress.thumbnails) line += ", " + CountOf(progress.thumbnails_made, "thumbnail") + " made";
   return line;
 }
 

@@ -16,7 +16,7 @@ std::string CountOf(std::int64_t count, std::string_view singular);
 
 // The line while a run goes on, the count first so that a narrow status line
 // never loses it: "Indexed 197 folders, 13 thumbnails made".
-std::string ProgressLine(std::int64_t folders, bool thumbnails, std::int64_t thumbnails_made);
+std::string ProgressLine(const RunProgress& progress);
 
 // The whole result, as the command line prints it: "Indexed 3 folders:
 // 3 pages written, 0 unchanged, 1 failed", the picture pages and thumbnails

@@ -22,7 +22,7 @@ struct ThumbnailTask {
   int size;  // the longer side, in pixels
 };
 
-enum class ThumbnailResult { kMade, kFailed, kNotStarted };
+enum class ThumbnailResult { kMade, kUpToDate, kFailed, kNotStarted };
 
 struct ThumbnailOutcome {
   ThumbnailResult result = ThumbnailResult::kNotStarted;

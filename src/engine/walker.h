@@ -1,22 +1,15 @@
 // The depth-first, pre-order walk over a folder tree.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "engine/walk_callback.h"
 
 namespace pelorin {
 
-struct WalkTotals {
-  std::int64_t FilesSeen = 0;
-  std::int64_t FilesProcessed = 0;
-  std::int64_t SubfoldersSeen = 0;
-};
-
 // Normalises path in place (EnsureTrailingSeparator) and walks it. Each folder
-// gets SetStatus(kFolder) (true stops the walk) and ProcessDirectory before
-// its entries are reported; subfolders are walked after all entries.
-WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse);
+// gets SetStatus(kFolder) (true stops the walk) and ProcessDirectory; its
+// subfolders are walked after it, in listing order.
+void WalkDirectory(std::string& path, WalkCallback& callback);
 
 }  // namespace pelorin

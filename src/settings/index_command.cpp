@@ -9,7 +9,7 @@
 
 namespace pelorin {
 
-IndexOutcome IndexCommand::Run(const IndexRequest& request) {
+IndexOutcome IndexCommand::Run(const IndexRequest& request, std::stop_token stop) {
   IndexOutcome outcome;
   outcome.option_problems = OptionProblems(store_);
   if (!outcome.option_problems.empty()) {
@@ -20,15 +20,15 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
   CreateIndexRequest run_request;
   run_request.selected_folder = SelectedFolderOf(request.folder, request.current_folder);
   run_request.resolved_folder = ResolvedFolderOf(request.folder, request.current_folder);
-  run_request.open_when_done = request.open_when_done;
+  run_request.home_folder = request.home_folder;
+  run_request.documents_folder = request.documents_folder;
   // Options and filter are read now, so a run always sees what was saved last.
   IndexRun run(host_, LoadPageOptions(store_), LoadFileTypeList(store_));
   run.set_jobs(request.jobs);
   run.set_thumbnail_maker(thumbnail_maker_);
-  if (stop_requested_) run.RequestStop();
-  run_ = &run;
-  const CommandResult result = CreateIndex(run, host_, run_request, &outcome.summary);
-  run_ = nullptr;
+  run.set_dry_run(request.dry_run);
+  const CommandResult result =
+      CreateIndex(run, host_, run_request, &outcome.summary, std::move(stop));
   if (result == CommandResult::kDeclined) {
     outcome.status = IndexStatus::kDeclined;
     return outcome;
@@ -39,7 +39,7 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
     outcome.failure_lines.push_back(PrintableText(failure.folder) + ": " +
                                     PrintableText(failure.reason));
   }
-  if (request.remember_folder) {
+  if (request.remember_folder && !request.dry_run) {
     // The next start shows the folder just indexed.
     SaveLastDirectory(store_, request.folder);
     if (!store_.Flush(&outcome.flush_error) && outcome.flush_error.empty()) {
@@ -47,11 +47,6 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request) {
     }
   }
   return outcome;
-}
-
-void IndexCommand::RequestStop() {
-  stop_requested_ = true;
-  if (run_ != nullptr) run_->RequestStop();
 }
 
 }  // namespace pelorin

@@ -5,6 +5,7 @@
 // host they pass in.
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,13 @@ namespace pelorin {
 struct IndexRequest {
   std::string folder;          // as the user named it, absolute or relative
   std::string current_folder;  // what a relative folder is relative to
+  // The user's home and documents folders (user_folders.h), which the
+  // warning for risky folders guards.
+  std::string home_folder;
+  std::string documents_folder;
   int jobs = 1;
-  bool open_when_done = false;
+  // Walk and plan only: count what a run would do and write nothing.
+  bool dry_run = false;
   // Store the folder as "Last directory" after the run (the window does).
   bool remember_folder = false;
 };
@@ -51,17 +57,14 @@ class IndexCommand {
   IndexCommand(SettingsStore& store, RunHost& host, ThumbnailMaker* thumbnail_maker = nullptr)
       : store_(store), host_(host), thumbnail_maker_(thumbnail_maker) {}
 
-  IndexOutcome Run(const IndexRequest& request);
-  // Stops the run going on at its next folder (the host calls it while it
-  // yields: Ctrl-C, the cancel button, closing the window).
-  void RequestStop();
+  // stop: the front end's stop (Ctrl-C, the cancel button, closing the
+  // window); the run ends at its next folder.
+  IndexOutcome Run(const IndexRequest& request, std::stop_token stop = {});
 
  private:
   SettingsStore& store_;
   RunHost& host_;
   ThumbnailMaker* thumbnail_maker_;
-  IndexRun* run_ = nullptr;  // while Run goes on
-  bool stop_requested_ = false;
 };
 
 }  // namespace pelorin

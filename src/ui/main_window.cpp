@@ -33,6 +33,7 @@
 #include "engine/run_report.h"
 #include "settings/index_command.h"
 #include "settings/option_keys.h"
+#include "settings/user_folders.h"
 #include "settings/variables.h"
 #include "ui/options_window.h"
 
@@ -45,11 +46,7 @@ constexpr std::size_t kMaxFailuresShown = 20;
 constexpr qint64 kKeepInViewMs = 2000;
 
 // The File menu names the desktop's file manager.
-#ifdef Q_OS_WIN
-constexpr char kOpenFolderCaption[] = "&Open directory in Explorer";
-#else
 constexpr char kOpenFolderCaption[] = "&Open directory in File Manager";
-#endif
 
 // The window's layout is given in pixels at 96 dots per inch; larger
 // logical dpi scale it up.
@@ -317,7 +314,7 @@ void MainWindow::SetSelectedFolder(const std::string& folder) {
   const QString path = QString::fromStdString(folder);
   folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip) + QLatin1Char('\n') + path);
   // Picking a folder replaces the last run's line; a run keeps its own.
-  if (command_ == nullptr) SetStatusText(path);
+  if (!running_) SetStatusText(path);
 }
 
 void MainWindow::SetStatusText(const QString& text) {
@@ -354,7 +351,7 @@ void MainWindow::SavePlacement() {
 }
 
 void MainWindow::StopRun() {
-  if (command_ != nullptr) command_->RequestStop();
+  if (running_) stop_.request_stop();
 }
 
 // Every way of closing comes here: a run going on stops at its next folder
@@ -379,21 +376,22 @@ void MainWindow::Exit() {
 }
 
 void MainWindow::CreateIndex() {
-  if (command_ != nullptr) return;  // the Tools menu is disabled during a run
+  if (running_) return;  // the Tools menu is disabled during a run
   SettingsStore& store = services_.store;
   IndexRequest request;
   request.folder = selected_folder_;
   request.current_folder = "/";
   request.jobs = DefaultJobs();
   request.remember_folder = true;
-  // The window opens the page itself, once it knows the run was not stopped.
-  request.open_when_done = false;
+  request.home_folder = HomeFolder();
+  request.documents_folder = DocumentsFolder();
 
   IndexCommand command(store, *this, services_.thumbnail_maker);
-  command_ = &command;
+  stop_ = std::stop_source();
+  running_ = true;
   closed_ = false;
-  const IndexOutcome outcome = command.Run(request);
-  command_ = nullptr;
+  const IndexOutcome outcome = command.Run(request, stop_.get_token());
+  running_ = false;
   switch (outcome.status) {
     case IndexStatus::kOptionsIncomplete:
       OfferOptionsWindow(services_, this, outcome.option_problems);
@@ -424,7 +422,7 @@ void MainWindow::CreateIndex() {
 }
 
 void MainWindow::EditOptions() {
-  if (command_ != nullptr) return;
+  if (running_) return;
   OptionsWindow options(services_, this);
   options.exec();
 }
@@ -445,10 +443,11 @@ bool MainWindow::AskYesNo(const std::string& title, const std::string& text) {
                                         text) == MessageAnswer::kOk;
 }
 
-// The run reports every folder and every file; noting the line is all that
-// happens at each report.
-void MainWindow::ShowStatus(const std::string& line) {
-  if (pending_status_ != line) pending_status_ = line;
+// The run reports every folder; noting the counts is all that happens at
+// each report.
+void MainWindow::ShowProgress(const RunProgress& progress) {
+  pending_progress_ = progress;
+  progress_pending_ = true;
 }
 
 // At most once per interval the window shows the latest line, repaints and
@@ -460,21 +459,19 @@ void MainWindow::Yield() {
     return;
   }
   repaint_clock_.start();
-  SetStatusText(QString::fromStdString(pending_status_));
+  if (progress_pending_) SetStatusText(QString::fromStdString(ProgressLine(pending_progress_)));
   QCoreApplication::processEvents();
 }
 
-void MainWindow::OpenDocument(const std::string& path) { services_.shell.Open(path); }
-
 void MainWindow::RunStarting() {
-  pending_status_.clear();
+  progress_pending_ = false;
   repaint_clock_.invalidate();
   SetBusy(true);
 }
 
 // The last report's line, whenever the clock last let one through.
 void MainWindow::RunEnded() {
-  SetStatusText(QString::fromStdString(pending_status_));
+  if (progress_pending_) SetStatusText(QString::fromStdString(ProgressLine(pending_progress_)));
   SetBusy(false);
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "engine/index_run.h"
@@ -49,12 +50,12 @@ class MainWindow : public QMainWindow, public RunHost {
   // Shows folder in the tree (or its nearest existing parent) and picks its
   // volume in the volume list.
   void ShowFolder(const std::string& folder);
-  // RunHost: the window side of a run. ShowStatus notes the line; Yield shows
-  // it and handles events once kRepaintInterval has passed since the last time.
+  // RunHost: the window side of a run. ShowProgress notes the counts; Yield
+  // shows them and handles events once kRepaintInterval has passed since the
+  // last time.
   bool AskYesNo(const std::string& title, const std::string& text) override;
-  void ShowStatus(const std::string& line) override;
+  void ShowProgress(const RunProgress& progress) override;
   void Yield() override;
-  void OpenDocument(const std::string& path) override;
   void RunStarting() override;
   void RunEnded() override;
 
@@ -102,11 +103,13 @@ class MainWindow : public QMainWindow, public RunHost {
 
   std::string selected_folder_;
   QString status_text_;
-  // The command going on, if any; the cancel button and closing stop it.
-  IndexCommand* command_ = nullptr;
+  bool running_ = false;  // a run goes on
+  // Stops the run going on: the cancel button and closing use it.
+  std::stop_source stop_;
   bool closed_ = false;  // closeEvent ran since the last run started
-  // The run's latest status line, shown at the next repaint.
-  std::string pending_status_;
+  // The run's latest counts, shown at the next repaint.
+  RunProgress pending_progress_;
+  bool progress_pending_ = false;
   std::chrono::milliseconds repaint_interval_ = kRepaintInterval;
   QElapsedTimer repaint_clock_;
 };

@@ -27,11 +27,10 @@ class ChangingHost : public RunHost {
  public:
   explicit ChangingHost(std::function<void()> hook) : hook_(std::move(hook)) {}
   bool AskYesNo(const std::string&, const std::string&) override { return true; }
-  void ShowStatus(const std::string& line) override {
-    if (line == "Indexed 2 folders" && hook_) std::exchange(hook_, nullptr)();
+  void ShowProgress(const RunProgress& progress) override {
+    if (progress.folders_reached == 2 && hook_) std::exchange(hook_, nullptr)();
   }
   void Yield() override {}
-  void OpenDocument(const std::string&) override {}
 
  private:
   std::function<void()> hook_;

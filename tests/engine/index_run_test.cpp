@@ -1,10 +1,10 @@
 #include "engine/index_run.h"
-#include "engine/run_report.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/run_report.h"
 #include "support/fake_run_host.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -120,7 +120,6 @@ TEST(IndexRun, TemplateThatIsAFoldersPageIsLeftUntouched) {
     EXPECT_NE(summary.failures[0].reason.find("left untouched"), std::string::npos);
     EXPECT_EQ(t.tree.ReadFile("site/Trips/index.html"), kTemplate);
     EXPECT_TRUE(t.tree.Exists("site/Trips/2001/index.html"));
-    EXPECT_EQ(host.failures.size(), 1u);
   }
 }
 
@@ -170,14 +169,16 @@ TEST(IndexRun, StopRequestedDuringStartProcessesNothing) {
   Tree t;
   FakeRunHost host;
   IndexRun run(host, OptionsFor(t.tree), FileTypeList("gif"));
+  std::stop_source stop;
   host.on_yield = [&] {
-    if (host.yields == 1) run.RequestStop();
+    if (host.yields == 1) stop.request_stop();
   };
-  const RunSummary summary = run.CreateIndexes(t.tree.Path("site/"), t.tree.Path("site"));
+  const RunSummary summary =
+      run.CreateIndexes(t.tree.Path("site/"), t.tree.Path("site"), stop.get_token());
   EXPECT_TRUE(summary.stopped);
   EXPECT_EQ(summary.pages_written, 0);
   EXPECT_FALSE(t.tree.Exists("site/index.html"));
-  EXPECT_EQ(run.FolderCount(), 0);
+  EXPECT_EQ(summary.folders_reached, 0);
   EXPECT_EQ(summary.folders_not_reached, 1);
 }
 
@@ -194,10 +195,12 @@ TEST(IndexRun, StoppedRunCountsOnlyFoldersWithTheirPage) {
     FakeRunHost host;
     IndexRun run(host, OptionsFor(tree), FileTypeList("gif"));
     run.set_jobs(jobs);
+    std::stop_source stop;
     host.on_yield = [&] {
-      if (host.statuses.back() == "Indexed 3 folders") run.RequestStop();
+      if (host.statuses.back() == "Indexed 3 folders") stop.request_stop();
     };
-    const RunSummary summary = run.CreateIndexes(tree.Path("site/"), tree.Path("site"));
+    const RunSummary summary =
+        run.CreateIndexes(tree.Path("site/"), tree.Path("site"), stop.get_token());
     EXPECT_TRUE(summary.stopped);
     EXPECT_EQ(summary.folders_indexed, 2);  // site and d0
     EXPECT_EQ(summary.pages_written, 2);
@@ -224,9 +227,9 @@ TEST(IndexRun, GalleryWithPicturePagesAndAThumbnailSubfolder) {
     TempTree tree;
     tree.WriteFile("template.htm", "<!--#subdirectorylist-->\n<!--#filelist-->\n");
     tree.WriteFile("picture.htm", "<!--#image-->\n<!--#previousimage-->\n<!--#nextimage-->\n");
-    for (const char* name : {"site/a.jpg", "site/b.png", "site/c.jpg", "site/notes.html",
-                             "site/thumbs/small_a.jpg", "site/thumbs/small_c.jpg",
-                             "site/old.gif.html", "site/Sub/d.gif"}) {
+    for (const char* name :
+         {"site/a.jpg", "site/b.png", "site/c.jpg", "site/notes.html", "site/thumbs/small_a.jpg",
+          "site/thumbs/small_c.jpg", "site/old.gif.html", "site/Sub/d.gif"}) {
       tree.WriteFile(name);
     }
     PageOptions options = OptionsFor(tree);
@@ -239,7 +242,7 @@ TEST(IndexRun, GalleryWithPicturePagesAndAThumbnailSubfolder) {
       IndexRun run(host, options, FileTypeList("gif png jpg html"));
       run.set_jobs(jobs);
       const RunSummary summary = run.CreateIndexes(tree.Path("site/"), tree.Path("site"));
-      EXPECT_TRUE(summary.failures.empty()) << host.failures.front();
+      EXPECT_TRUE(summary.failures.empty()) << summary.failures.front().reason;
       EXPECT_EQ(summary.pages_written, round == 0 ? 2 : 0) << jobs;
       EXPECT_EQ(summary.picture_pages_written, round == 0 ? 4 : 0) << jobs;
       EXPECT_EQ(summary.picture_pages_unchanged, round == 0 ? 0 : 4) << jobs;

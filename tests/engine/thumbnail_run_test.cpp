@@ -55,18 +55,16 @@ struct Gallery {
     options.thumbnail_subdir = in_subfolder;
     options.thumbnail_size = 100;
   }
-  RunSummary Run(int jobs, FakeRunHost* host = nullptr) {
+  RunSummary Run(int jobs, FakeRunHost* host = nullptr, std::stop_token stop = {}) {
     FakeRunHost own;
     IndexRun run(host != nullptr ? *host : own, options, FileTypeList("jpg png bmp html"));
     run.set_jobs(jobs);
     run.set_thumbnail_maker(&maker);
-    running = &run;
-    return run.CreateIndexes(tree.Path("g/"), tree.Path("g"));
+    return run.CreateIndexes(tree.Path("g/"), tree.Path("g"), stop);
   }
   TempTree tree;
   PageOptions options;
   FakeMaker maker;
-  IndexRun* running = nullptr;
 };
 
 TEST(IndexRunThumbnails, MadeOnceBesideOrInASubfolderWithTheSamePages) {
@@ -107,17 +105,24 @@ TEST(IndexRunThumbnails, MadeOnceBesideOrInASubfolderWithTheSamePages) {
   }
 }
 
-TEST(IndexRunThumbnails, AStopLeavesNoTemporaryFile) {
+// A folder whose thumbnails were cut short keeps its old page: no page shows
+// part of its pictures.
+TEST(IndexRunThumbnails, AStopLeavesTheFolderAsItWasAndNoTemporaryFile) {
   Gallery g(true);
   for (int i = 0; i < 40; ++i) g.tree.WriteFile("g/p" + std::to_string(i) + ".jpg", "p");
+  g.tree.WriteFile("g/index.html", "old page");
   g.maker.slow = true;
   FakeRunHost host;
+  std::stop_source stop;
   host.on_yield = [&] {
-    if (g.maker.calls > 3) g.running->RequestStop();
+    if (g.maker.calls > 3) stop.request_stop();
   };
-  const RunSummary summary = g.Run(3, &host);
+  const RunSummary summary = g.Run(3, &host, stop.get_token());
   EXPECT_TRUE(summary.stopped);
   EXPECT_LT(summary.thumbnails_made, 40);
+  EXPECT_EQ(summary.folders_not_reached, 1);
+  EXPECT_EQ(summary.folders_indexed, 0);
+  EXPECT_EQ(g.tree.ReadFile("g/index.html"), "old page");
   for (const auto& entry : std::filesystem::recursive_directory_iterator(g.tree.Path("g"))) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(".pelorin2-")) << entry.path();
   }

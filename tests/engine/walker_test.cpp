@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "engine/file_type_list.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
 
@@ -15,43 +14,37 @@ namespace {
 
 using testing::TempTree;
 
-// Records every call as one line; stops from the given "File" report on.
+// Records every call as one line with the folder's names; stops before the
+// stop_at-th folder and leaves out a subfolder named skip.
 class RecordingCallback : public WalkCallback {
  public:
   explicit RecordingCallback(std::string root) : root_(std::move(root)) {}
 
   bool SetStatus(WalkEvent event) override {
-    const bool folder = event == WalkEvent::kFolder;
-    calls.push_back(folder ? "SetStatus Directory" : "SetStatus File");
-    if (event == WalkEvent::kFile && ++files_ == stop_at_file) stop_ = true;
-    return folder && stop_;
+    const bool stop = event == WalkEvent::kFolder && ++folders_ == stop_at;
+    calls.push_back(stop ? "Stop" : "Folder");
+    return stop;
   }
   void ProcessDirectory(WalkFolder& folder) override {
-    calls.push_back("ProcessDirectory " + Relative(folder.path));
-  }
-  bool IsInteresting(std::string_view name) override {
-    const bool yes = filter_.IsInteresting(name);
-    calls.push_back("IsInteresting " + std::string(name) + (yes ? " yes" : " no"));
-    return yes;
-  }
-  void ProcessFile(const std::string& path) override {
-    calls.push_back("ProcessFile " + Relative(path));
+    std::string line = "Process " + Relative(folder.path) + ":";
+    for (const FolderEntry& entry : folder.listing.entries) line += " " + entry.name;
+    calls.push_back(line);
+    std::erase(folder.subfolders, skip);
   }
   void FolderFailed(const std::string& path, const std::string& reason) override {
-    calls.push_back("FolderFailed " + Relative(path) + ": " + reason);
+    calls.push_back("Failed " + Relative(path) + ": " + reason);
   }
 
   std::vector<std::string> calls;
-  int stop_at_file = -1;
+  int stop_at = -1;
+  std::string skip;
 
  private:
   std::string Relative(const std::string& path) const {
     return path.starts_with(root_) ? "R/" + path.substr(root_.size()) : path;
   }
   std::string root_;
-  FileTypeList filter_{"gif, png"};
-  int files_ = 0;
-  bool stop_ = false;
+  int folders_ = 0;
 };
 
 std::string Joined(const std::vector<std::string>& calls) {
@@ -60,98 +53,43 @@ std::string Joined(const std::vector<std::string>& calls) {
   return text;
 }
 
-TEST(WalkDirectory, ReportsDepthFirstPreOrderWithTotals) {
-  TempTree tree;
-  tree.WriteFile("a.gif");
-  tree.WriteFile("b.txt");
-  tree.WriteFile("X/c.png");
-  tree.MakeFolder("Y");
-  RecordingCallback callback(tree.root() + "/");
-  std::string path = tree.root();  // normalised in place
-  const WalkTotals totals = WalkDirectory(path, callback, true);
-
-  EXPECT_EQ(path, tree.root() + "/");
-  EXPECT_EQ(Joined(callback.calls),
-            "SetStatus Directory\n"
-            "ProcessDirectory R/\n"
-            "IsInteresting a.gif yes\n"
-            "ProcessFile R/a.gif\n"
-            "SetStatus File\n"
-            "IsInteresting b.txt no\n"
-            "SetStatus Directory\n"
-            "ProcessDirectory R/X/\n"
-            "IsInteresting c.png yes\n"
-            "ProcessFile R/X/c.png\n"
-            "SetStatus File\n"
-            "SetStatus Directory\n"
-            "ProcessDirectory R/Y/\n");
-  EXPECT_EQ(totals.FilesSeen, 3);
-  EXPECT_EQ(totals.FilesProcessed, 2);
-  EXPECT_EQ(totals.SubfoldersSeen, 2);
-}
-
-TEST(WalkDirectory, StopDuringFilesFinishesFolderAndReportsRemainingSubfolders) {
-  TempTree tree;
-  tree.WriteFile("a.gif");
-  tree.WriteFile("b.gif");
-  tree.WriteFile("X/c.png");
-  tree.MakeFolder("Y");
-  RecordingCallback callback(tree.root() + "/");
-  callback.stop_at_file = 1;
-  std::string path = tree.root() + "/";
-  const WalkTotals totals = WalkDirectory(path, callback, true);
-
-  EXPECT_EQ(Joined(callback.calls),
-            "SetStatus Directory\n"
-            "ProcessDirectory R/\n"
-            "IsInteresting a.gif yes\n"
-            "ProcessFile R/a.gif\n"
-            "SetStatus File\n"
-            "IsInteresting b.gif yes\n"
-            "ProcessFile R/b.gif\n"
-            "SetStatus File\n"
-            "SetStatus Directory\n"
-            "SetStatus Directory\n");
-  EXPECT_EQ(totals.FilesProcessed, 2);
-  EXPECT_EQ(totals.SubfoldersSeen, 2);
-}
-
-TEST(WalkDirectory, RecurseOffHiddenEntriesAndLinks) {
+TEST(WalkDirectory, DepthFirstPreOrderWithoutHiddenEntriesOrLinksToFolders) {
   TempTree tree;
   tree.WriteFile("a.gif");
   tree.WriteFile(".hidden.gif");
   tree.WriteFile(".git/config.gif");
-  tree.WriteFile("Sub/deep.gif");
+  tree.WriteFile("X/c.png");
+  tree.WriteFile("X/Z/d.png");
+  tree.MakeFolder("Y");
+  tree.MakeFolder("thumbs");
   ASSERT_EQ(::symlink(tree.root().c_str(), tree.Path("loop").c_str()), 0);
   ASSERT_EQ(::symlink("a.gif", tree.Path("link.gif").c_str()), 0);
   ASSERT_EQ(::symlink("missing.gif", tree.Path("dangling.gif").c_str()), 0);
 
-  {
-    RecordingCallback callback(tree.root() + "/");
-    std::string path = tree.root();
-    const WalkTotals totals = WalkDirectory(path, callback, false);
-    EXPECT_EQ(totals.FilesSeen, 2) << Joined(callback.calls);  // a.gif and link.gif
-    EXPECT_EQ(totals.SubfoldersSeen, 1);                       // Sub; neither .git nor the link
-    EXPECT_EQ(std::count(callback.calls.begin(), callback.calls.end(), "SetStatus Directory"), 1);
-  }
-  {
-    RecordingCallback callback(tree.root() + "/");
-    std::string path = tree.root();
-    const WalkTotals totals = WalkDirectory(path, callback, true);
-    const std::string calls = Joined(callback.calls);
-    EXPECT_EQ(totals.FilesSeen, 3) << calls;
-    EXPECT_EQ(calls.find(".git"), std::string::npos);
-    EXPECT_EQ(calls.find("loop"), std::string::npos);
-    EXPECT_EQ(calls.find("dangling"), std::string::npos);
-    EXPECT_NE(calls.find("ProcessDirectory R/Sub/"), std::string::npos);
-  }
-  {
-    RecordingCallback callback(tree.root() + "/");
-    std::string missing = tree.Path("missing");
-    EXPECT_EQ(WalkDirectory(missing, callback, true).FilesSeen, 0);
-    EXPECT_EQ(Joined(callback.calls),
-              "SetStatus Directory\nFolderFailed R/missing/: No such file or directory\n");
-  }
+  RecordingCallback callback(tree.root() + "/");
+  callback.skip = "thumbs";
+  std::string path = tree.root();  // normalised in place
+  WalkDirectory(path, callback);
+  EXPECT_EQ(path, tree.root() + "/");
+  EXPECT_EQ(Joined(callback.calls),
+            "Folder\nProcess R/: a.gif link.gif thumbs X Y\n"
+            "Folder\nProcess R/X/: c.png Z\n"
+            "Folder\nProcess R/X/Z/: d.png\n"
+            "Folder\nProcess R/Y/:\n");
+
+  RecordingCallback stopped(tree.root() + "/");
+  stopped.stop_at = 3;
+  WalkDirectory(path, stopped);
+  EXPECT_EQ(Joined(stopped.calls),
+            "Folder\nProcess R/: a.gif link.gif thumbs X Y\n"
+            "Folder\nProcess R/thumbs/:\n"
+            "Stop\nFolder\nProcess R/Y/:\n");
+
+  RecordingCallback missing_callback(tree.root() + "/");
+  std::string missing = tree.Path("missing");
+  WalkDirectory(missing, missing_callback);
+  EXPECT_EQ(Joined(missing_callback.calls),
+            "Folder\nFailed R/missing/: No such file or directory\n");
 }
 
 TEST(WalkDirectory, UnreadableFolderIsReportedAndTheWalkGoesOn) {
@@ -164,13 +102,13 @@ TEST(WalkDirectory, UnreadableFolderIsReportedAndTheWalkGoesOn) {
   const auto output = testing::RunUnprivileged([&] {
     RecordingCallback callback(tree.root() + "/");
     std::string path = tree.root();
-    WalkDirectory(path, callback, true);
+    WalkDirectory(path, callback);
     return Joined(callback.calls);
   });
   ASSERT_TRUE(output.has_value());
-  EXPECT_NE(output->find("FolderFailed R/A/: Permission denied"), std::string::npos) << *output;
+  EXPECT_NE(output->find("Failed R/A/: Permission denied"), std::string::npos) << *output;
   EXPECT_EQ(output->find("secret"), std::string::npos);
-  EXPECT_NE(output->find("ProcessFile R/B/open.gif"), std::string::npos) << *output;
+  EXPECT_NE(output->find("Process R/B/: open.gif"), std::string::npos) << *output;
 }
 
 }  // namespace

@@ -50,17 +50,14 @@ TEST(IndexCommand, OutcomeOfEachWayARunEnds) {
   }
   {  // A run: summary, printable failure lines, the folder remembered.
     Fixture f;
-    const IndexOutcome outcome = f.Run({.folder = "site/",
-                                        .current_folder = f.tree.root(),
-                                        .open_when_done = true,
-                                        .remember_folder = true});
+    const IndexOutcome outcome =
+        f.Run({.folder = "site/", .current_folder = f.tree.root(), .remember_folder = true});
     EXPECT_EQ(outcome.status, IndexStatus::kDone);
     EXPECT_EQ(outcome.summary_line, "Indexed 3 folders: 3 pages written, 0 unchanged, 1 failed");
     EXPECT_FALSE(outcome.Clean());
     EXPECT_EQ(outcome.failure_lines,
               std::vector<std::string>{f.tree.Path("site/bad\\x01/") +
                                        ": cannot write index.html: Is a directory"});
-    EXPECT_EQ(f.host.opened, std::vector<std::string>{f.tree.Path("site/index.html")});
     EXPECT_EQ(GetLastDirectory(f.store, ""), "site/");
     EXPECT_TRUE(outcome.flush_error.empty());
   }
@@ -74,9 +71,10 @@ TEST(IndexCommand, OutcomeOfEachWayARunEnds) {
   {  // A stop asked for while the host yields ends the run at the next folder.
     Fixture f;
     IndexCommand command(f.store, f.host);
-    f.host.on_yield = [&] { command.RequestStop(); };
+    std::stop_source stop;
+    f.host.on_yield = [&] { stop.request_stop(); };
     const IndexOutcome outcome =
-        command.Run({.folder = f.tree.Path("site"), .current_folder = "/"});
+        command.Run({.folder = f.tree.Path("site"), .current_folder = "/"}, stop.get_token());
     EXPECT_TRUE(outcome.summary.stopped);
     EXPECT_FALSE(f.tree.Exists("site/index.html"));
   }

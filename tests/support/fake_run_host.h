@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/run_host.h"
+#include "engine/run_report.h"
 
 namespace pelorin::testing {
 
@@ -15,22 +16,20 @@ class FakeRunHost : public RunHost {
     questions.push_back(title + "|" + text);
     return answer;
   }
-  void ShowStatus(const std::string& line) override { statuses.push_back(line); }
+  void ShowProgress(const RunProgress& progress) override {
+    statuses.push_back(ProgressLine(progress));
+  }
   void Yield() override {
     ++yields;
     if (on_yield) on_yield();
   }
-  void OpenDocument(const std::string& path) override { opened.push_back(path); }
-  void FolderFailed(const Failure& failure) override {
-    failures.push_back(failure.folder + ": " + failure.reason);
-  }
+  void FolderDone(const FolderReport& report) override { folders_done.push_back(report.path); }
 
   bool answer = true;
   std::function<void()> on_yield;
   std::vector<std::string> questions;
   std::vector<std::string> statuses;
-  std::vector<std::string> opened;
-  std::vector<std::string> failures;
+  std::vector<std::string> folders_done;
   int yields = 0;
 };
 

@@ -1,0 +1,106 @@
+#include "engine/folder_plan.h"
+
+#include <algorithm>
+
+#include "common/path_routines.h"
+#include "common/text_routines.h"
+
+namespace pelorin {
+
+namespace {
+
+const FolderEntry* FindEntry(const FolderListing& listing, std::string_view name) {
+  const auto it = std::lower_bound(
+      listing.entries.begin(), listing.entries.end(), name,
+      [](const FolderEntry& entry, std::string_view n) { return NameLess(entry.name, n); });
+  return it != listing.entries.end() && it->name == name ? &*it : nullptr;
+}
+
+bool IsFolderEntry(const FolderListing& listing, std::string_view name) {
+  const FolderEntry* entry = FindEntry(listing, name);
+  return entry != nullptr && entry->kind == EntryKind::kFolder;
+}
+
+constexpr std::string_view kIsFolder = "is a folder";
+
+// The thumbnail subfolder is no folder of the tree: it is neither walked
+// nor listed.
+void LeaveOutThumbnailFolder(FolderPlan& plan, const PageOptions& options, bool make_thumbnails) {
+  if (!ThumbnailsInSubfolder(options)) return;
+  auto& entries = plan.page_listing.entries;
+  const std::string& name = options.thumbnail_folder;
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const FolderEntry& entry) { return entry.name == name; });
+  if (it == entries.end()) return;
+  if (it->kind == EntryKind::kFolder) {
+    entries.erase(it);
+    --plan.page_listing.total_subfolders;
+  } else if (make_thumbnails) {
+    plan.collisions.push_back({name, "is a file, not the thumbnail folder"});
+  }
+}
+
+void PlanPage(FolderPlan& plan, const PageOptions& options) {
+  const std::string& name = options.index_filename;
+  // The page lists itself as if it had been made before its lists. A name
+  // the listing cannot show (hidden, or not a plain name) is looked up.
+  const bool listable = IsPlainFileName(name) && !IsHiddenName(name);
+  plan.page_inserted = listable && InsertFileEntry(&plan.page_listing, name);
+  plan.look_up_page = !plan.page_inserted;
+  if (IsFolderEntry(plan.page_listing, name))
+    plan.collisions.push_back({name, std::string(kIsFolder)});
+}
+
+void PlanPicturePages(FolderPlan& plan, const std::vector<std::size_t>& pictures,
+                      const PageOptions& options) {
+  const auto& entries = plan.page_listing.entries;
+  for (std::size_t k = 0; k < pictures.size(); ++k) {
+    const std::string& name = entries[pictures[k]].name;
+    std::string page = PicturePageName(name);
+    if (page == options.index_filename) continue;  // the folder's page wins
+    if (IsFolderEntry(plan.page_listing, page)) {
+      plan.collisions.push_back({std::move(page), std::string(kIsFolder)});
+      continue;
+    }
+    plan.picture_pages.push_back(
+        {name, std::move(page), k > 0 ? entries[pictures[k - 1]].name : std::string(),
+         k + 1 < pictures.size() ? entries[pictures[k + 1]].name : std::string()});
+  }
+}
+
+void PlanThumbnails(FolderPlan& plan, const std::vector<std::size_t>& pictures,
+                    const FolderListing* thumbnail_listing, const PageOptions& options) {
+  for (const std::size_t index : pictures) {
+    const std::string& picture = plan.page_listing.entries[index].name;
+    const std::optional<ThumbnailFormat> format = ThumbnailFormatOf(picture);
+    if (!format) continue;  // bmp and svg are shown as they are
+    ThumbnailPlace place = ThumbnailPlaceOf(picture, options);
+    if (!place.in_subfolder && place.name == picture) continue;  // a picture is never written to
+    const FolderListing* where = place.in_subfolder ? thumbnail_listing : &plan.page_listing;
+    if (where != nullptr && IsFolderEntry(*where, place.name)) {
+      plan.collisions.push_back(
+          {place.in_subfolder ? options.thumbnail_folder + kSeparator + place.name : place.name,
+           std::string(kIsFolder)});
+      continue;
+    }
+    plan.thumbnails.push_back({picture, std::move(place), *format});
+  }
+}
+
+}  // namespace
+
+FolderPlan PlanFolder(FolderListing listing, const FolderListing* thumbnail_listing,
+                      const PageOptions& options, const FileTypeList& filter,
+                      bool make_thumbnails) {
+  FolderPlan plan;
+  plan.page_listing = std::move(listing);
+  LeaveOutThumbnailFolder(plan, options, make_thumbnails);
+  PlanPage(plan, options);
+  if (!options.pics_in_html && !make_thumbnails) return plan;
+  const std::vector<std::size_t> pictures = PicturesOf(plan.page_listing, options, filter);
+  if (options.pics_in_html) PlanPicturePages(plan, pictures, options);
+  if (make_thumbnails) PlanThumbnails(plan, pictures, thumbnail_listing, options);
+  return plan;
+}
+
+}  // namespace pelorin

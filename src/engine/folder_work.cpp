@@ -1,0 +1,269 @@
+#include "engine/folder_work.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "common/path_routines.h"
+#include "engine/thumbnail_batch.h"
+
+namespace pelorin {
+
+namespace {
+
+// Picture pages are small: a task writes several, so that a folder of many
+// pictures spreads over the threads without a hand-over per page.
+constexpr std::size_t kPicturePagesPerTask = 32;
+
+}  // namespace
+
+ThumbnailFolderState ReadThumbnailFolder(int dir_fd, const std::string& path,
+                                         const std::string& name, bool clean_up,
+                                         RunEvents& events) {
+  ThumbnailFolderState folder;
+  folder.fd = OpenFolder(dir_fd, name, /*follow_links=*/false);
+  auto listing = std::make_shared<FolderListing>();
+  std::string error;
+  if (!folder.fd.valid()) {
+    error = ErrnoText(errno);
+  } else if (ReadFolder(folder.fd.get(), listing.get(), &error, /*just_opened=*/true)) {
+    if (clean_up && !listing->temp_files.empty()) {
+      RemoveStaleTempFiles(folder.fd.get(), listing->temp_files);
+    }
+    folder.listing = std::move(listing);
+    return folder;
+  }
+  events.Push(
+      {RunEvent::Kind::kFailure, path + name + kSeparator, "cannot read the folder: " + error});
+  folder.fd = UniqueFd();
+  folder.failed = true;
+  return folder;
+}
+
+FolderWork::FolderWork(const RunContext& context, std::string path, UniqueFd dir_fd,
+                       FolderPlan plan, ThumbnailFolderState thumbnail_folder, std::size_t reserved)
+    : context_(context),
+      path_(std::move(path)),
+      dir_fd_(std::move(dir_fd)),
+      plan_(std::move(plan)),
+      reserved_(reserved),
+      thumbnail_folder_(std::move(thumbnail_folder)),
+      thumbnail_results_(plan_.thumbnails.size(), ThumbnailResult::kNotStarted) {}
+
+void FolderWork::Start() {
+  const std::size_t count = plan_.thumbnails.size();
+  if (count == 0) {
+    StartPages();
+    return;
+  }
+  thumbnails_left_.store(count);
+  const std::shared_ptr<FolderWork> self = shared_from_this();
+  for (std::size_t i = 0; i < count; ++i) {
+    context_.pool.Post([self, i] { self->MakeThumbnail(i); }, /*urgent=*/false, /*heavy=*/true);
+  }
+}
+
+void FolderWork::Fail(std::string path, std::string reason, bool picture) {
+  failed_.fetch_add(1, std::memory_order_relaxed);
+  RunEvent event{RunEvent::Kind::kFailure, std::move(path)};
+  event.reason = std::move(reason);
+  event.picture = picture;
+  context_.events.Push(std::move(event));
+}
+
+// The thumbnail subfolder, made when the first thumbnail needs it; -1 when
+// it is not there (a dry run makes nothing) or cannot be made, which is
+// reported once.
+int FolderWork::ThumbnailFolder(std::string* error) {
+  std::lock_guard<std::mutex> lock(thumbnail_folder_mutex_);
+  ThumbnailFolderState& folder = thumbnail_folder_;
+  if (folder.fd.valid() || folder.failed || context_.dry_run) return folder.fd.get();
+  const std::string& name = context_.options.thumbnail_folder;
+  if (::mkdirat(dir_fd_.get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+    *error = "cannot make the folder: " + ErrnoText(errno);
+  } else if (folder.fd = OpenFolder(dir_fd_.get(), name, /*follow_links=*/false);
+             !folder.fd.valid()) {
+    *error = "cannot read the folder: " + ErrnoText(errno);
+  } else {
+    folder.listing = std::make_shared<FolderListing>();
+    return folder.fd.get();
+  }
+  folder.failed = true;
+  Fail(path_ + name + kSeparator, *error, /*picture=*/false);
+  return -1;
+}
+
+ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
+  int thumbnail_dir = dir_fd_.get();
+  if (plan.place.in_subfolder) {
+    std::string folder_error;
+    thumbnail_dir = ThumbnailFolder(&folder_error);
+    // Its folder's failure is reported once, not once per picture.
+    if (thumbnail_dir < 0 && !context_.dry_run) return ThumbnailResult::kFailed;
+  }
+  if (thumbnail_dir >= 0 &&
+      !ThumbnailIsStale(dir_fd_.get(), plan.picture, thumbnail_dir, plan.place.name)) {
+    return ThumbnailResult::kUpToDate;
+  }
+  if (context_.dry_run) return ThumbnailResult::kMade;
+  const ThumbnailTask task{dir_fd_.get(),   plan.picture, thumbnail_dir,
+                           plan.place.name, plan.format,  context_.options.thumbnail_size};
+  ThumbnailOutcome outcome = pelorin::MakeThumbnail(*context_.maker, task);
+  if (outcome.result == ThumbnailResult::kFailed) {
+    Fail(path_ + plan.picture, "cannot make a thumbnail: " + outcome.error, /*picture=*/true);
+  }
+  return outcome.result;
+}
+
+void FolderWork::MakeThumbnail(std::size_t index) {
+  const ThumbnailResult result = context_.stop.stop_requested()
+                                     ? ThumbnailResult::kNotStarted
+                                     : BringUpToDate(plan_.thumbnails[index]);
+  thumbnail_results_[index] = result;
+  RunEvent event{RunEvent::Kind::kThumbnail, {}};
+  event.thumbnail = result;
+  context_.events.Push(std::move(event));
+  ThumbnailDone();
+}
+
+void FolderWork::ThumbnailDone() {
+  // The last thumbnail lets the pages go; it sees every other's result.
+  if (thumbnails_left_.fetch_sub(1, std::memory_order_acq_rel) == 1) StartPages();
+}
+
+// Thumbnails made (or, in a dry run, to be made) are in the page's lists.
+void FolderWork::AddMadeThumbnails() {
+  for (std::size_t i = 0; i < plan_.thumbnails.size(); ++i) {
+    if (thumbnail_results_[i] != ThumbnailResult::kMade) continue;
+    const ThumbnailPlace& place = plan_.thumbnails[i].place;
+    if (!place.in_subfolder) {
+      InsertFileEntry(&plan_.page_listing, place.name);
+      continue;
+    }
+    if (!thumbnail_folder_.listing) thumbnail_folder_.listing = std::make_shared<FolderListing>();
+    InsertFileEntry(thumbnail_folder_.listing.get(), place.name);
+  }
+}
+
+void FolderWork::StartPages() {
+  if (context_.stop.stop_requested()) {
+    // The folder stays as it was: no page shows part of its pictures.
+    context_.events.Push({RunEvent::Kind::kFolderNotReached, path_});
+    context_.pool.Release(reserved_);
+    return;
+  }
+  AddMadeThumbnails();
+  const std::size_t count = plan_.picture_pages.size();
+  bool pictures = WriteIndexPage() && count > 0;
+  if (pictures && !context_.templates.picture()) {
+    Fail(path_,
+         "cannot read the picture template " + context_.options.picture_template + ": " +
+             context_.templates.picture_error(),
+         /*picture=*/false);
+    pictures = false;
+  }
+  const std::size_t tasks =
+      pictures ? (count + kPicturePagesPerTask - 1) / kPicturePagesPerTask : 0;
+  page_tasks_left_.store(1 + tasks);
+  const std::shared_ptr<FolderWork> self = shared_from_this();
+  for (std::size_t begin = 0; tasks > 0 && begin < count; begin += kPicturePagesPerTask) {
+    const std::size_t end = std::min(count, begin + kPicturePagesPerTask);
+    context_.pool.Post(
+        [self, begin, end] {
+          self->WritePicturePages(begin, end);
+          self->PageTaskDone();
+        },
+        /*urgent=*/true);
+  }
+  PageTaskDone();
+}
+
+WriteOutcome FolderWork::Write(const std::string& name, const std::string& page,
+                               const ExistingPage& existing, std::string* error) {
+  if (context_.dry_run) return PreviewPage(dir_fd_.get(), name, page, existing, error);
+  return WritePage(dir_fd_.get(), path_, name, page, error, context_.faults, &existing);
+}
+
+// False when the page is a template, which leaves the folder's picture
+// pages alone too.
+bool FolderWork::WriteIndexPage() {
+  const std::string& name = context_.options.index_filename;
+  const ExistingPage existing =
+      plan_.look_up_page ? LookUpPage(dir_fd_.get(), name) : ExistingPage();
+  if (context_.templates.IsTemplateFile(dir_fd_.get(), name, existing)) {
+    Fail(path_,
+         "the template " + context_.options.main_template + " is this folder's " + name +
+             "; it was left untouched",
+         /*picture=*/false);
+    return false;
+  }
+  PageInput input{path_, context_.selected_folder, plan_.page_listing, context_.options,
+                  context_.filter};
+  input.thumbnails = thumbnail_folder_.listing.get();
+  std::string page;
+  context_.templates.main()->Render(input, &page);
+  std::string error;
+  const WriteOutcome outcome = Write(name, page, existing, &error);
+  RunEvent event{RunEvent::Kind::kPage, path_};
+  event.outcome = outcome;
+  event.existed = existing.exists;
+  context_.events.Push(std::move(event));
+  switch (outcome) {
+    case WriteOutcome::kWritten:
+      page_ = existing.exists ? FolderReport::Page::kChanged : FolderReport::Page::kNew;
+      break;
+    case WriteOutcome::kUnchanged:
+      page_ = FolderReport::Page::kUnchanged;
+      break;
+    case WriteOutcome::kFailed:
+      Fail(path_, "cannot write " + name + ": " + error, /*picture=*/false);
+      break;
+  }
+  return true;
+}
+
+void FolderWork::WritePicturePages(std::size_t begin, std::size_t end) {
+  std::string page;
+  std::string error;
+  for (std::size_t k = begin; k < end; ++k) {
+    const PicturePageTask& task = plan_.picture_pages[k];
+    const ExistingPage existing = LookUpPage(dir_fd_.get(), task.page);
+    if (context_.templates.IsTemplateFile(dir_fd_.get(), task.page, existing)) {
+      Fail(path_ + task.page, "this is a template; it was left untouched", /*picture=*/true);
+      continue;
+    }
+    const PicturePage picture{task.picture, task.previous, task.next};
+    PageInput input{path_, context_.selected_folder, plan_.page_listing, context_.options,
+                    context_.filter};
+    input.picture = &picture;
+    page.clear();
+    context_.templates.picture()->Render(input, &page);
+    const WriteOutcome outcome = Write(task.page, page, existing, &error);
+    RunEvent event{RunEvent::Kind::kPicturePage, path_ + task.page};
+    event.outcome = outcome;
+    event.existed = existing.exists;
+    context_.events.Push(std::move(event));
+    if (outcome == WriteOutcome::kWritten) picture_pages_written_.fetch_add(1);
+    if (outcome == WriteOutcome::kUnchanged) picture_pages_unchanged_.fetch_add(1);
+    if (outcome == WriteOutcome::kFailed) Fail(path_ + task.page, error, /*picture=*/true);
+  }
+}
+
+void FolderWork::PageTaskDone() {
+  if (page_tasks_left_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  RunEvent event{RunEvent::Kind::kFolderDone, path_};
+  event.page = page_;
+  FolderTally& tally = event.tally;
+  tally.picture_pages_written = picture_pages_written_.load();
+  tally.picture_pages_unchanged = picture_pages_unchanged_.load();
+  for (const ThumbnailResult result : thumbnail_results_) {
+    if (result == ThumbnailResult::kMade) ++tally.thumbnails_made;
+    if (result == ThumbnailResult::kUpToDate) ++tally.thumbnails_up_to_date;
+  }
+  tally.failed = failed_.load();
+  context_.events.Push(std::move(event));
+  context_.pool.Release(reserved_);
+}
+
+}  // namespace pelorin

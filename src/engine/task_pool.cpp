@@ -1,0 +1,103 @@
+#include "engine/task_pool.h"
+
+#include <chrono>
+
+namespace pelorin {
+
+namespace {
+
+// A second thread is woken for light tasks only when this many wait while
+// another thread is busy.
+constexpr std::size_t kWakeBacklog = 4;
+constexpr auto kTick = std::chrono::milliseconds(30);
+constexpr std::size_t kMaxReserved = 8 << 20;
+
+}  // namespace
+
+TaskPool::TaskPool(int threads) {
+  if (threads <= 1) return;
+  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+TaskPool::~TaskPool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+  }
+  work_ready_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+void TaskPool::Post(Task task, bool urgent, bool heavy) {
+  if (inline_tasks()) {
+    task();
+    return;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (urgent) {
+    tasks_.push_front(std::move(task));
+  } else {
+    tasks_.push_back(std::move(task));
+  }
+  const bool wake = idle_ > 0 && (busy_ == 0 || heavy || tasks_.size() >= kWakeBacklog);
+  lock.unlock();
+  if (wake) work_ready_.notify_one();
+}
+
+void TaskPool::WaitIdle(const std::function<void()>& tick) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!tasks_.empty() || busy_ > 0) {
+    // Light tasks may wait for a backlog that never comes: wake a thread.
+    if (!tasks_.empty() && idle_ > 0) work_ready_.notify_one();
+    idle_ready_.wait_for(lock, kTick);
+    if (tasks_.empty() && busy_ == 0) break;
+    lock.unlock();
+    tick();
+    lock.lock();
+  }
+}
+
+void TaskPool::Reserve(std::size_t bytes, const std::function<void()>& tick) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (reserved_ > 0 && reserved_ + bytes > kMaxReserved) {
+    if (inline_tasks()) break;  // inline tasks are done before Post returns
+    if (!tasks_.empty() && idle_ > 0) work_ready_.notify_one();
+    room_ready_.wait_for(lock, kTick);
+    if (reserved_ == 0 || reserved_ + bytes <= kMaxReserved) break;
+    lock.unlock();
+    tick();
+    lock.lock();
+  }
+  reserved_ += bytes;
+}
+
+void TaskPool::Release(std::size_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  reserved_ -= bytes;
+  room_ready_.notify_all();
+}
+
+// A thread takes tasks until none is left, and only then sleeps.
+void TaskPool::Work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (tasks_.empty()) {
+      if (closing_) return;
+      ++idle_;
+      work_ready_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
+      --idle_;
+      continue;
+    }
+    Task task = std::move(tasks_.front());
+    tasks_.pop_front();
+    ++busy_;
+    lock.unlock();
+    task();
+    task = nullptr;  // lets go of what it holds before the count drops
+    lock.lock();
+    --busy_;
+    if (tasks_.empty() && busy_ == 0) idle_ready_.notify_all();
+  }
+}
+
+}  // namespace pelorin

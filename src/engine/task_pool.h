@@ -1,0 +1,58 @@
+// The threads a run's work goes to: thumbnails and pages of every folder,
+// taken in turn by a fixed number of threads, so that no folder waits for
+// another's pictures. With one thread there is no pool: a task runs on the
+// caller's thread as it is posted, which keeps single-threaded runs free of
+// any hand-over.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace pelorin {
+
+class TaskPool {
+ public:
+  using Task = std::function<void()>;
+
+  explicit TaskPool(int threads);
+  ~TaskPool();  // runs every task still queued
+
+  bool inline_tasks() const { return threads_.empty(); }
+
+  // Queues a task and never blocks. urgent: taken before the others (a
+  // folder's pages, which let go of the folder once written). heavy: worth
+  // waking a sleeping thread for at once (a thumbnail); light tasks wake a
+  // second thread only when several wait, as a wake-up costs more than a
+  // small page.
+  void Post(Task task, bool urgent = false, bool heavy = false);
+
+  // Waits until no task is queued or running, calling tick about every
+  // 30 ms on this thread while it waits.
+  void WaitIdle(const std::function<void()>& tick);
+
+  // Bounds what the run holds in memory: Reserve waits (ticking) while the
+  // work handed out holds more than the limit, Release gives room back.
+  // One reservation larger than the limit is granted when nothing else is.
+  void Reserve(std::size_t bytes, const std::function<void()>& tick);
+  void Release(std::size_t bytes);
+
+ private:
+  void Work();
+
+  std::mutex mutex_;
+  std::condition_variable work_ready_;
+  std::condition_variable idle_ready_;
+  std::deque<Task> tasks_;
+  int busy_ = 0;  // threads running a task
+  int idle_ = 0;  // threads asleep, waiting for tasks
+  bool closing_ = false;
+  std::condition_variable room_ready_;
+  std::size_t reserved_ = 0;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace pelorin
