@@ -20,8 +20,8 @@ struct IndexRequest {
   std::string current_folder;  // what a relative folder is relative to
   // The user's home and documents folders (user_folders.h), which the
   // warning for risky folders guards.
-  std::string home_folder;
-  std::string documents_folder;
+  std::string home_folder{};
+  std::string documents_folder{};
   int jobs = 1;
   // Walk and plan only: count what a run would do and write nothing.
   bool dry_run = false;
