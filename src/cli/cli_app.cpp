@@ -19,6 +19,7 @@
 #include "common/html_text.h"
 #include "common/install_paths.h"
 #include "common/version.h"
+#include "engine/run_report.h"
 #include "settings/index_command.h"
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
@@ -44,13 +45,18 @@ constexpr char kHelp[] = R"(Usage: pelorin2-cli [--settings FILE] COMMAND [ARGUM
 Writes an index page into every folder of a tree, made from an HTML template.
 
 Commands:
-  index [--yes] [--quiet] [--open] [--jobs N] FOLDER
+  index [--yes] [--quiet] [--verbose] [--dry-run] [--open] [--jobs N] FOLDER
                       Write the index page of FOLDER and of every folder below
                       it. The options are checked first. For a risky folder
                       (/, /home, your home or documents folder, system folders)
                       a warning asks [y/N] on a terminal.
       --yes           answer yes to that warning (needed without a terminal)
       --quiet         no status line while the run goes on
+      --verbose       print a line for every folder when it is done
+      --dry-run       write nothing: print what a run would do (pages new,
+                      changed and unchanged, picture pages, thumbnails to
+                      make, existing files replaced, names that collide);
+                      exit 1 when the run would report failures
       --open          open the top page with the desktop's opener when done
       --jobs N        write pages and make thumbnails on N threads (default:
                       the processor count, at most 8); the pages are the same
@@ -182,6 +188,10 @@ int ParseIndexArguments(const std::vector<std::string>& args, IndexArguments* pa
       parsed->host.quiet = true;
     } else if (arg == "--open") {
       parsed->open = true;
+    } else if (arg == "--dry-run" || arg == "-n") {
+      parsed->host.dry_run = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      parsed->host.verbose = true;
     } else if (arg == "--jobs" || arg == "-j" || arg.starts_with("--jobs=")) {
       std::string value;
       if (arg.starts_with("--jobs=")) {
@@ -228,6 +238,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   request.folder = folder;
   request.current_folder = std::filesystem::current_path(ec).string();
   request.jobs = parsed.jobs;
+  request.dry_run = parsed.host.dry_run;
   request.home_folder = HomeFolder();
   request.documents_folder = DocumentsFolder();
 
@@ -250,10 +261,16 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
       break;
   }
   host.EndStatus();
-  std::cout << outcome.summary_line << '\n';
+  if (parsed.host.dry_run) {
+    for (const std::string& line : PreviewLines(outcome.summary)) std::cout << line << '\n';
+  } else {
+    std::cout << outcome.summary_line << '\n';
+  }
   for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
-  std::cout << "Top page: " << outcome.summary.top_page << '\n';
-  if (parsed.open) OpenWithDesktop(outcome.summary.top_page);
+  if (!parsed.host.dry_run) {
+    std::cout << "Top page: " << outcome.summary.top_page << '\n';
+    if (parsed.open) OpenWithDesktop(outcome.summary.top_page);
+  }
   if (InterruptRequested()) return kExitSignalBase + InterruptSignal();
   return outcome.Clean() ? kExitOk : kExitFailures;
 }

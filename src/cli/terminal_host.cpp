@@ -82,6 +82,12 @@ void TerminalHost::ShowProgress(const RunProgress& progress) {
   if (status_on_terminal_) ShowStatus(ProgressLine(progress));
 }
 
+void TerminalHost::FolderDone(const FolderReport& report) {
+  if (!options_.verbose) return;
+  EndStatus();
+  std::cout << FolderLine(report, options_.dry_run) << '\n';
+}
+
 void TerminalHost::Yield() {
   if (g_interrupted) stop_.request_stop();
 }

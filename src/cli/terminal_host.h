@@ -14,6 +14,8 @@ namespace pelorin {
 struct TerminalHostOptions {
   bool assume_yes = false;
   bool quiet = false;
+  bool verbose = false;  // a line per folder on standard output
+  bool dry_run = false;  // the run writes nothing; its lines say so
 };
 
 class TerminalHost : public RunHost {
@@ -27,6 +29,7 @@ class TerminalHost : public RunHost {
   bool AskYesNo(const std::string& title, const std::string& text) override;
   void ShowProgress(const RunProgress& progress) override;
   void Yield() override;
+  void FolderDone(const FolderReport& report) override;
 
   // Ends the status line so later output starts on a fresh line.
   void EndStatus();

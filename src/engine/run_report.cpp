@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/html_text.h"
+
 namespace pelorin {
 
 namespace {
@@ -62,6 +64,51 @@ std::string ShortSummaryLine(const RunSummary& summary) {
   if (summary.picture_pages) line += ", " + CountOf(summary.picture_pages_written, "picture page");
   if (summary.thumbnails) line += ", " + CountOf(summary.thumbnails_made, "thumbnail");
   if (!summary.failures.empty()) line += ", " + std::to_string(summary.failures.size()) + " failed";
+  return line;
+}
+
+std::vector<std::string> PreviewLines(const RunSummary& summary) {
+  const auto counts = [](std::int64_t written, std::int64_t made_new, std::int64_t unchanged) {
+    return std::to_string(made_new) + " new, " + std::to_string(written - made_new) + " changed, " +
+           std::to_string(unchanged) + " unchanged";
+  };
+  std::vector<std::string> lines;
+  lines.push_back("Dry run over " + CountOf(summary.folders_reached, "folder") +
+                  "; nothing was written.");
+  lines.push_back("Pages: " +
+                  counts(summary.pages_written, summary.pages_new, summary.pages_unchanged));
+  if (summary.picture_pages) {
+    lines.push_back("Picture pages: " + counts(summary.picture_pages_written,
+                                               summary.picture_pages_new,
+                                               summary.picture_pages_unchanged));
+  }
+  if (summary.thumbnails) {
+    lines.push_back("Thumbnails: " + std::to_string(summary.thumbnails_made) + " to make, " +
+                    std::to_string(summary.thumbnails_up_to_date) + " up to date");
+  }
+  lines.push_back("Existing files replaced: " + std::to_string(summary.files_replaced));
+  lines.push_back("Collisions: " + std::to_string(summary.collisions.size()));
+  for (const Failure& collision : summary.collisions) {
+    lines.push_back("  " + PrintableText(collision.folder) + ": " + collision.reason);
+  }
+  lines.push_back("Failures: " + std::to_string(summary.failures.size()));
+  return lines;
+}
+
+std::string FolderLine(const FolderReport& report, bool dry_run) {
+  static constexpr std::string_view kPage[] = {"new page", "changed page", "page unchanged",
+                                               "page failed"};
+  const FolderTally& tally = report.tally;
+  std::string line = PrintableText(report.path) + ": ";
+  line += kPage[static_cast<int>(report.page)];
+  if (tally.picture_pages_written > 0) {
+    line += ", " + CountOf(tally.picture_pages_written, "picture page") +
+            (dry_run ? " to write" : " written");
+  }
+  if (tally.thumbnails_made > 0) {
+    line += ", " + CountOf(tally.thumbnails_made, "thumbnail") + (dry_run ? " to make" : " made");
+  }
+  if (tally.failed > 0) line += ", " + std::to_string(tally.failed) + " failed";
   return line;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/index_run.h"
 
@@ -27,5 +28,15 @@ std::string SummaryLine(const RunSummary& summary);
 // The result in short, for a status line: "Indexed 202 folders, 13 picture
 // pages, 13 thumbnails, 1 failed" ("Stopped after ..." when stopped).
 std::string ShortSummaryLine(const RunSummary& summary);
+
+// What a dry run found, one line each, as both front ends show it:
+// "Pages: 3 new, 1 changed, 8 unchanged", the picture pages and thumbnails
+// when the run would make them, the existing files it would replace, and
+// the collisions (the lines that follow, "  path: reason", name each).
+std::vector<std::string> PreviewLines(const RunSummary& summary);
+
+// One folder as a run (or a dry run) left it: "FOLDER: new page, 2 picture
+// pages written, 3 thumbnails made" (dry run: "to write", "to make").
+std::string FolderLine(const FolderReport& report, bool dry_run);
 
 }  // namespace pelorin

@@ -130,3 +130,57 @@ TEST(IndexRunThumbnails, AStopLeavesTheFolderAsItWasAndNoTemporaryFile) {
 
 }  // namespace
 }  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+// Every file under root with its size and modification time.
+std::string Snapshot(const std::string& root) {
+  std::string text;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    struct stat st;
+    ::lstat(entry.path().c_str(), &st);
+    text += entry.path().string() + " " + std::to_string(st.st_size) + " " +
+            std::to_string(st.st_mtim.tv_nsec) + "\n";
+  }
+  return text;
+}
+
+// A dry run writes nothing, makes no folder and no temporary file, and
+// counts exactly what the run that follows does (a picture that cannot be
+// decoded is found out only by decoding it).
+TEST(IndexRunThumbnails, ADryRunCountsWhatTheRunDoesAndWritesNothing) {
+  for (const bool in_subfolder : {false, true}) {
+    Gallery g(in_subfolder);
+    std::filesystem::remove(g.tree.Path("g/bad.jpg"));
+    g.options.pics_in_html = true;
+    g.tree.WriteFile("picture.htm", "<!--#image-->\n");
+    g.options.picture_template = g.tree.Path("picture.htm");
+    g.tree.WriteFile("g/index.html", "old page");
+    for (const int round : {1, 2}) {
+      const std::string before = Snapshot(g.tree.Path("g"));
+      FakeRunHost host;
+      IndexRun dry(host, g.options, FileTypeList("jpg png bmp html"));
+      dry.set_thumbnail_maker(&g.maker);
+      dry.set_dry_run(true);
+      const RunSummary preview = dry.CreateIndexes(g.tree.Path("g/"), g.tree.Path("g"));
+      EXPECT_EQ(Snapshot(g.tree.Path("g")), before);
+      const RunSummary done = g.Run(2);
+      const auto counts = [](const RunSummary& s) {
+        return std::vector<std::int64_t>{s.pages_written,
+                                         s.pages_new,
+                                         s.pages_unchanged,
+                                         s.picture_pages_written,
+                                         s.picture_pages_unchanged,
+                                         s.files_replaced,
+                                         s.thumbnails_made,
+                                         s.thumbnails_up_to_date,
+                                         s.failed};
+      };
+      EXPECT_EQ(counts(preview), counts(done)) << in_subfolder << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pelorin
