@@ -14,13 +14,20 @@ namespace {
 constexpr std::uint8_t kEscape = 1;       // HTML escaping changes it
 constexpr std::uint8_t kNotPlainUrl = 2;  // not kept as it is in a link target
 
+// The ASCII bytes that change where a link goes, percent-encoded in every
+// link target. The name is the first segment of a relative URL, where ":"
+// would make "javascript:x.gif" a scheme and "c|" or "c:" a drive.
+constexpr bool ChangesUrl(unsigned char b) {
+  return b < 0x20 || b == 0x7F || b == '%' || b == '#' || b == '?' || b == '\\' || b == ':' ||
+         b == '|';
+}
+
 constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
   std::array<std::uint8_t, 256> classes{};
   for (int b = 0; b < 256; ++b) {
     const bool escape = b == '&' || b == '<' || b == '>' || b == '"';
     // Bytes from 0x80 are kept only in valid UTF-8, which the slow path checks.
-    const bool url = b < 0x20 || b >= 0x7F || b == '%' || b == '#' || b == '?' || b == '\\' ||
-                     b == ':' || b == '|';
+    const bool url = ChangesUrl(static_cast<unsigned char>(b)) || b >= 0x80;
     classes[b] = (escape ? kEscape | kNotPlainUrl : 0) | (url ? kNotPlainUrl : 0);
   }
   return classes;
@@ -110,17 +117,14 @@ void AppendUrlAttribute(std::string& out, std::string_view name) {
     return;
   }
   const bool encode_high = !IsValidUtf8(name);
-  // The name is the first segment of a relative URL, where ":" would make
-  // "javascript:x.gif" a scheme and "c|" or "c:" a drive; browsers also strip
-  // spaces at either end of a URL attribute.
+  // Browsers strip spaces at either end of a URL attribute.
   const std::size_t first_kept = name.find_first_not_of(' ');
   const std::size_t last_kept = name.find_last_not_of(' ');
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
     const auto b = static_cast<unsigned char>(c);
     const bool edge_space = c == ' ' && (i < first_kept || i > last_kept);
-    const bool encode = b < 0x20 || b == 0x7F || c == '%' || c == '#' || c == '?' || c == '\\' ||
-                        c == ':' || c == '|' || edge_space || (encode_high && b >= 0x80);
+    const bool encode = ChangesUrl(b) || edge_space || (encode_high && b >= 0x80);
     if (encode) {
       out += '%';
       AppendHexByte(out, b);

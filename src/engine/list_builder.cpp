@@ -55,7 +55,7 @@ void AppendSubfolderLink(std::string& out, const Name& name, const Name& index,
 // Where a listed file links to: its picture page, when it has one.
 void AppendTarget(std::string& out, const Name& name, bool to_page) {
   name.AsUrl(out);
-  if (to_page) out += ".html"sv;
+  if (to_page) out += kPicturePageSuffix;
 }
 
 void AppendListItem(std::string& out, const Name& name, bool to_page, const PageOptions& options) {

@@ -1,11 +1,13 @@
 #include "engine/page_generator.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/html_text.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "engine/list_builder.h"
+#include "engine/pictures.h"
 
 namespace pelorin {
 
@@ -67,6 +69,17 @@ constexpr std::array<TagName, 17> kTags = {{
     {"<!--#previousimage-->", Tag::kPreviousImage},
 }};
 
+// The shortest and longest tag, so that most lines are told apart by their
+// length alone; worked out from the table, so a new tag of any length works.
+constexpr std::size_t kShortestTag =
+    std::min_element(kTags.begin(), kTags.end(), [](const TagName& a, const TagName& b) {
+      return a.text.size() < b.text.size();
+    })->text.size();
+constexpr std::size_t kLongestTag =
+    std::max_element(kTags.begin(), kTags.end(), [](const TagName& a, const TagName& b) {
+      return a.text.size() < b.text.size();
+    })->text.size();
+
 // The line with spaces (not tabs) trimmed at both ends, compared ignoring case.
 Tag TagOfLine(std::string_view line) {
   std::size_t begin = 0;
@@ -74,7 +87,7 @@ Tag TagOfLine(std::string_view line) {
   while (begin < end && line[begin] == ' ') ++begin;
   while (end > begin && line[end - 1] == ' ') --end;
   const std::string_view key = line.substr(begin, end - begin);
-  if (key.size() < 13 || key.size() > 31 || key[0] != '<') return Tag::kNone;
+  if (key.size() < kShortestTag || key.size() > kLongestTag || key[0] != '<') return Tag::kNone;
   for (const TagName& name : kTags) {
     if (EqualsIgnoreCase(key, name.text)) return name.tag;
   }
@@ -327,7 +340,8 @@ void PageTemplate::AppendPictureTag(Tag tag, const PicturePage& picture, const P
       if (other.empty()) break;
       page += "<p><a href=\""sv;
       AppendUrlAttribute(page, other);
-      page += ".html\">"sv;
+      page += kPicturePageSuffix;
+      page += "\">"sv;
       page += tag == Tag::kNextImage ? "Next image"sv : "Previous image"sv;
       page += "</a></p>"sv;
       break;

@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::array<std::string_view, 8> kPictureExtensions = {"gif", "png",  "jpg", "jpeg",
                                                                 "jpe", "webp", "bmp", "svg"};
-constexpr std::string_view kPageSuffix = ".html";
 
 bool HasPictureExtension(std::string_view name) {
   const std::size_t dot = name.rfind('.');
@@ -28,15 +27,15 @@ bool IsPictureName(std::string_view name) { return HasPictureExtension(name); }
 
 std::string PicturePageName(std::string_view picture) {
   std::string name(picture);
-  name += kPageSuffix;
+  name += kPicturePageSuffix;
   return name;
 }
 
 bool IsPicturePageName(std::string_view name) {
-  if (name.size() <= kPageSuffix.size()) return false;
-  const std::string_view suffix = name.substr(name.size() - kPageSuffix.size());
-  if (!EqualsIgnoreCase(suffix, kPageSuffix)) return false;
-  return HasPictureExtension(name.substr(0, name.size() - kPageSuffix.size()));
+  if (name.size() <= kPicturePageSuffix.size()) return false;
+  const std::string_view suffix = name.substr(name.size() - kPicturePageSuffix.size());
+  if (!EqualsIgnoreCase(suffix, kPicturePageSuffix)) return false;
+  return HasPictureExtension(name.substr(0, name.size() - kPicturePageSuffix.size()));
 }
 
 bool ThumbnailsInSubfolder(const PageOptions& options) {

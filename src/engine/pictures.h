@@ -18,6 +18,9 @@ namespace pelorin {
 // ignored.
 bool IsPictureName(std::string_view name);
 
+// What a picture's name becomes the name of its page with.
+inline constexpr std::string_view kPicturePageSuffix = ".html";
+
 // "IMG_1.jpg" -> "IMG_1.jpg.html".
 std::string PicturePageName(std::string_view picture);
 // A name a picture page has ("x.JPG.html", case ignored): with picture pages
