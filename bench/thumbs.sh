@@ -5,9 +5,11 @@
 # prints every time as a ratio to vipsthumbnail with one libvips thread in the
 # same round.
 #
-#   bench/thumbs.sh [--rounds N] [--small] [--no-peers]
+#   bench/thumbs.sh [--rounds N] [--small] [--folders] [--no-peers]
 #     --rounds N  counted rounds after the warm-up round (default 3)
 #     --small     the small picture set (picture_gen --small), for a quick check
+#     --folders   the set's first 100 JPEGs spread over a tree, as photos are:
+#                 40 folders of one picture and 30 folders of two
 #     --no-peers  leave mogrify out (it takes longer than everything else)
 #   BUILD_DIR     the build to measure (default build/); run the build first
 #   BENCH_DIR     where pictures and thumbnails go (default $BUILD_DIR/bench-pictures)
@@ -22,11 +24,13 @@ rounds=3
 set_name=full
 gen_args=()
 peers=yes
-usage() { echo "usage: bench/thumbs.sh [--rounds N] [--small] [--no-peers]" >&2; exit 2; }
+layout=flat
+usage() { echo "usage: bench/thumbs.sh [--rounds N] [--small] [--folders] [--no-peers]" >&2; exit 2; }
 while [[ $# -gt 0 ]]; do
   case $1 in
     --rounds) [[ $# -ge 2 && $2 =~ ^[1-9][0-9]*$ ]] || usage; rounds=$2; shift 2 ;;
     --small) set_name=small; gen_args=(--small); shift ;;
+    --folders) layout=folders; shift ;;
     --no-peers) peers=no; shift ;;
     *) usage ;;
   esac
@@ -56,16 +60,31 @@ if [[ ! -d $pictures ]]; then
   "$picture_gen" "${gen_args[@]}" "$pictures.tmp" >/dev/null
   mv "$pictures.tmp" "$pictures"
 fi
-picture_count=$(find "$pictures" -maxdepth 1 -type f | wc -l)
 
 work=$(mktemp -d)
 # The folder the runs index: the pictures, linked (an index run only reads
-# them), plus the page and the thumbnails subfolder each run writes.
-tree=$bench_dir/tree-$set_name
+# them), plus the pages and the thumbnails subfolders each run writes.
+tree=$bench_dir/tree-$set_name-$layout
 trap 'rm -rf "$work" "$tree"' EXIT
 rm -rf "$tree"
-cp -al "$pictures" "$tree"
+if [[ $layout == flat ]]; then
+  cp -al "$pictures" "$tree"
+  find "$pictures" -maxdepth 1 -type f | sort >"$work/pictures.list"
+else
+  mkdir -p "$tree"
+  find "$pictures" -maxdepth 1 -type f -name '*.jpg' | sort | head -100 >"$work/pictures.list"
+  n=0
+  while IFS= read -r picture; do
+    folder=$(printf 'd%02d' $(( n < 40 ? n : 40 + (n - 40) / 2 )))
+    mkdir -p "$tree/$folder"
+    ln "$picture" "$tree/$folder/"
+    n=$(( n + 1 ))
+  done <"$work/pictures.list"
+fi
+picture_count=$(wc -l <"$work/pictures.list")
+folder_count=$(find "$tree" -type d | wc -l)
 fail() { echo "thumbs.sh: $*" >&2; exit 1; }
+plural() { if (( $1 == 1 )); then echo "$1 $2"; else echo "$1 $2s"; fi; }
 
 # The thumbnails go into a subfolder, as vipsthumbnail's and mogrify's go
 # into a folder of their own: the picture folder the run lists is the same
@@ -78,7 +97,7 @@ for key in UseThumbnails MakeThumbnails ThumbnailSubdir; do
 done
 "$cli" --settings "$settings" options set ThumbnailSize 160
 "$cli" --settings "$settings" options set FileTypes "jpg jpeg jpe png gif webp"
-thumbs=$tree/$("$cli" --settings "$settings" options get ThumbnailFolder)
+thumb_folder=$("$cli" --settings "$settings" options get ThumbnailFolder)
 prefix=$("$cli" --settings "$settings" options get ThumbnailPrefix)
 counted=0
 
@@ -107,32 +126,34 @@ measure() {
 run_vipsthumbnail() {  # OUT
   local ext
   for ext in jpg png gif webp; do
-    local files=("$pictures"/*."$ext")
-    [[ -e ${files[0]} ]] || continue
+    local files
+    mapfile -t files < <(grep "\\.$ext\$" "$picture_list")
+    [[ ${#files[@]} -gt 0 ]] || continue
     local options='[strip]'
     [[ $ext == jpg ]] && options='[Q=85,interlace,optimize_coding,strip]'
     "$vipsthumbnail" --size 160 -o "$1/%s.$ext$options" "${files[@]}"
   done
 }
 export -f run_vipsthumbnail
-export pictures vipsthumbnail
+picture_list=$work/pictures.list
+export picture_list vipsthumbnail
 
 fresh() { rm -rf "$bench_dir/out-$1"; mkdir -p "$bench_dir/out-$1"; echo "$bench_dir/out-$1"; }
 # A run on an empty thumbnail folder, and its summary line.
 index_fresh() {  # NAME JOBS
-  rm -rf "$thumbs" "$tree/index.html"
+  find "$tree" \( -name "$thumb_folder" -o -name index.html \) -prune -exec rm -rf {} +
   measure "$1" "$cli" --settings "$settings" index --yes --quiet --jobs "$2" "$tree"
-  grep -q "^Indexed 1 folders: 1 pages written, 0 unchanged, $picture_count thumbnails made, 0 up to date, 0 failed" \
+  grep -q "^Indexed $(plural "$folder_count" folder): $(plural "$folder_count" page) written, 0 unchanged, $(plural "$picture_count" thumbnail) made, 0 up to date, 0 failed" \
     "$work/out.txt" || fail "$1: $(cat "$work/out.txt" "$work/err.txt")"
 }
 # Every picture has its thumbnail, named with the prefix, in its picture's
 # format, its longer side 160 pixels; the turned pictures came out upright.
 check_thumbs() {  # NAME
   local count
-  count=$(find "$thumbs" -maxdepth 1 -type f ! -name '.*' | wc -l)
+  count=$(find "$tree" -path "*/$thumb_folder/*" -type f ! -name '.*' | wc -l)
   (( count == picture_count )) || fail "$1: $count thumbnails for $picture_count pictures"
   local wrong
-  wrong=$(cd "$pictures" && for picture in *; do printf '%s\n' "$thumbs/$prefix$picture"; done |
+  wrong=$(find "$tree" -path "*/$thumb_folder/*" -type f ! -name '.*' -name "$prefix*" |
     xargs -d '\n' "$vipsheader" 2>&1 | awk '
       { name = $1; sub(/:$/, "", name); split($2, size, "x"); loader = $NF
         ext = tolower(name); sub(/.*\./, "", ext)
@@ -150,7 +171,7 @@ run_round() {
   index_fresh cli1 1
   check_thumbs "pelorin2-cli --jobs 1"
   measure rerun "$cli" --settings "$settings" index --yes --quiet --jobs 1 "$tree"
-  grep -q "^Indexed 1 folders: 0 pages written, 1 unchanged, 0 thumbnails made, $picture_count up to date, 0 failed" \
+  grep -q "^Indexed $(plural "$folder_count" folder): 0 pages written, $folder_count unchanged, 0 thumbnails made, $picture_count up to date, 0 failed" \
     "$work/out.txt" || fail "the re-run made thumbnails again: $(cat "$work/out.txt")"
   index_fresh cli2 2
   check_thumbs "pelorin2-cli --jobs 2"
@@ -160,7 +181,7 @@ run_round() {
     out=$(fresh magick)
     # jpeg:size lets libjpeg decode at a fraction of the size, as libvips does.
     measure magick "$mogrify" -path "$out" -define jpeg:size=320x320 -thumbnail 160x160 \
-      -quality 85 -interlace JPEG -strip "$pictures"/*
+      -quality 85 -interlace JPEG -strip $(cat "$picture_list")
   fi
 }
 
@@ -193,7 +214,7 @@ row() {  # LABEL NAME BASE TARGET
 
 cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)
 echo
-echo "Picture set $set_name: $picture_count pictures, $(du -sm "$pictures" | cut -f1) MB."
+echo "Picture set $set_name, $layout: $picture_count pictures in $(plural "$folder_count" folder), $(xargs -d '\n' du -cm <"$picture_list" | tail -1 | cut -f1) MB."
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $cpu, $(nproc) cores, libvips $(pkg-config --modversion vips 2>/dev/null || echo '?')."
 echo "Median wall time of $rounds rounds after a warm-up; ratios are medians of per-round ratios."
 echo "Load average before: $load_before; after: $load_after."
