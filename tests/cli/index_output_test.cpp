@@ -265,29 +265,6 @@ TEST(IndexCommand, PageNameTakenByAFolderOrALink) {
   }
 }
 
-// Also when the folder's page is a link to the template.
-TEST(IndexCommand, TemplateThatIsAFolderPageIsLeftUntouched) {
-  TempTree tree;
-  tree.WriteFile("tree/a.jpg");
-  const std::string template_text = "<html>\r\n<!--#filelist-->\r\n</html>\r\n";
-  const std::string template_path = tree.Path("tree/Templates/index.html");
-  tree.WriteFile("tree/Templates/index.html", template_text);
-  tree.MakeFolder("tree/Linked");
-  ASSERT_EQ(::symlink("../Templates/index.html", tree.Path("tree/Linked/index.html").c_str()), 0);
-  SetOptions(tree, {{"MainTemplate", template_path}});
-
-  const ProcessResult result = Index(tree, 1);
-  EXPECT_EQ(result.exit_code, 1);
-  const std::string reason =
-      ": the template " + template_path + " is this folder's index.html; it was left untouched\n";
-  EXPECT_EQ(result.err, tree.Path("tree/Linked/") + reason + tree.Path("tree/Templates/") + reason);
-  EXPECT_EQ(tree.ReadFile("tree/Templates/index.html"), template_text);
-  struct stat st;
-  ASSERT_EQ(::lstat(tree.Path("tree/Linked/index.html").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_NE(tree.ReadFile("tree/index.html").find("a.jpg"), std::string::npos);
-}
-
 // Folders are sorted with a shortcut on the names' first eight bytes; the
 // pages must still list entries in NameLess order: case folded, ties by
 // bytes, a name before the longer names it begins, bytes from 0x80 last.

@@ -95,29 +95,31 @@ TEST(IndexRun, UnchangedPagesAreNotRewrittenAndJobsGiveTheSameBytes) {
   EXPECT_EQ(t.tree.ReadFile("site/Trips/index.html"), page);
 }
 
+// The template as a folder's page itself, by a hard link or by a symbolic
+// link: that page is never written.
 TEST(IndexRun, TemplateThatIsAFoldersPageIsLeftUntouched) {
-  for (bool hard_link : {false, true}) {
+  for (const char* how : {"itself", "hard link", "symbolic link"}) {
     Tree t;
     const std::string page = t.tree.Path("site/Trips/index.html");
-    if (hard_link) {
+    const std::string how_s = how;
+    if (how_s == "hard link") {
       ASSERT_EQ(::link(t.tree.Path("template.htm").c_str(), page.c_str()), 0);
+    } else if (how_s == "symbolic link") {
+      ASSERT_EQ(::symlink("../../template.htm", page.c_str()), 0);
     } else {
       t.tree.WriteFile("site/Trips/index.html", kTemplate);
     }
     FakeRunHost host;
-    IndexRun run(
-        host,
-        [&] {
-          PageOptions options = OptionsFor(t.tree);
-          if (!hard_link) options.main_template = page;
-          return options;
-        }(),
-        FileTypeList("gif"));
+    PageOptions options = OptionsFor(t.tree);
+    if (how_s == "itself") options.main_template = page;
+    IndexRun run(host, options, FileTypeList("gif"));
     const RunSummary summary = run.CreateIndexes(t.tree.Path("site/"), t.tree.Path("site"));
 
-    ASSERT_EQ(summary.failures.size(), 1u) << hard_link;
+    ASSERT_EQ(summary.failures.size(), 1u) << how;
     EXPECT_EQ(summary.failures[0].folder, t.tree.Path("site/Trips/"));
-    EXPECT_NE(summary.failures[0].reason.find("left untouched"), std::string::npos);
+    EXPECT_EQ(summary.failures[0].reason,
+              "the template " + options.main_template +
+                  " is this folder's index.html; it was left untouched");
     EXPECT_EQ(t.tree.ReadFile("site/Trips/index.html"), kTemplate);
     EXPECT_TRUE(t.tree.Exists("site/Trips/2001/index.html"));
   }

@@ -108,38 +108,6 @@ TEST_F(IndexFaults, TemplateLostMidRunStillIndexesEveryFolder) {
   }
 }
 
-TEST_F(IndexFaults, TemplateThatIsAFoldersPageIsLeftUntouched) {
-  const std::string untouched = "is this folder's index.html; it was left untouched";
-  {
-    SCOPED_TRACE("the template is a's page itself");
-    BuildSmallTree();
-    MakeFile("a/index.html", kNamesTemplate);
-    SetOption("MainTemplate", Tree("a/index.html"));
-    const Baseline before = Capture();
-    const ProcessResult result = Index();
-    ExpectOutcome(result, before, {.exit_code = 1, .failures = {{"a", untouched}}});
-    RemoveWholeTree();
-  }
-  {
-    SCOPED_TRACE("c's page is a hard link to the template, b's a symbolic link");
-    SetOption("MainTemplate", TemplatePath());
-    BuildSmallTree();
-    ASSERT_EQ(::unlink(Tree("c/index.html").c_str()), 0);
-    ASSERT_EQ(::link(TemplatePath().c_str(), Tree("c/index.html").c_str()), 0);
-    ASSERT_EQ(::unlink(Tree("b/index.html").c_str()), 0);
-    MakeLink("b/index.html", TemplatePath());
-    const Baseline before = Capture();
-    const ProcessResult result = Index();
-    // The template keeps its bytes (checked as "outside") and its second name.
-    ExpectOutcome(result, before,
-                  {.exit_code = 1, .failures = {{"b", untouched}, {"c", untouched}}});
-    struct stat st;
-    ASSERT_EQ(::stat(TemplatePath().c_str(), &st), 0);
-    EXPECT_EQ(st.st_nlink, 2u);
-    RemoveWholeTree();
-  }
-}
-
 TEST_F(IndexFaults, LinksNeverLeadTheRunOutOfTheTree) {
   BuildSmallTree();
   fs::create_directories(Workspace("outside/photos"));
@@ -584,19 +552,6 @@ TEST_F(IndexFaults, FolderSwappedForALinkMidRunIsNotFollowed) {
   ExpectOutcome(
       result, before,
       {.exit_code = 1, .failures = {{"b", "cannot read the folder: "}}, .untouched = {"b/b1"}});
-}
-
-TEST_F(IndexFaults, PageNameTakenByAFolderFailsThatFolderOnly) {
-  BuildSmallTree();
-  ASSERT_EQ(::unlink(Tree("a/a2/index.html").c_str()), 0);
-  MakeFolder("a/a2/index.html");
-  const Baseline before = Capture();
-
-  const ProcessResult result = Index();
-
-  ExpectOutcome(
-      result, before,
-      {.exit_code = 1, .failures = {{"a/a2", "cannot write index.html: Is a directory"}}});
 }
 
 TEST_F(IndexFaults, IndexFileNameMustNameAFileInItsFolder) {
