@@ -3,6 +3,7 @@
 #include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QApplication>
+#include <QByteArray>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -331,21 +332,32 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-// Size and position as the user left them, as far as they still fit a screen.
+// Size and position as the user left them. The toolkit's geometry holds the
+// frame as well as the inside, so a window manager's frame never moves the
+// window from one start to the next, and it is put back onto a screen when
+// its own screen is gone. Stores written before it was kept give the inside
+// of the window only.
 void MainWindow::RestorePlacement() {
+  const QByteArray geometry =
+      QByteArray::fromBase64(QByteArray::fromStdString(GetWindowGeometry(services_.store)));
+  if (!geometry.isEmpty() && restoreGeometry(geometry)) return;
   const WindowPlacement placement = GetWindowPlacement(services_.store);
   if (placement.width <= 0 || placement.height <= 0) return;
-  resize(QSize(placement.width, placement.height).expandedTo(minimumSize()));
-  const QRect wanted(QPoint(placement.left, placement.top), size());
+  const QRect wanted(QPoint(placement.left, placement.top),
+                     QSize(placement.width, placement.height).expandedTo(minimumSize()));
   for (const QScreen* screen : QGuiApplication::screens()) {
     if (screen->availableGeometry().intersects(wanted)) {
-      move(wanted.topLeft());
-      break;
+      setGeometry(wanted);
+      return;
     }
   }
+  // Its screen is gone: the middle of the main screen.
+  resize(wanted.size());
+  move(QGuiApplication::primaryScreen()->availableGeometry().center() - rect().center());
 }
 
 void MainWindow::SavePlacement() {
+  SaveWindowGeometry(services_.store, saveGeometry().toBase64().toStdString());
   const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
   SaveWindowPlacement(services_.store, {normal.x(), normal.y(), normal.width(), normal.height()});
 }

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStorageInfo>
 #include <QTest>
 #include <QTimer>
@@ -293,6 +294,50 @@ TEST(MainWindow, GrowsWithItsFrameAndRemembersItsPlace) {
   QApplication::processEvents();
   EXPECT_EQ(next.size(), grown);
   EXPECT_EQ(Find<QTreeView>(next, "Dir1")->size(), tree_size + more) << "the tree takes it all";
+}
+
+// The offscreen platform gives every window a frame, as a window manager does.
+TEST(MainWindow, StaysWhereItWasPutThroughTenRestarts) {
+  const struct {
+    const char* name;
+    std::map<std::string, std::string> stored;  // "Main settings"
+    QPoint inside;                              // where the first start puts it
+  } kCases[] = {
+      {"moved by the person", {}, {}},
+      {"a store with the inside's place only",
+       {{"Window left", "150"},
+        {"Window top", "120"},
+        {"Window width", "500"},
+        {"Window height", "400"}},
+       {150, 120}},
+      {"its screen gone",
+       {{"Window left", "5000"},
+        {"Window top", "3000"},
+        {"Window width", "500"},
+        {"Window height", "400"}},
+       {}},
+  };
+  for (const auto& c : kCases) {
+    WindowEnv env;
+    for (const auto& [key, value] : c.stored) env.store.SaveSetting("Main settings", key, value);
+    QRect first;
+    for (int start = 0; start < 10; ++start) {
+      MainWindow window(env.services);
+      window.show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+      if (start == 0 && c.stored.empty()) window.move(150, 120);
+      if (start == 0) {
+        first = window.geometry();
+        EXPECT_NE(window.frameGeometry(), first) << "no frame";
+        if (!c.inside.isNull()) {
+          EXPECT_EQ(first.topLeft(), c.inside) << c.name;
+        }
+        EXPECT_TRUE(window.screen()->availableGeometry().contains(first)) << c.name;
+      }
+      EXPECT_EQ(window.geometry(), first) << c.name << ", start " << start;
+      window.close();
+    }
+  }
 }
 
 TEST(MainWindow, ClosingStoresTheSelectedFolder) {
