@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QIcon>
-#include <QLabel>
 #include <QStringList>
 #include <QTimer>
 #include <csignal>
@@ -120,8 +119,7 @@ void StartAutoRun(pelorin::MainWindow& window, const QString& folder,
     run.start();
     window.findChild<QAction*>(QStringLiteral("mnuToolsCreateIndex"))->trigger();
     const double seconds = static_cast<double>(run.nsecsElapsed()) / 1e9;
-    const QString status = window.findChild<QLabel*>(QStringLiteral("lblStatus"))->toolTip();
-    std::printf("%s in %.3f s\n", status.toUtf8().constData(), seconds);
+    std::printf("%s in %.3f s\n", window.StatusText().toUtf8().constData(), seconds);
     std::fflush(stdout);
     QApplication::exit(prompter.shown == 0 ? 0 : 1);
   };

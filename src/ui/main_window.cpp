@@ -315,20 +315,31 @@ void MainWindow::SetSelectedFolder(const std::string& folder) {
   const QString path = QString::fromStdString(folder);
   folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip) + QLatin1Char('\n') + path);
   // Picking a folder replaces the last run's line; a run keeps its own.
-  if (!running_) SetStatusText(path);
+  // A path keeps both ends: the volume and the folder's own name.
+  if (!running_) SetStatusText(path, path, Qt::ElideMiddle);
 }
 
-void MainWindow::SetStatusText(const QString& text) {
+// A run's line starts with its count, so it is shortened at its end.
+void MainWindow::ShowRunLine(const std::string& line, const std::string& whole) {
+  const QString text = QString::fromStdString(line);
+  SetStatusText(text, whole.empty() ? text : QString::fromStdString(whole), Qt::ElideRight);
+}
+
+void MainWindow::SetStatusText(const QString& text, const QString& tool_tip,
+                               Qt::TextElideMode elide) {
   status_text_ = text;
+  status_elide_ = elide;
   const int width = status_label_->contentsRect().width();
-  status_label_->setText(
-      width > 0 ? status_label_->fontMetrics().elidedText(text, Qt::ElideMiddle, width) : text);
-  status_label_->setToolTip(text);
+  status_label_->setText(width > 0 ? status_label_->fontMetrics().elidedText(text, elide, width)
+                                   : text);
+  status_label_->setToolTip(tool_tip);
 }
 
 // The label's width changes with the window's: the line is shortened anew.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == status_label_ && event->type() == QEvent::Resize) SetStatusText(status_text_);
+  if (watched == status_label_ && event->type() == QEvent::Resize) {
+    SetStatusText(status_text_, status_label_->toolTip(), status_elide_);
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -416,7 +427,7 @@ void MainWindow::CreateIndex() {
   }
   // Closed during the run: the application is ending, nothing more is shown.
   if (closed_) return;
-  SetStatusText(QString::fromStdString(ShortSummaryLine(outcome.summary)));
+  ShowRunLine(ShortSummaryLine(outcome.summary), SummaryLine(outcome.summary));
   const bool finished = !outcome.summary.stopped;
   if (finished && GetFlag(store, keys::kOpenIndexWhenDone)) {
     services_.shell.Open(outcome.summary.top_page);
@@ -471,7 +482,7 @@ void MainWindow::Yield() {
     return;
   }
   repaint_clock_.start();
-  if (progress_pending_) SetStatusText(QString::fromStdString(ProgressLine(pending_progress_)));
+  if (progress_pending_) ShowRunLine(ProgressLine(pending_progress_));
   QCoreApplication::processEvents();
 }
 
@@ -483,7 +494,7 @@ void MainWindow::RunStarting() {
 
 // The last report's line, whenever the clock last let one through.
 void MainWindow::RunEnded() {
-  if (progress_pending_) SetStatusText(QString::fromStdString(ProgressLine(pending_progress_)));
+  if (progress_pending_) ShowRunLine(ProgressLine(pending_progress_));
   SetBusy(false);
 }
 
