@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -524,6 +527,21 @@ TEST(QtPrompter, EnterTakesTheDefaultButton) {
               c.answer)
         << static_cast<int>(c.buttons) << " " << c.key;
   }
+}
+
+// With a settings file of its own the application keeps the file dialog's
+// state out of the per-user configuration.
+TEST(QtPrompter, KeepsTheFileDialogsStateInItsFolder) {
+  QTemporaryDir state;
+  QtPrompter prompter(state.path().toStdString());
+  WhenModalOpens([](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    dialog->reject();
+  });
+  EXPECT_EQ(prompter.GetOpenFileName(nullptr, "Select a template", "/", ""), "");
+  EXPECT_TRUE(QFileInfo::exists(state.filePath(QStringLiteral("QtProject.conf"))));
 }
 
 TEST(MainWindow, CancelExitAndClosingStopTheRunAtTheNextFolder) {
