@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,8 +18,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <map>
-#include <string>
 
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
@@ -199,9 +200,9 @@ TEST(OptionsWindow, LabelsNameAndReachTheirControls) {
   }
 }
 
-// On every tab each label and button has its own Alt+letter, shared with
-// nothing else the tab shows, and the letter reaches the control. A label
-// beside option buttons only ever focuses the chosen one.
+// On every tab each tab, label and button has an Alt+letter of its own, and
+// a label's reaches its field; the label beside option buttons only ever
+// focuses the chosen one, and "Automatic" is stored as "".
 TEST(OptionsWindow, AccessKeysAreUniquePerTabAndReachTheirControls) {
   WindowEnv env;
   SeedWithInstalledTemplates(env);
@@ -212,43 +213,37 @@ TEST(OptionsWindow, AccessKeysAreUniquePerTabAndReachTheirControls) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  auto* automatic = Find<QRadioButton>(window, "optPictureDisplay_2");
-  EXPECT_EQ(window.focusWidget(), automatic) << "the open tab's first control";
-
+  EXPECT_EQ(window.focusWidget(), Find<QWidget>(window, "optPictureDisplay_2")) << "first control";
   auto* tabs = Find<QTabWidget>(window, "SSTab1");
   for (int tab = 0; tab < tabs->count(); ++tab) {
     tabs->setCurrentIndex(tab);
-    std::map<QKeySequence, QWidget*> keys;  // access key -> what it reaches
-    const auto take = [&](const QKeySequence& key, QWidget* target, QObject* owner) {
-      EXPECT_FALSE(key.isEmpty()) << owner->objectName().toStdString();
-      EXPECT_TRUE(keys.emplace(key, target).second)
-          << key.toString().toStdString() << " twice, " << owner->objectName().toStdString();
-    };
-    for (int i = 0; i < tabs->count(); ++i)
-      take(QKeySequence::mnemonic(tabs->tabText(i)), tabs, tabs);
+    std::vector<std::pair<QString, QWidget*>> keys;  // caption or shortcut, what it reaches
+    for (int i = 0; i < tabs->count(); ++i) keys.emplace_back(tabs->tabText(i), nullptr);
     for (QLabel* label : window.findChildren<QLabel*>()) {
-      if (label->isVisible() && label->buddy() != nullptr) {
-        take(QKeySequence::mnemonic(label->text()), label->buddy(), label);
-      }
+      if (label->isVisible() && label->buddy() != nullptr)
+        keys.emplace_back(label->text(), label->buddy());
     }
     for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
       if (!button->isVisible() || qobject_cast<QCheckBox*>(button) != nullptr) continue;
-      take(button->text().contains(u'&') ? QKeySequence::mnemonic(button->text())
-                                         : button->shortcut(),
-           button, button);
+      keys.emplace_back(button->text() == "..." ? button->shortcut().toString() : button->text(),
+                        nullptr);
     }
-    for (const auto& [key, target] : keys) {
-      if (target == tabs || qobject_cast<QLineEdit*>(target) == nullptr) continue;
+    std::map<QKeySequence, QString> seen;
+    for (const auto& [text, target] : keys) {
+      const QKeySequence key =
+          text.contains(u'&') ? QKeySequence::mnemonic(text) : QKeySequence(text);
+      EXPECT_TRUE(!key.isEmpty() && seen.emplace(key, text).second) << text.toStdString();
+      if (qobject_cast<QLineEdit*>(target) == nullptr) continue;
       QTest::keySequence(&window, key);
-      EXPECT_EQ(QApplication::focusWidget(), target) << key.toString().toStdString();
+      EXPECT_EQ(QApplication::focusWidget(), target) << text.toStdString();
     }
   }
   Find<QRadioButton>(window, "optPictureDisplay_1")->click();
   QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
   QTest::mouseClick(Find<QLabel>(window, "lblOptionLabel_17"), Qt::LeftButton);
-  EXPECT_EQ(QApplication::focusWidget(), Find<QRadioButton>(window, "optPictureDisplay_1"));
+  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(window, "optPictureDisplay_1"));
   EXPECT_FALSE(Find<QRadioButton>(window, "optPictureDisplay_0")->isChecked());
-  automatic->click();  // back to the choice that follows the thumbnails
+  Find<QRadioButton>(window, "optPictureDisplay_2")->click();
   Find<QPushButton>(window, "cmdAction_0")->click();
   EXPECT_EQ(GetText(env.store, "PictureDisplay"), "");
 }
@@ -616,21 +611,17 @@ TEST(CheckOptionsValid, OkOpensTheOptionsWindowAndStillReturnsFalse) {
 }
 
 TEST(CheckOptionsValid, OkOpensTheTabOfTheFirstProblem) {
-  const struct {
-    const char* key;  // emptied after the first-run values
-    int tab;
-    const char* control;
-  } kCases[] = {{"IndexFilename", 0, "txtGeneralOptions_0"},
-                {"MainTemplate", 1, "txtTemplateFilename_0"},
-                {"FileTypes", 1, "txtFileTypesToIndex"}};
-  for (const auto& c : kCases) {
+  const char* const kCases[][3] = {{"IndexFilename", "0", "txtGeneralOptions_0"},
+                                   {"MainTemplate", "1", "txtTemplateFilename_0"},
+                                   {"FileTypes", "1", "txtFileTypesToIndex"}};
+  for (const auto& [key, tab, control] : kCases) {
     WindowEnv env;
     SeedWithInstalledTemplates(env);
-    SaveVariable(env.store, c.key, "");
+    SaveVariable(env.store, key, "");
     env.prompter.answers = {MessageAnswer::kOk};
     WhenModalOpens([&](QWidget* modal) {
-      EXPECT_EQ(Find<QTabWidget>(*modal, "SSTab1")->currentIndex(), c.tab) << c.key;
-      EXPECT_EQ(modal->focusWidget(), Find<QWidget>(*modal, c.control)) << c.key;
+      EXPECT_EQ(Find<QTabWidget>(*modal, "SSTab1")->currentIndex(), std::atoi(tab)) << key;
+      EXPECT_EQ(modal->focusWidget(), Find<QWidget>(*modal, control)) << key;
       static_cast<QDialog*>(modal)->reject();
     });
     EXPECT_FALSE(CheckOptionsValid(env.services, nullptr));
