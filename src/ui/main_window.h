@@ -47,6 +47,8 @@ class MainWindow : public QMainWindow, public RunHost {
 
   // The folder the tree has selected: absolute, no trailing separator but for "/".
   const std::string& SelectedFolder() const { return selected_folder_; }
+  // The status line as it reads before the label shortens it.
+  const QString& StatusText() const { return status_text_; }
   // Shows folder in the tree (or its nearest existing parent) and picks its
   // volume in the volume list.
   void ShowFolder(const std::string& folder);
@@ -73,8 +75,11 @@ class MainWindow : public QMainWindow, public RunHost {
   // The folder the window shows as selected: the tree's tooltip and, while
   // no run goes on, the status line.
   void SetSelectedFolder(const std::string& folder);
-  // The whole line, shortened in the middle when the label is too narrow.
-  void SetStatusText(const QString& text);
+  // A run's line (progress or result), with the whole of it (whole, or else
+  // line) in the tooltip.
+  void ShowRunLine(const std::string& line, const std::string& whole = {});
+  // The line, shortened as elide says when the label is too narrow.
+  void SetStatusText(const QString& text, const QString& tool_tip, Qt::TextElideMode elide);
   void RestorePlacement();
   void SavePlacement();
 
@@ -102,7 +107,8 @@ class MainWindow : public QMainWindow, public RunHost {
   QElapsedTimer shown_at_;  // when ShowFolder last ran
 
   std::string selected_folder_;
-  QString status_text_;
+  QString status_text_;  // the status line unshortened
+  Qt::TextElideMode status_elide_ = Qt::ElideMiddle;
   bool running_ = false;  // a run goes on
   // Stops the run going on: the cancel button and closing use it.
   std::stop_source stop_;

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,12 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 
 }  // namespace
 
+QtPrompter::QtPrompter(const std::string& state_folder) : native_dialogs_(false) {
+  const QString folder = QString::fromStdString(state_folder);
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
 MessageAnswer QtPrompter::ShowMessage(QWidget* parent, MessageIcon icon, MessageButtons buttons,
                                       const std::string& title, const std::string& text) {
   QMessageBox box(BoxIcon(icon), QString::fromStdString(title), DisplayText(text), QMessageBox::Ok,
@@ -51,6 +58,7 @@ std::string QtPrompter::GetOpenFileName(QWidget* parent, const std::string& titl
   QFileDialog dialog(parent, QString::fromStdString(title), QString::fromStdString(folder));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, !native_dialogs_);
   if (!preset.empty()) dialog.selectFile(QString::fromStdString(preset));
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList files = dialog.selectedFiles();
