@@ -99,6 +99,10 @@ class BatchPrompter : public pelorin::Prompter {
                               const std::string&) override {
     return {};
   }
+  bool ShowReport(QWidget*, const std::string&, const std::vector<std::string>&,
+                  const std::vector<std::string>&, const std::string&) override {
+    return false;
+  }
   int shown = 0;
 };
 

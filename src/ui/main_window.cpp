@@ -244,6 +244,8 @@ void MainWindow::BuildMenus() {
   QAction* create_index = AddAction(tools_menu_, "mnuToolsCreateIndex", "&Create index");
   create_index->setShortcut(QKeySequence(Qt::Key_F5));
   connect(create_index, &QAction::triggered, this, [this] { CreateIndex(); });
+  connect(AddAction(tools_menu_, "mnuToolsPreviewRun", "&Preview run"), &QAction::triggered, this,
+          [this] { PreviewRun(); });
   AddSeparator(tools_menu_, "mnuToolsSep1");
   QAction* options = AddAction(tools_menu_, "mnuToolsOptions", "&Options");
   options->setShortcut(QKeySequence(Qt::Key_F2));
@@ -398,35 +400,57 @@ void MainWindow::Exit() {
   if (close()) QCoreApplication::quit();
 }
 
-void MainWindow::CreateIndex() {
-  if (running_) return;  // the Tools menu is disabled during a run
-  SettingsStore& store = services_.store;
+bool MainWindow::RunIndexCommand(bool dry_run, IndexOutcome* outcome) {
   IndexRequest request;
   request.folder = selected_folder_;
   request.current_folder = "/";
   request.jobs = DefaultJobs();
+  request.dry_run = dry_run;
   request.remember_folder = true;
   request.home_folder = HomeFolder();
   request.documents_folder = DocumentsFolder();
 
-  IndexCommand command(store, *this, services_.thumbnail_maker);
+  IndexCommand command(services_.store, *this, services_.thumbnail_maker);
   stop_ = std::stop_source();
   running_ = true;
   closed_ = false;
-  const IndexOutcome outcome = command.Run(request, stop_.get_token());
+  *outcome = command.Run(request, stop_.get_token());
   running_ = false;
-  switch (outcome.status) {
+  switch (outcome->status) {
     case IndexStatus::kOptionsIncomplete:
-      OfferOptionsWindow(services_, this, outcome.option_problems);
-      return;
+      OfferOptionsWindow(services_, this, outcome->option_problems);
+      return false;
     case IndexStatus::kDeclined:
       folder_tree_->setFocus();
-      return;
+      return false;
     case IndexStatus::kDone:
       break;
   }
   // Closed during the run: the application is ending, nothing more is shown.
-  if (closed_) return;
+  return !closed_;
+}
+
+void MainWindow::PreviewRun() {
+  if (running_) return;
+  IndexOutcome outcome;
+  if (!RunIndexCommand(/*dry_run=*/true, &outcome)) return;
+  std::vector<std::string> summary = PreviewLines(outcome.summary);
+  std::string tooltip;
+  for (const std::string& line : summary) tooltip += (tooltip.empty() ? "" : "\n") + line;
+  ShowRunLine(ShortSummaryLine(outcome.summary), tooltip);
+  if (outcome.summary.stopped) summary.push_back("Stopped: only part of the tree was looked at.");
+  if (services_.prompter.ShowReport(this, "Preview run", summary, outcome.failure_lines,
+                                    "&Create index")) {
+    CreateIndex();
+  }
+  folder_tree_->setFocus();
+}
+
+void MainWindow::CreateIndex() {
+  if (running_) return;  // the Tools menu is disabled during a run
+  SettingsStore& store = services_.store;
+  IndexOutcome outcome;
+  if (!RunIndexCommand(/*dry_run=*/false, &outcome)) return;
   ShowRunLine(ShortSummaryLine(outcome.summary), SummaryLine(outcome.summary));
   const bool finished = !outcome.summary.stopped;
   if (finished && GetFlag(store, keys::kOpenIndexWhenDone)) {

@@ -30,6 +30,8 @@ class QTreeView;
 
 namespace pelorin {
 
+struct IndexOutcome;
+
 class IndexCommand;
 
 class MainWindow : public QMainWindow, public RunHost {
@@ -90,6 +92,13 @@ class MainWindow : public QMainWindow, public RunHost {
   void OpenFolderInFileManager();
   void Exit();
   void CreateIndex();
+  // Tools > Preview run: a dry run, then its report, from which the run can
+  // be started.
+  void PreviewRun();
+  // Runs the Create index command (dry_run: writes nothing) with this window
+  // as its host; false when no run took place (options incomplete, warning
+  // declined), which it has told the person about.
+  bool RunIndexCommand(bool dry_run, IndexOutcome* outcome);
   void EditOptions();
   void ShowTemplateHelp();
   void ShowAbout();

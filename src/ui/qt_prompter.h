@@ -20,6 +20,9 @@ class QtPrompter : public Prompter {
                             const std::string& title, const std::string& text) override;
   std::string GetOpenFileName(QWidget* parent, const std::string& title, const std::string& folder,
                               const std::string& preset) override;
+  bool ShowReport(QWidget* parent, const std::string& title,
+                  const std::vector<std::string>& summary, const std::vector<std::string>& items,
+                  const std::string& action) override;
 
  private:
   bool native_dialogs_ = true;

@@ -163,7 +163,9 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
     std::vector<std::string> entries;  // object names, separators included
   } kMenus[] = {
       {"mnuFile", "&File", {"mnuFileOpenCurrentDir", "mnuFileSep1", "mnuFileExit"}},
-      {"mnuTools", "&Tools", {"mnuToolsCreateIndex", "mnuToolsSep1", "mnuToolsOptions"}},
+      {"mnuTools",
+       "&Tools",
+       {"mnuToolsCreateIndex", "mnuToolsPreviewRun", "mnuToolsSep1", "mnuToolsOptions"}},
       {"mnuHelp",
        "&Help",
        {"mnuHelpContents", "mnuHelpCreateTemplates", "mnuHelpSep1", "mnuHelpAbout"}},
@@ -190,6 +192,7 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"mnuFileOpenCurrentDir", "&Open directory in File Manager", "", true},
       {"mnuFileExit", "E&xit", "", true},
       {"mnuToolsCreateIndex", "&Create index", "F5", true},
+      {"mnuToolsPreviewRun", "&Preview run", "", true},
       {"mnuToolsOptions", "&Options", "F2", true},
       {"mnuHelpContents", "&Contents", "", false},
       {"mnuHelpCreateTemplates", "Creating &Templates", "", true},
@@ -413,6 +416,30 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   // Picking another folder replaces the run's line with the folder.
   window.ShowFolder(tree.Path("site/a"));
   EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(), tree.Path("site/a"));
+}
+
+// Preview run writes nothing and shows what a run would do; its button
+// starts the run.
+TEST(MainWindow, PreviewRunShowsTheRunBeforeItWrites) {
+  TempTree tree;
+  MakeSite(tree);
+  tree.MakeFolder("site/b/2.png.html");
+  WindowEnv env;
+  SeedRunOptions(env, tree);
+  SaveVariable(env.store, "PicsInHtml", std::int16_t{1});
+  MainWindow window(env.services);
+  window.ShowFolder(tree.Path("site"));
+  for (const bool act : {false, true}) {
+    env.prompter.act_on_report = act;
+    Action(window, "mnuToolsPreviewRun")->trigger();
+    EXPECT_EQ(tree.Exists("site/index.html"), act);
+  }
+  ASSERT_EQ(env.prompter.reports.size(), 2u);
+  const auto& report = env.prompter.reports[0];
+  EXPECT_EQ(report.action, "&Create index");
+  EXPECT_EQ(report.summary[0], "Dry run over 5 folders; nothing was written.");
+  EXPECT_EQ(report.summary[1], "Pages: 5 new, 0 changed, 0 unchanged");
+  EXPECT_EQ(report.summary[5], "  " + tree.Path("site/b/2.png.html") + ": is a folder");
 }
 
 TEST(MainWindow, ToolsCannotStartAnythingDuringARun) {

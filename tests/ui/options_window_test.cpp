@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +15,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <map>
+#include <string>
 
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
