@@ -207,7 +207,9 @@ QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
   auto* label = new QLabel(QString::fromLatin1(caption));
   label->setObjectName(Name("lblOptionLabel", index));
   label->installEventFilter(this);
-  labels_[static_cast<std::size_t>(index)] = label;
+  const auto at = static_cast<std::size_t>(index);
+  if (at >= labels_.size()) labels_.resize(at + 1, nullptr);
+  labels_[at] = label;
   return label;
 }
 

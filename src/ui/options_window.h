@@ -64,7 +64,7 @@ class OptionsWindow : public QDialog {
 
   WindowServices& services_;
   QTabWidget* tabs_ = nullptr;
-  std::array<QLabel*, 32> labels_{};
+  std::vector<QLabel*> labels_;  // by index; grows with the rows
   std::array<QCheckBox*, 5> general_checks_{};
   std::array<QLineEdit*, 3> general_texts_{};
   std::array<QLineEdit*, 2> template_files_{};
