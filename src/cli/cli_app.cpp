@@ -52,8 +52,8 @@ Commands:
       --quiet         no status line while the run goes on
       --open          open the top page with the desktop's opener when done
       --jobs N        write pages and make thumbnails on N threads (default:
-                      the processor count, at most 8); the pages are the same
-                      bytes
+                      the processor count, at most 8; 16 on a network or FUSE
+                      file system); the pages are the same bytes
   check               Check that the stored options allow a run.
   options list        Print every option as KEY=VALUE (CR and LF as \r, \n).
   options get KEY     Print the stored value of KEY.
@@ -166,7 +166,7 @@ int CheckCommand(const SettingsStore& store, const std::vector<std::string>& arg
 struct IndexArguments {
   TerminalHostOptions host;
   bool open = false;
-  int jobs = DefaultJobs();
+  int jobs = 0;  // 0: the default for FOLDER's file system
   std::string folder;
 };
 
@@ -190,8 +190,8 @@ int ParseIndexArguments(const std::vector<std::string>& args, IndexArguments* pa
       }
       char* end = nullptr;
       const long n = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || n < 1 || n > 64) {
-        return UsageError("--jobs needs a number from 1 to 64");
+      if (value.empty() || *end != '\0' || n < 1 || n > kMaxJobs) {
+        return UsageError("--jobs needs a number from 1 to " + std::to_string(kMaxJobs));
       }
       parsed->jobs = static_cast<int>(n);
     } else if (arg == "--") {
@@ -226,7 +226,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   IndexRequest request;
   request.folder = folder;
   request.current_folder = std::filesystem::current_path(ec).string();
-  request.jobs = parsed.jobs;
+  request.jobs = parsed.jobs > 0 ? parsed.jobs : DefaultJobs(folder);
   request.open_when_done = parsed.open;
 
   TerminalHost host(parsed.host);

@@ -384,7 +384,7 @@ void MainWindow::CreateIndex() {
   IndexRequest request;
   request.folder = selected_folder_;
   request.current_folder = "/";
-  request.jobs = DefaultJobs();
+  request.jobs = DefaultJobs(selected_folder_);
   request.remember_folder = true;
   // The window opens the page itself, once it knows the run was not stopped.
   request.open_when_done = false;
