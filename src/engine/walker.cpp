@@ -8,10 +8,15 @@
 
 #include "common/path_routines.h"
 #include "common/text_routines.h"
+#include "engine/folder_prefetch.h"
 
 namespace pelorin {
 
 namespace {
+
+// Enough to keep every thread busy while the walk takes folders one by one;
+// few enough that the listings held stay small.
+constexpr int kFoldersAheadPerThread = 2;
 
 void Add(WalkTotals& total, const WalkTotals& part) {
   total.FilesSeen += part.FilesSeen;
@@ -20,25 +25,25 @@ void Add(WalkTotals& total, const WalkTotals& part) {
 }
 
 // parent_fd/name open the folder relative to its parent, so the path's length
-// never matters to the system; the root is opened by its path.
+// never matters to the system; the root is opened by its path. With a
+// prefetch, subfolders are read ahead on its threads and taken in this order.
 WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& name,
-                     WalkCallback& callback, bool recurse) {
+                     WalkCallback& callback, bool recurse, FolderPrefetch* prefetch) {
   WalkTotals totals;
   if (callback.SetStatus(WalkEvent::kFolder)) return totals;
 
   const bool is_root = parent_fd == AT_FDCWD;
-  UniqueFd fd = OpenFolder(parent_fd, name, is_root);
-  if (!fd.valid()) {
-    callback.FolderFailed(path, ErrnoText(errno));
+  ReadFolderResult read = prefetch != nullptr && !is_root
+                              ? prefetch->Take(parent_fd, name)
+                              : OpenAndReadFolder(parent_fd, name, /*follow_links=*/is_root);
+  if (!read.fd.valid()) {
+    callback.FolderFailed(path, read.error);
     return totals;
   }
-  auto shared = std::make_shared<FolderListing>();
+  const UniqueFd fd = std::move(read.fd);
+  auto shared = std::make_shared<FolderListing>(std::move(read.listing));
   FolderListing& listing = *shared;
-  std::string error;
-  if (!ReadFolder(fd.get(), &listing, &error, /*just_opened=*/true)) {
-    callback.FolderFailed(path, error);
-    return totals;
-  }
+  if (prefetch != nullptr && recurse) prefetch->Enter(fd.get(), listing);
 
   WalkFolder folder{path, fd.get(), listing, shared};
   callback.ProcessDirectory(folder);
@@ -67,17 +72,21 @@ WalkTotals WalkLevel(const std::string& path, int parent_fd, const std::string& 
   std::string child_path;
   for (const std::string& sub : subfolders) {
     child_path.assign(path).append(sub).push_back(kSeparator);
-    Add(totals, WalkLevel(child_path, fd.get(), sub, callback, recurse));
+    Add(totals, WalkLevel(child_path, fd.get(), sub, callback, recurse, prefetch));
   }
+  if (prefetch != nullptr) prefetch->Leave();
   return totals;
 }
 
 }  // namespace
 
-WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse) {
+WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse, int threads) {
   path = EnsureTrailingSeparator(path, std::string(1, kSeparator));
   if (path.empty()) return {};
-  return WalkLevel(path, AT_FDCWD, path, callback, recurse);
+  std::unique_ptr<FolderPrefetch> prefetch;
+  if (threads > 1)
+    prefetch = std::make_unique<FolderPrefetch>(threads, kFoldersAheadPerThread * threads);
+  return WalkLevel(path, AT_FDCWD, path, callback, recurse, prefetch.get());
 }
 
 }  // namespace pelorin

@@ -16,7 +16,9 @@ struct WalkTotals {
 
 // Normalises path in place (EnsureTrailingSeparator) and walks it. Each folder
 // gets SetStatus(kFolder) (true stops the walk) and ProcessDirectory before
-// its entries are reported; subfolders are walked after all entries.
-WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse);
+// its entries are reported; subfolders are walked after all entries. With
+// threads > 1 that many threads read the coming folders ahead of the walk;
+// the callbacks come in the same order, on the calling thread.
+WalkTotals WalkDirectory(std::string& path, WalkCallback& callback, bool recurse, int threads = 1);
 
 }  // namespace pelorin
