@@ -22,6 +22,8 @@ namespace pelorin {
 
 namespace {
 
+constexpr char kPictureTemplateRefusal[] = "this is a template; it was left untouched";
+
 bool ReadWholeFile(int fd, std::string* text, std::string* error) {
   text->clear();
   char buffer[65536];
@@ -191,7 +193,10 @@ void IndexRun::RecordPicturePage(const std::string& folder, const std::string& n
 void IndexRun::DrainQueueReports() {
   if (!queue_) return;
   for (auto& outcome : queue_->TakeOutcomes()) {
-    if (outcome.name == options_.index_filename) {
+    const bool page = outcome.name == options_.index_filename;
+    if (outcome.refused) {
+      RecordFailure(page ? outcome.folder : outcome.folder + outcome.name, outcome.error, !page);
+    } else if (page) {
       Record(outcome.folder, outcome.outcome, outcome.error);
     } else {
       RecordPicturePage(outcome.folder, outcome.name, outcome.outcome, outcome.error);
@@ -360,12 +365,6 @@ void IndexRun::WritePicturePages(WalkFolder& folder) {
     const std::string& name = entries[pictures[k]].name;
     const std::string page_name = PicturePageName(name);
     if (page_name == options_.index_filename) continue;  // the folder's page wins
-    const ExistingPage existing = LookUpPage(folder.fd, page_name);
-    if (IsTemplateFile(folder.fd, page_name, existing)) {
-      RecordFailure(folder.path + page_name, "this is a template; it was left untouched",
-                    /*picture=*/true);
-      continue;
-    }
     std::string previous = k > 0 ? entries[pictures[k - 1]].name : std::string();
     std::string next = k + 1 < pictures.size() ? entries[pictures[k + 1]].name : std::string();
     if (queue_ && folder.shared_listing) {
@@ -375,15 +374,26 @@ void IndexRun::WritePicturePages(WalkFolder& folder) {
         continue;
       }
       const std::size_t weight = template_.text.size() + 4 * name.size() + 1024;
-      queue_->Submit(std::move(dup), folder.path, page_name, existing, weight,
+      queue_->Submit(std::move(dup), folder.path, page_name, std::nullopt, weight,
                      [this, page_template = picture_template_, listing = folder.shared_listing,
-                      path = folder.path, name, previous = std::move(previous),
-                      next = std::move(next)](std::string* page) {
+                      path = folder.path, name, page_name, previous = std::move(previous),
+                      next = std::move(next)](int dir_fd, const ExistingPage& existing,
+                                              std::string* page, std::string* refusal) {
+                       if (IsTemplateFile(dir_fd, page_name, existing)) {
+                         *refusal = kPictureTemplateRefusal;
+                         return false;
+                       }
                        const PicturePage picture{name, previous, next};
                        PageInput input{path, selected_folder_, *listing, options_, filter_};
                        input.picture = &picture;
                        page_template->Render(input, page);
+                       return true;
                      });
+      continue;
+    }
+    const ExistingPage existing = LookUpPage(folder.fd, page_name);
+    if (IsTemplateFile(folder.fd, page_name, existing)) {
+      RecordFailure(folder.path + page_name, kPictureTemplateRefusal, /*picture=*/true);
       continue;
     }
     const PicturePage picture{name, previous, next};
@@ -398,7 +408,8 @@ void IndexRun::WritePicturePages(WalkFolder& folder) {
   }
 }
 
-bool IndexRun::PreparePage(WalkFolder& folder, ExistingPage* existing, bool* inserted) {
+bool IndexRun::PreparePage(WalkFolder& folder, std::optional<ExistingPage>* existing,
+                           bool* inserted) {
   const std::string& name = options_.index_filename;
   // The page lists itself as if it had been created before its lists. When
   // the listing did not hold it, there is no page to compare with or to
@@ -407,18 +418,28 @@ bool IndexRun::PreparePage(WalkFolder& folder, ExistingPage* existing, bool* ins
   const bool listable =
       !name.empty() && name.find(kSeparator) == std::string::npos && !IsHiddenName(name);
   *inserted = listable && InsertFileEntry(&folder.listing, name);
-  if (!*inserted) *existing = LookUpPage(folder.fd, name);
-  if (IsTemplateFile(folder.fd, name, *existing)) {
-    RecordFailure(folder.path, "the template " + options_.main_template + " is this folder's " +
-                                   name + "; it was left untouched");
+  if (*inserted) {
+    *existing = ExistingPage();
+    return true;
+  }
+  // A writing thread looks and guards: on a network share a look waits.
+  if (queue_ && folder.shared_listing) return true;
+  *existing = LookUpPage(folder.fd, name);
+  if (IsTemplateFile(folder.fd, name, **existing)) {
+    RecordFailure(folder.path, TemplateRefusal());
     return false;
   }
   return true;
 }
 
+std::string IndexRun::TemplateRefusal() const {
+  return "the template " + options_.main_template + " is this folder's " + options_.index_filename +
+         "; it was left untouched";
+}
+
 // The page is made on a writing thread, from this listing and this
 // template, which the task keeps; options and filter stay as they are.
-void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing,
+void IndexRun::SubmitPage(WalkFolder& folder, const std::optional<ExistingPage>& existing,
                           std::shared_ptr<const FolderListing> thumbnails) {
   UniqueFd dup(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
   if (!dup.valid()) {
@@ -429,18 +450,25 @@ void IndexRun::SubmitPage(WalkFolder& folder, const ExistingPage& existing,
   for (const FolderEntry& entry : folder.listing.entries) {
     weight += sizeof entry + 4 * entry.name.size();
   }
-  queue_->Submit(std::move(dup), folder.path, options_.index_filename, existing, weight,
-                 [this, page_template = template_.page, listing = folder.shared_listing,
-                  path = folder.path, thumbnails = std::move(thumbnails)](std::string* page) {
-                   PageInput input{path, selected_folder_, *listing, options_, filter_};
-                   input.thumbnails = thumbnails.get();
-                   page_template->Render(input, page);
-                 });
+  queue_->Submit(
+      std::move(dup), folder.path, options_.index_filename, existing, weight,
+      [this, page_template = template_.page, listing = folder.shared_listing, path = folder.path,
+       thumbnails = std::move(thumbnails)](int dir_fd, const ExistingPage& existing,
+                                           std::string* page, std::string* refusal) {
+        if (IsTemplateFile(dir_fd, options_.index_filename, existing)) {
+          *refusal = TemplateRefusal();
+          return false;
+        }
+        PageInput input{path, selected_folder_, *listing, options_, filter_};
+        input.thumbnails = thumbnails.get();
+        page_template->Render(input, page);
+        return true;
+      });
 }
 
 void IndexRun::ProcessDirectory(WalkFolder& folder) {
   std::string error;
-  ExistingPage existing;
+  std::optional<ExistingPage> existing;
   bool inserted = false;
   if (!PreparePage(folder, &existing, &inserted)) return;
 
@@ -459,7 +487,7 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
     template_.page->Render(input, &page_);
     const std::string& name = options_.index_filename;
     const WriteOutcome outcome =
-        WritePage(folder.fd, folder.path, name, page_, &error, faults_, &existing);
+        WritePage(folder.fd, folder.path, name, page_, &error, faults_, &*existing);
     if (outcome == WriteOutcome::kFailed && inserted) RemoveEntry(&folder.listing, name);
     Record(folder.path, outcome, error);
   }
@@ -484,7 +512,7 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
   } else {
     std::string walk_root = root;
     WalkAdapter adapter(*this);
-    WalkDirectory(walk_root, adapter, true);
+    WalkDirectory(walk_root, adapter, true, jobs_);
     if (queue_) {
       queue_->Finish();
       DrainQueueReports();

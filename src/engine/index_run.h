@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,8 +86,10 @@ class IndexRun {
   void ProcessDirectory(WalkFolder& folder);
   // The page's entry in the listing and what is there under its name; false
   // (the folder failed) when that is the template itself.
-  bool PreparePage(WalkFolder& folder, ExistingPage* existing, bool* inserted);
-  void SubmitPage(WalkFolder& folder, const ExistingPage& existing,
+  // With writing threads the look is theirs and *existing stays empty.
+  bool PreparePage(WalkFolder& folder, std::optional<ExistingPage>* existing, bool* inserted);
+  std::string TemplateRefusal() const;  // why a page that is the template stays
+  void SubmitPage(WalkFolder& folder, const std::optional<ExistingPage>& existing,
                   std::shared_ptr<const FolderListing> thumbnails);
   // With thumbnails in a subfolder: takes that folder out of the listing (it
   // is neither walked nor listed) and reads its names.

@@ -31,7 +31,8 @@ PageWriteQueue::~PageWriteQueue() {
 }
 
 void PageWriteQueue::Submit(UniqueFd dir_fd, std::string folder, std::string name,
-                            const ExistingPage& existing, std::size_t weight, MakePage make_page) {
+                            std::optional<ExistingPage> existing, std::size_t weight,
+                            MakePage make_page) {
   std::unique_lock<std::mutex> lock(mutex_);
   // One page larger than the byte limit is still accepted on an empty queue.
   if (!tasks_.empty() && Full(tasks_.size(), pending_bytes_)) {
@@ -81,19 +82,22 @@ void PageWriteQueue::Work() {
     ++busy_;
     lock.unlock();
 
+    if (!task.existing) task.existing = LookUpPage(task.dir_fd.get(), task.name);
     std::string page;
-    task.make_page(&page);
-    task.make_page = nullptr;  // lets go of the listing
     std::string error;
-    const WriteOutcome outcome =
-        WritePage(task.dir_fd.get(), task.folder, task.name, page, &error, faults_, &task.existing);
+    const bool refused = !task.make_page(task.dir_fd.get(), *task.existing, &page, &error);
+    task.make_page = nullptr;  // lets go of the listing
+    const WriteOutcome outcome = refused ? WriteOutcome::kFailed
+                                         : WritePage(task.dir_fd.get(), task.folder, task.name,
+                                                     page, &error, faults_, &*task.existing);
     task.dir_fd = UniqueFd();
     page = std::string();
 
     lock.lock();
     pending_bytes_ -= task.weight;
     --busy_;
-    outcomes_.push_back({std::move(task.folder), std::move(task.name), outcome, std::move(error)});
+    outcomes_.push_back(
+        {std::move(task.folder), std::move(task.name), outcome, std::move(error), refused});
     has_outcomes_.store(true, std::memory_order_release);
     // The walk waits for room (half the queue) or, at the end, for all done.
     if (waiting_submitters_ > 0 &&

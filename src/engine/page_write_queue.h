@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,18 +27,24 @@ class PageWriteQueue {
     std::string name;  // the page's file name
     WriteOutcome outcome;
     std::string error;
+    bool refused = false;  // left alone by MakePage; error says why
   };
 
   PageWriteQueue(int threads, WriteFaults* faults);
   ~PageWriteQueue();  // finishes every queued page
 
-  // Makes the page of one folder into *page.
-  using MakePage = std::function<void(std::string* page)>;
+  // Makes the page of one folder into *page, knowing what is under its name
+  // in the folder open at dir_fd; returns false with the reason in *refusal
+  // to leave that alone.
+  using MakePage = std::function<bool(int dir_fd, const ExistingPage& existing, std::string* page,
+                                      std::string* refusal)>;
 
   // Blocks while too much work is pending, which bounds memory; weight is
-  // about how many bytes the task holds until it is written.
-  void Submit(UniqueFd dir_fd, std::string folder, std::string name, const ExistingPage& existing,
-              std::size_t weight, MakePage make_page);
+  // about how many bytes the task holds until it is written. Without
+  // existing, the writing thread looks at the page's name itself: on a
+  // network share that look waits a round trip, which the walk must not.
+  void Submit(UniqueFd dir_fd, std::string folder, std::string name,
+              std::optional<ExistingPage> existing, std::size_t weight, MakePage make_page);
   // Outcomes finished since the last call.
   std::vector<Outcome> TakeOutcomes();
   // Waits until every submitted page is written.
@@ -48,7 +55,7 @@ class PageWriteQueue {
     UniqueFd dir_fd;
     std::string folder;
     std::string name;
-    ExistingPage existing;
+    std::optional<ExistingPage> existing;
     std::size_t weight;
     MakePage make_page;
   };

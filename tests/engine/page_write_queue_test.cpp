@@ -37,9 +37,11 @@ TEST(PageWriteQueue, WritesEveryPageAndReportsEachOnce) {
         const std::string folder = "f" + std::to_string(i);
         tree.MakeFolder(folder);
         queue.Submit(OpenFolder(AT_FDCWD, tree.Path(folder), true), tree.Path(folder + "/"),
-                     "index.html", ExistingPage(), c.weight, [i](std::string* page) {
+                     "index.html", ExistingPage(), c.weight,
+                     [i](int, const ExistingPage&, std::string* page, std::string*) {
                        std::this_thread::sleep_for(std::chrono::microseconds(200 * (i % 3)));
                        *page = "page " + std::to_string(i);
+                       return true;
                      });
         for (auto& outcome : queue.TakeOutcomes()) outcomes.push_back(std::move(outcome));
       }
