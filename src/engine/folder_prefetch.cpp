@@ -32,40 +32,51 @@ FolderPrefetch::~FolderPrefetch() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void FolderPrefetch::Enter(int dir_fd, const FolderListing& listing) {
-  auto level = std::make_shared<Level>();
+// Null for a folder without subfolders, which is most of them.
+std::shared_ptr<FolderPrefetch::Node> FolderPrefetch::MakeNode(int dir_fd,
+                                                               const FolderListing& listing) {
+  auto node = std::make_shared<Node>();
   for (const FolderEntry& entry : listing.entries) {
     if (entry.kind != EntryKind::kFolder) continue;
-    level->slots.emplace_back();
-    level->slots.back().name = entry.name;
+    node->slots.emplace_back();
+    node->slots.back().name = entry.name;
   }
-  // The workers open the subfolders through a descriptor of their own, so a
-  // walk that leaves early never pulls it from under a read.
-  if (!level->slots.empty()) level->parent = UniqueFd(::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0));
-  // Without one, the walk reads every subfolder itself.
-  if (!level->parent.valid()) level->slots.clear();
-  const std::size_t wake = std::min(level->slots.size(), threads_.size());
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    levels_.push_back(std::move(level));
+  if (node->slots.empty()) return nullptr;
+  node->fd = UniqueFd(::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0));
+  // Without a descriptor the walk reads every subfolder itself.
+  return node->fd.valid() ? node : nullptr;
+}
+
+void FolderPrefetch::Enter(int dir_fd, const FolderListing& listing) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  std::shared_ptr<Node> node = std::move(taken_node_);
+  if (!node) {
+    lock.unlock();
+    node = MakeNode(dir_fd, listing);
+    if (!node) node = std::make_shared<Node>();
+    lock.lock();
   }
+  const std::size_t wake = std::min(node->slots.size(), threads_.size());
+  levels_.push_back(std::move(node));
+  lock.unlock();
   for (std::size_t i = 0; i < wake; ++i) work_ready_.notify_one();
 }
 
 void FolderPrefetch::Leave() {
-  std::shared_ptr<Level> level;
+  std::shared_ptr<Node> node;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    level = std::move(levels_.back());
+    node = std::move(levels_.back());
     levels_.pop_back();
-    for (std::size_t i = level->next; i < level->slots.size(); ++i) DropLocked(level->slots[i]);
+    for (std::size_t i = node->next; i < node->slots.size(); ++i) DropLocked(node->slots[i]);
   }
   work_ready_.notify_one();
 }
 
 ReadFolderResult FolderPrefetch::Take(int parent_fd, const std::string& name) {
   std::unique_lock<std::mutex> lock(mutex_);
-  Level& level = *levels_.back();
+  taken_node_.reset();
+  Node& level = *levels_.back();
   while (level.next < level.slots.size() && level.slots[level.next].name != name) {
     DropLocked(level.slots[level.next++]);
   }
@@ -84,6 +95,7 @@ ReadFolderResult FolderPrefetch::Take(int parent_fd, const std::string& name) {
   slot.state = State::kTaken;
   --held_;
   ReadFolderResult result = std::move(slot.result);
+  taken_node_ = std::move(slot.node);
   lock.unlock();
   work_ready_.notify_one();
   return result;
@@ -93,26 +105,47 @@ void FolderPrefetch::DropLocked(Slot& slot) {
   slot.wanted = false;
   if (slot.state == State::kReady) {
     --held_;
+    if (slot.node) {
+      for (std::size_t i = slot.node->next; i < slot.node->slots.size(); ++i) {
+        DropLocked(slot.node->slots[i]);
+      }
+    }
     slot.result = ReadFolderResult();
+    slot.node.reset();
   }
   // A slot being read is let go by its worker.
   if (slot.state != State::kReading) slot.state = State::kTaken;
 }
 
-FolderPrefetch::Slot* FolderPrefetch::PickLocked(std::shared_ptr<Level>* level) {
+// The walk's coming order from node on: each subfolder, then what lies
+// below it, then the next subfolder.
+FolderPrefetch::Slot* FolderPrefetch::ScanLocked(const std::shared_ptr<Node>& node,
+                                                 std::size_t* seen, std::shared_ptr<Node>* owner) {
+  for (std::size_t i = node->next; i < node->slots.size(); ++i) {
+    if (++*seen > ahead_) return nullptr;
+    Slot& slot = node->slots[i];
+    if (slot.state == State::kPending) {
+      *owner = node;
+      return &slot;
+    }
+    if (slot.node) {
+      if (Slot* found = ScanLocked(slot.node, seen, owner)) return found;
+      if (*seen > ahead_) return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+FolderPrefetch::Slot* FolderPrefetch::PickLocked(std::shared_ptr<Node>* owner) {
   if (held_ >= 2 * ahead_) return nullptr;
   std::size_t seen = 0;
-  // The walk's coming order: the rest of the deepest folder's subfolders,
-  // then those of the folder above it, and so on up.
-  for (auto it = levels_.rbegin(); it != levels_.rend(); ++it) {
-    std::vector<Slot>& slots = (*it)->slots;
-    for (std::size_t i = (*it)->next; i < slots.size(); ++i) {
-      if (++seen > ahead_) return nullptr;
-      if (slots[i].state == State::kPending) {
-        *level = *it;
-        return &slots[i];
-      }
-    }
+  // Below the folder taken last first, then the rest of the deepest folder's
+  // subfolders, then those of the folder above it, and so on up.
+  if (taken_node_) {
+    if (Slot* found = ScanLocked(taken_node_, &seen, owner)) return found;
+  }
+  for (auto it = levels_.rbegin(); it != levels_.rend() && seen <= ahead_; ++it) {
+    if (Slot* found = ScanLocked(*it, &seen, owner)) return found;
   }
   return nullptr;
 }
@@ -120,21 +153,26 @@ FolderPrefetch::Slot* FolderPrefetch::PickLocked(std::shared_ptr<Level>* level) 
 void FolderPrefetch::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    std::shared_ptr<Level> level;
+    std::shared_ptr<Node> owner;
     Slot* slot = nullptr;
-    work_ready_.wait(lock, [&] { return closing_ || (slot = PickLocked(&level)) != nullptr; });
+    work_ready_.wait(lock, [&] { return closing_ || (slot = PickLocked(&owner)) != nullptr; });
     if (closing_) return;
     slot->state = State::kReading;
     ++held_;
     lock.unlock();
 
-    ReadFolderResult result = OpenAndReadFolder(level->parent.get(), slot->name);
+    ReadFolderResult result = OpenAndReadFolder(owner->fd.get(), slot->name);
+    std::shared_ptr<Node> node;
+    if (result.fd.valid()) node = MakeNode(result.fd.get(), result.listing);
 
     lock.lock();
     if (slot->wanted) {
       slot->result = std::move(result);
+      slot->node = std::move(node);
       slot->state = State::kReady;
       slot_ready_.notify_one();
+      // Its subfolders are new work.
+      if (slot->node) work_ready_.notify_one();
     } else {
       slot->state = State::kTaken;
       --held_;

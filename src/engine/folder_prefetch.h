@@ -41,7 +41,8 @@ class FolderPrefetch {
   FolderPrefetch& operator=(const FolderPrefetch&) = delete;
 
   // The walk has read the folder open at dir_fd (the descriptor stays the
-  // caller's) and will enter the subfolders of listing in its order.
+  // caller's), the one it took last or its start, and will enter the
+  // subfolders of listing in its order.
   void Enter(int dir_fd, const FolderListing& listing);
   // The walk is done with the folder it entered last.
   void Leave();
@@ -53,30 +54,41 @@ class FolderPrefetch {
 
  private:
   enum class State { kPending, kReading, kReady, kTaken };
+  struct Node;
   struct Slot {
     std::string name;
     State state = State::kPending;
     bool wanted = true;  // false once the walk passed it over or left
     ReadFolderResult result;
+    // Its own subfolders, once read: a worker reads ahead below a folder
+    // before the walk gets there.
+    std::shared_ptr<Node> node;
   };
-  struct Level {
-    UniqueFd parent;  // the workers' own descriptor, closed with the level
+  // A folder whose subfolders may be read, through the workers' own
+  // descriptor of it, so a walk that leaves early never pulls it from under
+  // a read.
+  struct Node {
+    UniqueFd fd;
     std::vector<Slot> slots;
     std::size_t next = 0;  // the first slot the walk has not taken
   };
+  static std::shared_ptr<Node> MakeNode(int dir_fd, const FolderListing& listing);
 
   void Work();
   // The first pending slot among the next `ahead_` of the walk's order, when
   // fewer than 2 * ahead_ are held; null otherwise.
-  Slot* PickLocked(std::shared_ptr<Level>* level);
+  Slot* PickLocked(std::shared_ptr<Node>* owner);
+  Slot* ScanLocked(const std::shared_ptr<Node>& node, std::size_t* seen,
+                   std::shared_ptr<Node>* owner);
   void DropLocked(Slot& slot);
 
   const std::size_t ahead_;
   std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable slot_ready_;
-  std::vector<std::shared_ptr<Level>> levels_;  // the walk's path, deepest last
-  std::size_t held_ = 0;                        // slots being read or read, not taken
+  std::vector<std::shared_ptr<Node>> levels_;  // the walk's path, deepest last
+  std::shared_ptr<Node> taken_node_;           // read below the folder taken last
+  std::size_t held_ = 0;                       // slots being read or read, not taken
   bool closing_ = false;
   std::vector<std::thread> threads_;
 };

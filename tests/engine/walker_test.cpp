@@ -28,6 +28,10 @@ class RecordingCallback : public WalkCallback {
   }
   void ProcessDirectory(WalkFolder& folder) override {
     calls.push_back("ProcessDirectory " + Relative(folder.path));
+    // As a run takes its thumbnail folder out of the walk.
+    std::erase_if(folder.listing.entries, [this](const FolderEntry& entry) {
+      return entry.kind == EntryKind::kFolder && entry.name == skip_folder;
+    });
   }
   bool IsInteresting(std::string_view name) override {
     const bool yes = filter_.IsInteresting(name);
@@ -43,6 +47,7 @@ class RecordingCallback : public WalkCallback {
 
   std::vector<std::string> calls;
   int stop_at_file = -1;
+  std::string skip_folder;
 
  private:
   std::string Relative(const std::string& path) const {
@@ -151,6 +156,36 @@ TEST(WalkDirectory, RecurseOffHiddenEntriesAndLinks) {
     EXPECT_EQ(WalkDirectory(missing, callback, true).FilesSeen, 0);
     EXPECT_EQ(Joined(callback.calls),
               "SetStatus Directory\nFolderFailed R/missing/: No such file or directory\n");
+  }
+}
+
+// Folders read ahead on other threads reach the callback in the walk's own
+// order, also when it takes folders out, fails to read one or stops.
+TEST(WalkDirectory, SameCallsWhateverTheThreads) {
+  TempTree tree;
+  for (int a = 0; a < 6; ++a) {
+    for (int b = 0; b < 5; ++b) {
+      const std::string folder = "A" + std::to_string(a) + "/B &" + std::to_string(b);
+      tree.WriteFile(folder + "/p.gif");
+      tree.WriteFile(folder + "/@eaDir/small_p.gif");
+      for (int c = 0; c < (a + b) % 4; ++c)
+        tree.WriteFile(folder + "/C" + std::to_string(c) + "/x.png");
+    }
+  }
+  tree.WriteFile("A3/not a folder");
+  ASSERT_EQ(::symlink("../A1", tree.Path("A2/B &1/up").c_str()), 0);
+  ASSERT_EQ(::mkfifo(tree.Path("A4/fifo").c_str(), 0644), 0);
+  for (const int stop_at_file : {-1, 1, 40, 90}) {
+    std::string expected;
+    for (const int threads : {1, 2, 3, 16}) {
+      RecordingCallback callback(tree.root() + "/");
+      callback.stop_at_file = stop_at_file;
+      callback.skip_folder = "@eaDir";  // a NAS's thumbnails, before C0
+      std::string path = tree.root();
+      WalkDirectory(path, callback, true, threads);
+      if (threads == 1) expected = Joined(callback.calls);
+      EXPECT_EQ(Joined(callback.calls), expected) << threads << " threads, stop " << stop_at_file;
+    }
   }
 }
 
