@@ -251,6 +251,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   host.EndStatus();
   std::cout << outcome.summary_line << '\n';
   for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
+  for (const std::string& line : outcome.warning_lines) std::cerr << line << '\n';
   std::cout << "Top page: " << outcome.summary.top_page << '\n';
   if (InterruptRequested()) return kExitSignalBase + InterruptSignal();
   return outcome.Clean() ? kExitOk : kExitFailures;

@@ -287,12 +287,18 @@ std::vector<ThumbnailTask> IndexRun::PlanThumbnails(WalkFolder& folder,
     std::string thumbnail = ThumbnailNameOf(picture, options_);
     if (!in_subfolder && thumbnail == picture) continue;  // a picture is never written to
     const int thumbnail_dir = in_subfolder ? thumbnails.fd.get() : folder.fd;
-    if (thumbnail_dir >= 0 && !ThumbnailIsStale(folder.fd, picture, thumbnail_dir, thumbnail)) {
+    ThumbnailTask task{folder.fd,
+                       picture,
+                       thumbnail_dir,
+                       std::move(thumbnail),
+                       *format,
+                       options_.thumbnail_size,
+                       options_.remake_thumbnails};
+    if (thumbnail_dir >= 0 && !ThumbnailNeedsMaking(task)) {
       ++summary_.thumbnails_up_to_date;
       continue;
     }
-    tasks.push_back({folder.fd, picture, thumbnail_dir, std::move(thumbnail), *format,
-                     options_.thumbnail_size});
+    tasks.push_back(std::move(task));
   }
   if (tasks.empty() || !in_subfolder || thumbnails.fd.valid()) return tasks;
 
@@ -309,6 +315,7 @@ std::vector<ThumbnailTask> IndexRun::PlanThumbnails(WalkFolder& folder,
     summary_.thumbnails_failed += static_cast<std::int64_t>(tasks.size());
     return {};
   }
+  GiveToFolderOwner(thumbnails.fd.get(), folder.fd);
   thumbnails.listing = std::make_shared<FolderListing>();
   for (ThumbnailTask& task : tasks) task.thumbnail_dir_fd = thumbnails.fd.get();
   return tasks;
@@ -333,12 +340,27 @@ void IndexRun::MakeMissingThumbnails(WalkFolder& folder, ThumbnailFolder& thumbn
       case ThumbnailResult::kMade:
         ++summary_.thumbnails_made;
         InsertFileEntry(listing, tasks[i].thumbnail);
+        for (const std::string& warning : outcomes[i].warnings) {
+          summary_.warnings.push_back({folder.path + tasks[i].picture, warning, true});
+        }
+        break;
+      case ThumbnailResult::kUpToDate:
+        ++summary_.thumbnails_up_to_date;
         break;
       case ThumbnailResult::kFailed:
         ++summary_.thumbnails_failed;
         RecordFailure(folder.path + tasks[i].picture,
                       "cannot make a thumbnail: " + outcomes[i].error, /*picture=*/true);
         break;
+      case ThumbnailResult::kLeftAlone: {
+        ++summary_.thumbnails_failed;
+        const std::string where =
+            ThumbnailsInSubfolder(options_) ? options_.thumbnail_folder + kSeparator : "";
+        RecordFailure(folder.path + where + tasks[i].thumbnail, outcomes[i].error,
+                      /*picture=*/true);
+        break;
+      }
+      case ThumbnailResult::kAbandoned:
       case ThumbnailResult::kNotStarted:
         break;
     }

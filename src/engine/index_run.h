@@ -30,6 +30,9 @@ struct RunSummary {
   std::int64_t picture_pages_written = 0;
   std::int64_t picture_pages_unchanged = 0;
   std::vector<Failure> failures;
+  // Done, but with something to say (a thumbnail whose colour profile
+  // could not be used); no failure.
+  std::vector<Failure> warnings;
   bool stopped = false;
   // After a stop: folders the walk had found but did not reach. What lies
   // below them is not known, so the run left at least this many.

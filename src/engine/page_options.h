@@ -34,6 +34,9 @@ struct PageOptions {
   bool categories_in_one_line = true;  // CategoriesInOneLine. Default: on
   bool make_thumbnails = false;        // MakeThumbnails. Default: off
   int thumbnail_size = 160;            // ThumbnailSize, in pixels. Default: 160
+  // Not stored: every thumbnail Pelorin2 made is made again, up to date or
+  // not (index --remake-thumbnails). Default: off
+  bool remake_thumbnails = false;
 };
 
 }  // namespace pelorin

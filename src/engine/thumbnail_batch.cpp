@@ -9,12 +9,13 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <ctime>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/folder_reader.h"
 #include "common/temp_file_name.h"
+#include "engine/thumbnail_mark.h"
 
 namespace pelorin {
 
@@ -23,71 +24,168 @@ namespace {
 bool Older(const timespec& a, const timespec& b) {
   return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
-ThumbnailOutcome Failed(std::string error) { return {ThumbnailResult::kFailed, std::move(error)}; }
+ThumbnailOutcome Outcome(ThumbnailResult result, std::string error = {}) {
+  return {result, std::move(error), {}};
+}
+
+// What is at a thumbnail's name. A link is judged by what it leads to; it
+// is replaced, never followed, so its target is never written.
+struct Existing {
+  enum class Kind { kNone, kFile, kOther, kUnknown } kind = Kind::kNone;
+  struct stat st {};
+  UniqueFd fd;  // the file, open for reading when it could be
+  int error = 0;
+  std::optional<int> mark;  // the size Pelorin2 made it at
+};
+
+Existing LookAt(int dir_fd, const std::string& name) {
+  Existing existing;
+  if (::fstatat(dir_fd, name.c_str(), &existing.st, AT_SYMLINK_NOFOLLOW) != 0) {
+    existing.error = errno;
+    if (errno != ENOENT) existing.kind = Existing::Kind::kUnknown;
+    return existing;
+  }
+  if (S_ISLNK(existing.st.st_mode) && ::fstatat(dir_fd, name.c_str(), &existing.st, 0) != 0) {
+    return existing;  // a link that leads nowhere stands for nothing
+  }
+  if (!S_ISREG(existing.st.st_mode)) {
+    existing.kind = Existing::Kind::kOther;
+    return existing;
+  }
+  existing.kind = Existing::Kind::kFile;
+  existing.fd =
+      UniqueFd(::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (existing.fd.valid()) {
+    existing.mark = ReadThumbnailMark(existing.fd.get());
+  } else {
+    existing.error = errno;
+  }
+  return existing;
+}
+
+// A thumbnail Pelorin2 made carries its picture's time, so any change to
+// the picture, even to an older file moved into place, differs from it;
+// one made by hand is up to date when it is not older than its picture,
+// whatever its size.
+bool UpToDate(const Existing& existing, const struct stat& picture, const ThumbnailTask& task) {
+  if (existing.kind != Existing::Kind::kFile) return false;
+  if (existing.mark) {
+    return !task.remake && *existing.mark == task.size &&
+           SameTime(existing.st.st_mtim, picture.st_mtim);
+  }
+  return !Older(existing.st.st_mtim, picture.st_mtim);
+}
+
+// Why what is at the thumbnail's name must stay, or empty when it may be
+// replaced: Pelorin2 made it, it is empty, or it is a picture that fits the
+// thumbnail's box, as a thumbnail made by hand does. Anything else may be
+// someone's photo that happens to have the name.
+std::string WhyKept(ThumbnailMaker& maker, Existing& existing, int size) {
+  switch (existing.kind) {
+    case Existing::Kind::kNone:
+      return {};
+    case Existing::Kind::kOther:
+      return "not a regular file";
+    case Existing::Kind::kUnknown:
+      return ErrnoText(existing.error);
+    case Existing::Kind::kFile:
+      break;
+  }
+  if (existing.mark || existing.st.st_size == 0) return {};
+  if (!existing.fd.valid()) return ErrnoText(existing.error);
+  int width = 0;
+  int height = 0;
+  if (!maker.ReadPictureSize(existing.fd.get(), &width, &height)) return "not a picture";
+  if (std::max(width, height) <= size) return {};
+  return std::to_string(width) + "\u00D7" + std::to_string(height) + " is larger than a thumbnail";
+}
+
+// A thumbnail is never more readable than its picture: the group and
+// others may read it exactly when they may read the picture.
+mode_t ThumbnailMode(mode_t picture_mode) {
+  const int umask = CurrentUmask();
+  const mode_t base = 0666 & ~static_cast<mode_t>(umask >= 0 ? umask : 022);
+  return (base & ~mode_t{044}) | (picture_mode & 044);
+}
 
 }  // namespace
 
-bool ThumbnailIsStale(int picture_dir_fd, const std::string& picture, int thumbnail_dir_fd,
-                      const std::string& thumbnail) {
-  struct stat picture_st;
-  struct stat thumbnail_st;
-  if (::fstatat(picture_dir_fd, picture.c_str(), &picture_st, 0) != 0) return true;
-  if (::fstatat(thumbnail_dir_fd, thumbnail.c_str(), &thumbnail_st, 0) != 0) return true;
-  return !S_ISREG(thumbnail_st.st_mode) || Older(thumbnail_st.st_mtim, picture_st.st_mtim);
+bool ThumbnailNeedsMaking(const ThumbnailTask& task) {
+  struct stat picture;
+  if (::fstatat(task.picture_dir_fd, task.picture.c_str(), &picture, 0) != 0) return true;
+  return !UpToDate(LookAt(task.thumbnail_dir_fd, task.thumbnail), picture, task);
 }
 
-ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task) {
-  // O_NONBLOCK: a FIFO by the picture's name must not hang the run; the
-  // maker refuses anything but a regular file.
+ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task,
+                               std::stop_token stop) {
+  if (stop.stop_requested()) return Outcome(ThumbnailResult::kAbandoned);
+  struct stat picture_st;
+  if (::fstatat(task.picture_dir_fd, task.picture.c_str(), &picture_st, 0) != 0) {
+    return Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
+  }
+  {
+    Existing existing = LookAt(task.thumbnail_dir_fd, task.thumbnail);
+    if (UpToDate(existing, picture_st, task)) return Outcome(ThumbnailResult::kUpToDate);
+    if (std::string why = WhyKept(maker, existing, task.size); !why.empty()) {
+      return Outcome(ThumbnailResult::kLeftAlone, "not replaced: " + why);
+    }
+  }
+
+  // O_NONBLOCK: a FIFO put in the picture's place must not hang the run.
   UniqueFd picture(::openat(task.picture_dir_fd, task.picture.c_str(),
                             O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  struct stat picture_st;
   if (!picture.valid() || ::fstat(picture.get(), &picture_st) != 0) {
-    return Failed(ErrnoText(errno));
+    return Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
   }
+  if (!S_ISREG(picture_st.st_mode)) return Outcome(ThumbnailResult::kFailed, "not a regular file");
   std::string temp;
   int error_number = 0;
   // Kept open until the rename: its lock tells other runs the file is live.
-  UniqueFd out = CreateTempFile(task.thumbnail_dir_fd, 0666, &temp, &error_number);
-  if (!out.valid()) return Failed(ErrnoText(error_number));
-  std::string error;
-  bool ok = maker.Make(picture.get(), task.format, task.size, out.get(), &error);
-  if (ok) {
-    // Never older than the picture, even one dated in the future, so the
-    // next run finds it up to date.
-    timespec now;
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const timespec times[2] = {{0, UTIME_NOW},
-                               Older(now, picture_st.st_mtim) ? picture_st.st_mtim : now};
-    if (::futimens(out.get(), times) != 0 ||
-        ::renameat(task.thumbnail_dir_fd, temp.c_str(), task.thumbnail_dir_fd,
-                   task.thumbnail.c_str()) != 0) {
-      error = ErrnoText(errno);
-      ok = false;
+  // Readable by its owner alone until it is whole.
+  UniqueFd out = CreateTempFile(task.thumbnail_dir_fd, 0600, &temp, &error_number);
+  if (!out.valid()) return Outcome(ThumbnailResult::kFailed, ErrnoText(error_number));
+  MakeResult made =
+      maker.Make({picture.get(), task.format, task.size, out.get(), stop, task.time_limit});
+  ThumbnailOutcome outcome;
+  switch (made.status) {
+    case MakeStatus::kMade: {
+      GiveToFolderOwner(out.get(), task.thumbnail_dir_fd);
+      const timespec times[2] = {{0, UTIME_NOW}, picture_st.st_mtim};
+      if (::fchmod(out.get(), ThumbnailMode(picture_st.st_mode)) != 0 ||
+          ::futimens(out.get(), times) != 0 ||
+          ::renameat(task.thumbnail_dir_fd, temp.c_str(), task.thumbnail_dir_fd,
+                     task.thumbnail.c_str()) != 0) {
+        outcome = Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
+      } else {
+        outcome = {ThumbnailResult::kMade, {}, std::move(made.warnings)};
+      }
+      break;
     }
+    case MakeStatus::kStopped:
+      outcome = Outcome(ThumbnailResult::kAbandoned);
+      break;
+    case MakeStatus::kFailed:
+    case MakeStatus::kTookTooLong:
+      outcome = Outcome(ThumbnailResult::kFailed, std::move(made.error));
+      break;
   }
-  if (!ok) ::unlinkat(task.thumbnail_dir_fd, temp.c_str(), 0);
-  return ok ? ThumbnailOutcome{ThumbnailResult::kMade, {}} : Failed(error);
+  if (outcome.result != ThumbnailResult::kMade) ::unlinkat(task.thumbnail_dir_fd, temp.c_str(), 0);
+  return outcome;
 }
 
 std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
                                              const std::vector<ThumbnailTask>& tasks, int threads,
                                              const std::function<bool(int made)>& tick) {
   std::vector<ThumbnailOutcome> outcomes(tasks.size());
-  threads = std::min<int>(threads, static_cast<int>(tasks.size()));
-  if (threads <= 1) {
-    int made = 0;
-    for (std::size_t i = 0; i < tasks.size(); ++i) {
-      if (tick(made)) break;
-      outcomes[i] = MakeThumbnail(maker, tasks[i]);
-      if (outcomes[i].result == ThumbnailResult::kMade) ++made;
-    }
-    return outcomes;
-  }
-
+  // Even one thumbnail is made on a thread of its own, so that the calling
+  // thread keeps answering and a stop reaches the thumbnail in hand.
+  threads = std::clamp<int>(threads, 1, static_cast<int>(std::max<std::size_t>(tasks.size(), 1)));
+  std::stop_source stop;
   std::atomic<std::size_t> next{0};
-  std::atomic<bool> stop{false};
   std::atomic<int> made{0};
   std::mutex mutex;
   std::condition_variable done;
@@ -95,8 +193,8 @@ std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
     workers.emplace_back([&] {
-      for (std::size_t i; !stop.load() && (i = next.fetch_add(1)) < tasks.size();) {
-        outcomes[i] = MakeThumbnail(maker, tasks[i]);
+      for (std::size_t i; !stop.stop_requested() && (i = next.fetch_add(1)) < tasks.size();) {
+        outcomes[i] = MakeThumbnail(maker, tasks[i], stop.get_token());
         if (outcomes[i].result == ThumbnailResult::kMade) ++made;
       }
       std::lock_guard<std::mutex> lock(mutex);
@@ -108,7 +206,7 @@ std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
     done.wait_for(lock, std::chrono::milliseconds(30));
     if (running == 0) break;
     lock.unlock();
-    if (tick(made.load())) stop = true;
+    if (tick(made.load())) stop.request_stop();
     lock.lock();
   }
   lock.unlock();

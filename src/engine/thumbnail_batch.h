@@ -1,11 +1,15 @@
-// Making the missing or out-of-date thumbnails of one folder, on the run's
-// threads: a thumbnail is written to a locked temporary file beside where it
-// goes and renamed into place, so a stopped or failed run leaves either the
-// old thumbnail or the new one and no temporary file. The picture is only
-// ever read.
+// Making the thumbnails of one folder's pictures: deciding whether a
+// thumbnail is up to date and whether what is at its name may be replaced,
+// then making it. A thumbnail is written to a locked temporary file beside
+// where it goes and renamed into place, so a stopped or failed run leaves
+// either the old thumbnail or the new one and no temporary file. The
+// picture is only ever read; nothing Pelorin2 did not make is replaced
+// unless it is empty or small enough to be a thumbnail itself.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -20,27 +24,46 @@ struct ThumbnailTask {
   std::string thumbnail;  // its name there
   ThumbnailFormat format;
   int size;  // the longer side, in pixels
+  // Thumbnails Pelorin2 made are made again even when up to date.
+  bool remake = false;
+  std::chrono::milliseconds time_limit{20'000};  // see ThumbnailJob
 };
 
-enum class ThumbnailResult { kMade, kFailed, kNotStarted };
+enum class ThumbnailResult {
+  kMade,
+  kUpToDate,
+  kFailed,     // error says why; nothing was changed
+  kLeftAlone,  // error says why what is at the thumbnail's name was kept
+  kAbandoned,  // stopped while in hand; nothing was changed
+  kNotStarted,
+};
 
 struct ThumbnailOutcome {
   ThumbnailResult result = ThumbnailResult::kNotStarted;
-  std::string error;  // the reason, when it failed
+  // kFailed: one plain reason ("damaged picture data", "not a regular
+  // file"). kLeftAlone: "not replaced: " and why ("2000 x 1500 is larger
+  // than a thumbnail"), about the thumbnail's name rather than the picture.
+  std::string error;
+  std::vector<std::string> warnings;  // kMade: what the thumbnail lacks
 };
 
-// Whether the thumbnail is missing or older than the picture. A picture that
-// cannot be looked at is stale: making its thumbnail reports why.
-bool ThumbnailIsStale(int picture_dir_fd, const std::string& picture, int thumbnail_dir_fd,
-                      const std::string& thumbnail);
+// Whether the thumbnail needs making: missing, older than the picture (for
+// one Pelorin2 made: dated otherwise than the picture), made at another
+// size, or to be remade. Looks at the picture's status and at most the
+// first bytes of the thumbnail; never opens the picture.
+bool ThumbnailNeedsMaking(const ThumbnailTask& task);
 
-// Makes one thumbnail; its modification time is not older than the picture's.
-ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task);
+// Makes one thumbnail when it needs making. Its modification time is the
+// picture's as it was read, so a picture changed while it was being read
+// is newer than its thumbnail; its group and other read permissions are the
+// picture's. A stop abandons it within a second.
+ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task,
+                               std::stop_token stop = {});
 
 // Makes every task's thumbnail on up to `threads` threads. While it waits,
 // the calling thread calls tick about every 30 ms (and between thumbnails
 // when it makes them itself) with the number made so far; tick returning
-// true stops the batch: thumbnails in hand are finished, the others are
+// true stops the batch: thumbnails in hand are abandoned, the others are
 // not started. Outcomes are in the order of tasks.
 std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
                                              const std::vector<ThumbnailTask>& tasks, int threads,

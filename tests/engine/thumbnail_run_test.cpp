@@ -6,10 +6,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "engine/index_run.h"
+#include "engine/thumbnail_mark.h"
 #include "support/fake_run_host.h"
 #include "support/temp_tree.h"
 
@@ -19,26 +23,47 @@ namespace {
 using testing::FakeRunHost;
 using testing::TempTree;
 
-// Writes "thumb of " and the picture's bytes; a picture that reads "bad"
-// is not a picture.
+// Writes a JPEG start, the mark and "thumb of " with the picture's bytes; a
+// picture that reads "bad" is not a picture, one that reads "WxH" has that
+// size. With hang set, waits for the stop (at most 3 s).
 class FakeMaker : public ThumbnailMaker {
  public:
-  bool Make(int picture_fd, ThumbnailFormat, int size, int out_fd, std::string* error) override {
+  MakeResult Make(const ThumbnailJob& job) override {
     ++calls;
     if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    char buffer[64];
-    const ssize_t n = ::read(picture_fd, buffer, sizeof buffer);
-    const std::string bytes(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-    if (bytes == "bad") {
-      *error = "not a picture";
-      return false;
+    if (hang) {
+      std::mutex mutex;
+      std::condition_variable_any never;
+      std::unique_lock<std::mutex> lock(mutex);
+      never.wait_for(lock, job.stop, std::chrono::seconds(3), [] { return false; });
+      return {job.stop.stop_requested() ? MakeStatus::kStopped : MakeStatus::kFailed, {}, {}};
     }
-    const std::string out = "thumb of " + bytes + " at " + std::to_string(size);
-    return ::write(out_fd, out.data(), out.size()) == static_cast<ssize_t>(out.size());
+    const std::string bytes = Read(job.picture_fd);
+    if (bytes == "bad") return {MakeStatus::kFailed, "not a picture", {}};
+    std::string out = "\xFF\xD8thumb of " + bytes + " at " + std::to_string(job.size);
+    AddThumbnailMark(&out, ThumbnailFormat::kJpeg, job.size);
+    const bool written =
+        ::write(job.out_fd, out.data(), out.size()) == static_cast<ssize_t>(out.size());
+    return {written ? MakeStatus::kMade : MakeStatus::kFailed, {}, {}};
+  }
+  bool ReadPictureSize(int fd, int* width, int* height) override {
+    return std::sscanf(Read(fd).c_str(), "%dx%d", width, height) == 2;
+  }
+  static std::string Read(int fd) {
+    char buffer[64];
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
+    return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
   }
   std::atomic<int> calls{0};
   bool slow = false;  // long enough for the run to yield while thumbnails are made
+  bool hang = false;
 };
+
+// The text of a thumbnail the fake made, without its mark.
+std::string Unmarked(const std::string& thumbnail) {
+  const std::size_t text = thumbnail.find("thumb of ");
+  return text == std::string::npos ? thumbnail : thumbnail.substr(text);
+}
 
 struct Gallery {
   explicit Gallery(bool in_subfolder) {
@@ -81,7 +106,7 @@ TEST(IndexRunThumbnails, MadeOnceBesideOrInASubfolderWithTheSamePages) {
       ASSERT_EQ(first.failures.size(), 1u);
       EXPECT_EQ(first.failures[0].folder + ": " + first.failures[0].reason,
                 g.tree.Path("g/bad.jpg") + ": cannot make a thumbnail: not a picture");
-      EXPECT_EQ(g.tree.ReadFile(where + "a.jpg"), "thumb of g/a.jpg at 100");
+      EXPECT_EQ(Unmarked(g.tree.ReadFile(where + "a.jpg")), "thumb of g/a.jpg at 100");
       EXPECT_FALSE(g.tree.Exists(where + "c.bmp"));      // shown as it is
       EXPECT_EQ(g.tree.ReadFile("g/a.jpg"), "g/a.jpg");  // pictures are only read
       // The page lists what was made in this very run.
