@@ -1,5 +1,6 @@
 // Missing thumbnails made during a run, with a fake maker: which pictures get
 // one, where it goes, when it is up to date, failures, threads and stops.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -63,6 +65,18 @@ class FakeMaker : public ThumbnailMaker {
 std::string Unmarked(const std::string& thumbnail) {
   const std::size_t text = thumbnail.find("thumb of ");
   return text == std::string::npos ? thumbnail : thumbnail.substr(text);
+}
+
+// A thumbnail the fake made at size, as the run would find it.
+std::string Ours(int size) {
+  std::string bytes = "\xFF\xD8thumb";
+  AddThumbnailMark(&bytes, ThumbnailFormat::kJpeg, size);
+  return bytes;
+}
+
+void SetTime(const std::string& path, std::time_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
 struct Gallery {
@@ -132,21 +146,107 @@ TEST(IndexRunThumbnails, MadeOnceBesideOrInASubfolderWithTheSamePages) {
   }
 }
 
-TEST(IndexRunThumbnails, AStopLeavesNoTemporaryFile) {
-  Gallery g(true);
-  for (int i = 0; i < 40; ++i) g.tree.WriteFile("g/p" + std::to_string(i) + ".jpg", "p");
-  g.maker.slow = true;
-  FakeRunHost host;
-  host.on_yield = [&] {
-    if (g.maker.calls > 3) g.running->RequestStop();
-  };
-  const RunSummary summary = g.Run(3, &host);
-  EXPECT_TRUE(summary.stopped);
-  EXPECT_LT(summary.thumbnails_made, 40);
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(g.tree.Path("g"))) {
-    EXPECT_FALSE(entry.path().filename().string().starts_with(".pelorin2-")) << entry.path();
+TEST(IndexRunThumbnails, AStopAbandonsTheThumbnailsInHandAtOnce) {
+  for (const int jobs : {1, 3}) {
+    Gallery g(true);
+    for (int i = 0; i < 10; ++i) g.tree.WriteFile("g/p" + std::to_string(i) + ".jpg", "p");
+    g.maker.hang = true;
+    FakeRunHost host;
+    host.on_yield = [&] {
+      if (g.maker.calls > 0) g.running->RequestStop();
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const RunSummary summary = g.Run(jobs, &host);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << jobs;
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_EQ(summary.thumbnails_made, 0);
+    EXPECT_TRUE(summary.failures.empty());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(g.tree.Path("g"))) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with(".pelorin2-")) << entry.path();
+    }
   }
 }
 
+TEST(IndexRunThumbnails, ReportsSomeonesFileAtTheNameAndRemakesOnlyItsOwn) {
+  Gallery g(false);
+  g.tree.WriteFile("g/small_a.jpg", "2000x1500");  // a photo named like a.jpg's thumbnail
+  SetTime(g.tree.Path("g/small_a.jpg"), std::time(nullptr) - 1000);
+  const RunSummary first = g.Run(2);
+  EXPECT_EQ(first.thumbnails_made, 1);
+  ASSERT_EQ(first.failures.size(), 2u);
+  EXPECT_EQ(
+      first.failures[0].folder + ": " + first.failures[0].reason,
+      g.tree.Path("g/small_a.jpg") + ": not replaced: 2000\u00D71500 is larger than a thumbnail");
+  EXPECT_EQ(g.tree.ReadFile("g/small_a.jpg"), "2000x1500");
+
+  EXPECT_EQ(g.Run(2).thumbnails_up_to_date, 1);
+  g.options.remake_thumbnails = true;
+  const RunSummary remade = g.Run(2);
+  EXPECT_EQ(remade.thumbnails_made, 1);  // small_b.png, which it made
+  EXPECT_EQ(g.tree.ReadFile("g/small_a.jpg"), "2000x1500");
+}
+
+TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
+  using R = ThumbnailResult;
+  const std::time_t picture_time = std::time(nullptr) - 1000;
+  const struct {
+    const char* what;    // at the thumbnail's name; nullptr: nothing
+    std::time_t offset;  // its time against the picture's
+    bool remake;
+    R result;
+    const char* error;
+  } cases[] = {
+      {nullptr, 0, false, R::kMade, ""},
+      {"", -50, false, R::kMade, ""},
+      {"100x80", -50, false, R::kMade, ""},  // made by hand, fits the box, out of date
+      {"100x80", 50, false, R::kUpToDate, ""},
+      {"2000x1500", -50, false, R::kLeftAlone,
+       "not replaced: 2000\u00D71500 is larger than a thumbnail"},
+      {"2000x1500", 50, false, R::kUpToDate, ""},  // never replaced for its size
+      {"2000x1500", 50, true, R::kUpToDate, ""},
+      {"hello", -50, false, R::kLeftAlone, "not replaced: not a picture"},
+      {"fifo", 0, false, R::kLeftAlone, "not replaced: not a regular file"},
+      {"ours 100", 0, false, R::kUpToDate, ""},
+      {"ours 100", 0, true, R::kMade, ""},
+      {"ours 160", 0, false, R::kMade, ""},   // made at another size
+      {"ours 100", 50, false, R::kMade, ""},  // an older picture moved into place
+  };
+  for (const auto& c : cases) {
+    const std::string label = std::string(c.what ? c.what : "nothing") + " at " +
+                              std::to_string(c.offset) + (c.remake ? " remade" : "");
+    TempTree tree;
+    tree.WriteFile("p.jpg", "picture");
+    ::chmod(tree.Path("p.jpg").c_str(), 0640);
+    SetTime(tree.Path("p.jpg"), picture_time);
+    std::string before;
+    if (c.what != nullptr && std::string_view(c.what) == "fifo") {
+      ASSERT_EQ(::mkfifo(tree.Path("t.jpg").c_str(), 0600), 0);
+    } else if (c.what != nullptr) {
+      const std::string_view what = c.what;
+      before = what.starts_with("ours ") ? Ours(std::stoi(std::string(what.substr(5)))) : c.what;
+      tree.WriteFile("t.jpg", before);
+      SetTime(tree.Path("t.jpg"), picture_time + c.offset);
+    }
+    FakeMaker maker;
+    const UniqueFd dir(::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const ThumbnailTask task{dir.get(), "p.jpg", dir.get(), "t.jpg", ThumbnailFormat::kJpeg,
+                             100,       c.remake};
+    EXPECT_EQ(ThumbnailNeedsMaking(task), c.result != R::kUpToDate) << label;
+    const ThumbnailOutcome outcome = MakeThumbnail(maker, task);
+    EXPECT_EQ(outcome.result, c.result) << label;
+    EXPECT_EQ(outcome.error, c.error) << label;
+    struct stat st;
+    ASSERT_EQ(::stat(tree.Path("t.jpg").c_str(), &st), 0) << label;
+    if (c.result == R::kMade) {
+      EXPECT_EQ(Unmarked(tree.ReadFile("t.jpg")), "thumb of picture at 100") << label;
+      EXPECT_EQ(st.st_mtim.tv_sec, picture_time) << label;  // the picture's, as read
+      EXPECT_EQ(st.st_mode & 0777, 0640u) << label;         // never more readable than it
+    } else if (c.what != nullptr && !S_ISFIFO(st.st_mode)) {
+      EXPECT_EQ(tree.ReadFile("t.jpg"), before) << label;
+    }
+    const auto names = std::distance(std::filesystem::directory_iterator(tree.root()), {});
+    EXPECT_EQ(names, 2) << label;  // no temporary file is left
+  }
+}
 }  // namespace
 }  // namespace pelorin
