@@ -91,23 +91,35 @@ bool IsWebp(std::string_view s) {
   return s.size() >= 20 && s.substr(0, 4) == "RIFF" && s.substr(8, 4) == "WEBP";
 }
 
-// A simple lossy WebP (one VP8 chunk) cannot hold other chunks: it is given
-// the extended header, which says the canvas size. Thumbnails are never
-// lossless, and one with alpha has the extended header already.
+// The WebP container is written anew: the chunks of metadata libvips 8.14
+// writes whatever it is told (a made-up EXIF block, XMP, the ICC profile)
+// are dropped with their flags, and the mark goes last. A simple lossy
+// WebP (one VP8 chunk) cannot hold other chunks: it is given the extended
+// header, which says the canvas size. Thumbnails are never lossless, and
+// one with alpha has the extended header already.
 bool AddWebpMark(std::string* image, const std::string& text) {
-  std::string_view s = *image;
-  std::string header;
-  if (s.substr(12, 4) == "VP8 " && s.size() >= 30 && Byte(s, 23) == 0x9D) {
-    header = Little(0, 4) + Little((Little16(s, 26) & 0x3FFF) - 1, 3) +
-             Little((Little16(s, 28) & 0x3FFF) - 1, 3);
-  } else if (s.substr(12, 4) != "VP8X") {
+  const std::string_view s = *image;
+  std::string chunks;
+  for (std::size_t at = 12; at + 8 <= s.size();) {
+    const std::string_view fourcc = s.substr(at, 4);
+    const std::size_t size = Little32(s, at + 4);
+    const std::size_t whole = 8 + size + (size & 1);
+    if (at + whole > s.size() + (size & 1)) return false;
+    if (fourcc != "EXIF" && fourcc != "XMP " && fourcc != "ICCP") chunks += s.substr(at, whole);
+    at += whole;
+  }
+  if (chunks.starts_with("VP8X") && chunks.size() >= 18) {
+    chunks[8] = static_cast<char>(Byte(chunks, 8) & ~0x2C);  // ICC, EXIF and XMP flags
+  } else if (chunks.starts_with("VP8 ") && chunks.size() >= 18 && Byte(chunks, 11) == 0x9D) {
+    chunks = "VP8X" + Little(10, 4) + Little(0, 4) +
+             Little((Little16(chunks, 14) & 0x3FFF) - 1, 3) +
+             Little((Little16(chunks, 16) & 0x3FFF) - 1, 3) + chunks;
+  } else {
     return false;
   }
-  std::string chunk = std::string(kWebpChunk) + Little(text.size(), 4) + text;
-  if (text.size() % 2 != 0) chunk += '\0';
-  if (!header.empty()) image->insert(12, "VP8X" + Little(10, 4) + header);
-  *image += chunk;
-  image->replace(4, 4, Little(image->size() - 8, 4));
+  chunks += std::string(kWebpChunk) + Little(text.size(), 4) + text;
+  if (text.size() % 2 != 0) chunks += '\0';
+  *image = "RIFF" + Little(chunks.size() + 4, 4) + "WEBP" + chunks;
   return true;
 }
 
@@ -117,7 +129,7 @@ std::optional<int> ReadWebpMark(int fd, std::string_view head) {
   off_t at = 12;
   const off_t end = 8 + static_cast<off_t>(Little32(head, 4));
   for (int chunk = 0; chunk < 64 && at + 8 <= end; ++chunk) {
-    char buffer[8 + 16];
+    char buffer[8 + 32];  // a chunk header and a whole mark
     const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
     if (n < 8) return std::nullopt;
     const std::string_view got(buffer, static_cast<std::size_t>(n));

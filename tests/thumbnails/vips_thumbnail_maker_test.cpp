@@ -6,10 +6,13 @@
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/folder_reader.h"
+#include "engine/thumbnail_mark.h"
 #include "support/temp_tree.h"
 
 namespace pelorin {
@@ -98,6 +101,7 @@ struct Decoded {
   int pages = 0;
   bool has_exif = false;
   bool has_profile = false;
+  bool has_xmp = false;
 };
 
 Decoded Decode(const std::string& bytes) {
@@ -113,6 +117,7 @@ Decoded Decode(const std::string& bytes) {
   decoded.pages = vips_image_get_n_pages(image);
   decoded.has_exif = vips_image_get_typeof(image, VIPS_META_EXIF_NAME) != 0;
   decoded.has_profile = vips_image_get_typeof(image, VIPS_META_ICC_NAME) != 0;
+  decoded.has_xmp = vips_image_get_typeof(image, VIPS_META_XMP_NAME) != 0;
   g_object_unref(image);
   return decoded;
 }
@@ -292,5 +297,57 @@ TEST_F(VipsThumbnailMakerTest, MakesThumbnailsOnSeveralThreadsAtOnce) {
   }
 }
 
+// A picture carrying EXIF (the camera's owner, the place), XMP and a
+// wide-gamut ICC profile, in the format of suffix.
+std::string WithMetadata(const char* suffix) {
+  VipsImage* image = Gradient(400, 300);
+  VipsImage* tagged = nullptr;
+  EXPECT_EQ(vips_icc_transform(image, &tagged, "p3", "input_profile", "srgb", nullptr), 0);
+  vips_image_set_string(tagged, "exif-ifd0-Artist", "Camera Owner");
+  vips_image_set_string(tagged, "exif-ifd3-GPSLatitudeRef", "N");
+  static const char kXmp[] = "<x:xmpmeta>GPS 51.5 N</x:xmpmeta>";
+  vips_image_set_blob_copy(tagged, VIPS_META_XMP_NAME, kXmp, sizeof kXmp - 1);
+  void* data = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(vips_image_write_to_buffer(tagged, suffix, &data, &length, nullptr), 0);
+  std::string bytes(static_cast<const char*>(data), length);
+  g_free(data);
+  g_object_unref(tagged);
+  g_object_unref(image);
+  return bytes;
+}
+
+std::optional<int> MarkOf(const std::string& bytes) {
+  TempTree tree;
+  tree.WriteFile("t", bytes);
+  const UniqueFd fd(open(tree.Path("t").c_str(), O_RDONLY | O_CLOEXEC));
+  return ReadThumbnailMark(fd.get());
+}
+
+TEST_F(VipsThumbnailMakerTest, ThumbnailsCarryTheirMarkAndNoMetadata) {
+  const struct {
+    const char* suffix;
+    ThumbnailFormat format;
+    bool profile, xmp;  // what libvips 8.14 writes into such a picture
+  } cases[] = {{".jpg", ThumbnailFormat::kJpeg, true, true},
+               {".png", ThumbnailFormat::kPng, true, false},
+               {".gif", ThumbnailFormat::kGif, false, false},
+               {".webp", ThumbnailFormat::kWebp, true, true}};
+  for (const auto& c : cases) {
+    const std::string picture = WithMetadata(c.suffix);
+    EXPECT_EQ(picture.find("xmpmeta") != std::string::npos, c.xmp) << c.suffix;
+    EXPECT_EQ(Decode(picture).has_profile, c.profile) << c.suffix;
+    EXPECT_EQ(MarkOf(picture), std::nullopt) << c.suffix;
+    const Outcome out = MakeFromBytes(maker_, picture, c.format, 120);
+    ASSERT_TRUE(out.made) << c.suffix << ": " << out.error;
+    const Decoded thumb = Decode(out.bytes);
+    EXPECT_EQ(thumb.width, 120) << c.suffix;
+    EXPECT_FALSE(thumb.has_exif || thumb.has_xmp || thumb.has_profile) << c.suffix;
+    for (const char* text : {"Camera Owner", "xmpmeta", "GPS"}) {
+      EXPECT_EQ(out.bytes.find(text), std::string::npos) << c.suffix << " keeps " << text;
+    }
+    EXPECT_EQ(MarkOf(out.bytes), 120) << c.suffix;
+  }
+}
 }  // namespace
 }  // namespace pelorin
