@@ -465,8 +465,10 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
       vips_error_clear();
       return {MakeStatus::kStopped, {}, {}};
     case MakeStatus::kTookTooLong: {
-      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(job.time_limit);
-      MakeResult result = Failed("took too long (over " + std::to_string(seconds.count()) + " s)");
+      const auto ms = job.time_limit.count();
+      MakeResult result =
+          Failed("took too long (over " + (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s)"
+                                                          : std::to_string(ms) + " ms)"));
       result.status = MakeStatus::kTookTooLong;
       return result;
     }

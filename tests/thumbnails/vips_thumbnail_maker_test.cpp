@@ -2,18 +2,25 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <lcms2.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/folder_reader.h"
 #include "engine/thumbnail_mark.h"
 #include "support/temp_tree.h"
+#include "thumbnails/memory_budget.h"
 
 namespace pelorin {
 namespace {
@@ -268,14 +275,22 @@ TEST_F(VipsThumbnailMakerTest, RefusesFoldersAndPipes) {
   }
 }
 
+// Every failure gives its own picture's reason, though libvips keeps one
+// error text for the process: PNGs with a bad checksum and JPEGs cut short
+// fail on four threads at once.
 TEST_F(VipsThumbnailMakerTest, MakesThumbnailsOnSeveralThreadsAtOnce) {
   TempTree tree;
   constexpr int kThreads = 4;
   constexpr int kEach = 6;
   const std::string good = Encode(640, 480, ".jpg", 6);
-  const std::string bad = good.substr(0, good.size() / 3);
+  const std::string cut = good.substr(0, good.size() / 3);
+  std::string crc = Encode(640, 480, ".png");
+  const std::size_t idat = crc.find("IDAT");
+  const std::size_t length =
+      static_cast<unsigned char>(crc[idat - 2]) << 8 | static_cast<unsigned char>(crc[idat - 1]);
+  crc[idat + 4 + length] ^= 1;  // the chunk's checksum
   for (int i = 0; i < kThreads * kEach; ++i) {
-    tree.WriteFile(std::to_string(i), i % 3 == 2 ? bad : good);
+    tree.WriteFile(std::to_string(i), i % 3 != 2 ? good : i % 2 != 0 ? cut : crc);
   }
   std::vector<Outcome> outcomes(kThreads * kEach);
   std::vector<std::thread> threads;
@@ -293,6 +308,12 @@ TEST_F(VipsThumbnailMakerTest, MakesThumbnailsOnSeveralThreadsAtOnce) {
     EXPECT_EQ(outcomes[i].made, i % 3 != 2) << i << ": " << outcomes[i].error;
     if (outcomes[i].made) {
       EXPECT_EQ(Decode(outcomes[i].bytes).height, 160) << i;
+    } else if (i % 2 == 0) {
+      EXPECT_EQ(outcomes[i].error, "damaged picture data (checksum error)") << i;
+    } else {
+      EXPECT_TRUE(outcomes[i].error == "damaged picture data (cut short)" ||
+                  outcomes[i].error == "damaged picture data")
+          << i << ": " << outcomes[i].error;
     }
   }
 }
@@ -348,6 +369,154 @@ TEST_F(VipsThumbnailMakerTest, ThumbnailsCarryTheirMarkAndNoMetadata) {
     }
     EXPECT_EQ(MarkOf(out.bytes), 120) << c.suffix;
   }
+}
+
+// A PNG one pixel wide and height high: little to read, much to shrink.
+std::string Tall(int height) {
+  VipsImage* image = nullptr;
+  EXPECT_EQ(vips_black(&image, 1, height, nullptr), 0);
+  void* data = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(vips_image_write_to_buffer(image, ".png", &data, &length, nullptr), 0);
+  std::string bytes(static_cast<const char*>(data), length);
+  g_free(data);
+  g_object_unref(image);
+  return bytes;
+}
+
+TEST_F(VipsThumbnailMakerTest, GivesUpOnASlowPictureAndAtAStop) {
+  TempTree tree;
+  tree.WriteFile("tall.png", Tall(1'000'000));  // about 2 s to shrink
+  const UniqueFd picture(open(tree.Path("tall.png").c_str(), O_RDONLY | O_CLOEXEC));
+  const UniqueFd out(open(tree.Path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  const auto start = std::chrono::steady_clock::now();
+  const MakeResult slow = maker_.Make(
+      {picture.get(), ThumbnailFormat::kPng, 160, out.get(), {}, std::chrono::milliseconds(300)});
+  EXPECT_EQ(slow.status, MakeStatus::kTookTooLong);
+  EXPECT_EQ(slow.error, "took too long (over 300 ms)");
+  std::stop_source stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop.request_stop();
+  });
+  const MakeResult stopped =
+      maker_.Make({picture.get(), ThumbnailFormat::kPng, 160, out.get(), stop.get_token()});
+  stopper.join();
+  EXPECT_EQ(stopped.status, MakeStatus::kStopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+}
+
+TEST(MemoryBudget, OnePictureAlwaysRunsOthersWaitForRoomOrAStop) {
+  MemoryBudget budget(100);
+  EXPECT_TRUE(budget.Acquire(150, {}));  // alone, more than the whole budget
+  std::atomic<int> got{-1};
+  std::thread waiting([&] { got = budget.Acquire(10, {}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(got, -1);
+  budget.Release(150);
+  waiting.join();
+  EXPECT_EQ(got, 1);
+  EXPECT_TRUE(budget.Acquire(90, {}));  // 10 and 90 fit together
+  std::stop_source stop;
+  std::thread stopped([&] { got = budget.Acquire(1, stop.get_token()); });
+  stop.request_stop();
+  stopped.join();
+  EXPECT_EQ(got, 0);
+}
+
+TEST_F(VipsThumbnailMakerTest, RefusesAPictureThatMustBeDecodedWholeBeyondTheBudget) {
+  VipsThumbnailMaker maker({.whole_decode_bytes = 400'000});
+  const struct {
+    const char* suffix;
+    const char* error;  // empty: made
+  } cases[] = {{".png", ""},
+               {".png[interlace]", "too large to decode whole: 400 x 300 pixels"},
+               {".jpg[interlace]", ""},  // subsampled: 367,500 bytes of coefficients
+               {".jpg[interlace,Q=95]", "too large to decode whole: 400 x 300 pixels"},
+               {".gif", "too large to decode whole: 400 x 300 pixels"}};
+  for (const auto& c : cases) {
+    const Outcome out = MakeFromBytes(maker, Encode(400, 300, c.suffix), ThumbnailFormat::kPng, 80);
+    EXPECT_EQ(out.error, c.error) << c.suffix;
+  }
+}
+
+// An RGB profile that turns every colour into middle grey, through a table
+// for the perceptual intent only, as old scanner profiles have.
+std::string PerceptualOnlyProfile() {
+  cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+  cmsSetProfileVersion(profile, 4.3);
+  cmsSetDeviceClass(profile, cmsSigInputClass);
+  cmsSetColorSpace(profile, cmsSigRgbData);
+  cmsSetPCS(profile, cmsSigLabData);
+  cmsUInt16Number grey[8 * 3];
+  for (int i = 0; i < 8; ++i) {
+    grey[3 * i] = 0x8000;                        // L 50
+    grey[3 * i + 1] = grey[3 * i + 2] = 0x8080;  // a and b 0
+  }
+  // A version 4 table needs curves before and after it.
+  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+  cmsToneCurve* curves[3] = {linear, linear, linear};
+  cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 3, 3);
+  cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, curves));
+  cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 3, 3, grey));
+  cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, curves));
+  cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
+  std::string bytes(65536, '\0');
+  cmsUInt32Number size = static_cast<cmsUInt32Number>(bytes.size());
+  EXPECT_TRUE(cmsSaveProfileToMem(profile, bytes.data(), &size));
+  bytes.resize(static_cast<unsigned char>(bytes[2]) << 8 | static_cast<unsigned char>(bytes[3]));
+  cmsFreeToneCurve(linear);
+  cmsPipelineFree(pipeline);
+  cmsCloseProfile(profile);
+  return bytes;
+}
+
+// A JPEG of a gradient (grey when bands is 1) carrying profile, put in as
+// it is: libvips would leave out one that it cannot use.
+std::string JpegWithProfile(int bands, const std::string& profile) {
+  VipsImage* image = Gradient(300, 200);
+  VipsImage* some = nullptr;
+  EXPECT_EQ(vips_extract_band(image, &some, 0, "n", bands, nullptr), 0);
+  void* data = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(vips_image_write_to_buffer(some, ".jpg[strip]", &data, &length, nullptr), 0);
+  std::string jpeg(static_cast<const char*>(data), length);
+  g_free(data);
+  g_object_unref(some);
+  g_object_unref(image);
+  const std::string segment = std::string("ICC_PROFILE\0\1\1", 14) + profile;
+  const std::size_t size = segment.size() + 2;
+  return jpeg.substr(0, 2) + "\xFF\xE2" + static_cast<char>(size >> 8) +
+         static_cast<char>(size & 0xFF) + segment + jpeg.substr(2);
+}
+
+TEST_F(VipsThumbnailMakerTest, UsesAProfileByTheIntentItHasAndIgnoresOneItCannotRead) {
+  const Outcome broken =
+      MakeFromBytes(maker_, JpegWithProfile(1, "7 bytes"), ThumbnailFormat::kJpeg, 100);
+  ASSERT_TRUE(broken.made) << broken.error;
+  EXPECT_EQ(broken.warnings,
+            std::vector<std::string>{
+                "its colour profile cannot be read; the colours are shown as stored"});
+
+  const Outcome perceptual = MakeFromBytes(maker_, JpegWithProfile(3, PerceptualOnlyProfile()),
+                                           ThumbnailFormat::kPng, 100);
+  ASSERT_TRUE(perceptual.made) << perceptual.error;
+  EXPECT_TRUE(perceptual.warnings.empty());
+  VipsImage* thumb =
+      vips_image_new_from_buffer(perceptual.bytes.data(), perceptual.bytes.size(), "", nullptr);
+  ASSERT_NE(thumb, nullptr);
+  double left[3] = {};
+  double right[3] = {};
+  double* pixel = nullptr;
+  int n = 0;
+  for (auto [x, out] : {std::pair{0, left}, std::pair{99, right}}) {
+    ASSERT_EQ(vips_getpoint(thumb, &pixel, &n, x, 0, nullptr), 0);
+    std::copy(pixel, pixel + 3, out);
+    g_free(pixel);
+  }
+  g_object_unref(thumb);
+  EXPECT_NEAR(left[0], right[0], 3) << "the profile was not used";
+  EXPECT_NEAR(left[0], left[2], 3) << "not grey";
 }
 }  // namespace
 }  // namespace pelorin
