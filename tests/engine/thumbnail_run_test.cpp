@@ -186,6 +186,24 @@ TEST(IndexRunThumbnails, ReportsSomeonesFileAtTheNameAndRemakesOnlyItsOwn) {
   EXPECT_EQ(g.tree.ReadFile("g/small_a.jpg"), "2000x1500");
 }
 
+// Run by root (a cron job, say), what the run creates belongs to the
+// folder's owner, who can then run it himself.
+TEST(IndexRunThumbnails, WhatRootCreatesBelongsToTheFolderOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give files away";
+  Gallery g(true);
+  g.options.pics_in_html = true;
+  g.tree.WriteFile("picture.htm", "<!--#filelist-->\n");
+  g.options.picture_template = g.tree.Path("picture.htm");
+  ASSERT_EQ(::chown(g.tree.Path("g").c_str(), 4321, 4322), 0);
+  g.Run(2);
+  for (const char* made : {"g/th", "g/th/a.jpg", "g/index.html", "g/a.jpg.html"}) {
+    struct stat st;
+    ASSERT_EQ(::stat(g.tree.Path(made).c_str(), &st), 0) << made;
+    EXPECT_EQ(st.st_uid, 4321u) << made;
+    EXPECT_EQ(st.st_gid, 4322u) << made;
+  }
+}
+
 TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
   using R = ThumbnailResult;
   const std::time_t picture_time = std::time(nullptr) - 1000;
