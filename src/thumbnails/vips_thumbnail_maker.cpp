@@ -8,11 +8,13 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "common/folder_reader.h"
@@ -314,10 +316,54 @@ void RemoveMetadata(VipsImage* image) {
   g_strfreev(fields);
 }
 
+// Every image of a pipeline checks its own kill flag whenever it is asked
+// for pixels, so killing them all ends the decoding within a strip, even
+// deep inside one request for a row of the thumbnail (a picture one pixel
+// wide and millions high makes a single row cost seconds).
+void KillPipeline(VipsImage* image) {
+  vips_image_set_kill(image, TRUE);
+  for (GSList* link = image->upstream; link != nullptr; link = link->next) {
+    KillPipeline(static_cast<VipsImage*>(link->data));
+  }
+}
+
+// Watches one thumbnail's decoding from a thread of its own and kills its
+// pipeline at the stop or the deadline, whichever comes first.
+class Watchdog {
+ public:
+  Watchdog(VipsImage* image, std::stop_token stop, std::chrono::steady_clock::time_point deadline)
+      : thread_([this, image, stop, deadline] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (wake_.wait_until(lock, stop, deadline, [this] { return done_; })) return;
+          ended_ = stop.stop_requested() ? MakeStatus::kStopped : MakeStatus::kTookTooLong;
+          KillPipeline(image);
+        }) {}
+  ~Watchdog() { Finish(); }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  // Ends the watch; kMade, or why the pipeline was killed.
+  MakeStatus Finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return ended_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable_any wake_;
+  bool done_ = false;
+  MakeStatus ended_ = MakeStatus::kMade;
+  std::thread thread_;  // last: started when the rest is ready
+};
+
 // Decodes image, the end of a thumbnail pipeline, row by row on this
-// thread into a picture in memory, looking at the stop and the clock
-// between rows: a row of the thumbnail costs at most a fraction of a second
-// of decoding, even for a picture one pixel wide and millions high.
+// thread (where the decoder's warnings can be told apart) into a picture
+// in memory, under a watchdog for the stop and the time limit.
 MakeStatus Pull(VipsImage* image, const std::stop_token& stop,
                 std::chrono::steady_clock::time_point deadline, Ref<VipsImage>* out) {
   const int width = vips_image_get_width(image);
@@ -325,14 +371,17 @@ MakeStatus Pull(VipsImage* image, const std::stop_token& stop,
   const std::size_t line = VIPS_IMAGE_SIZEOF_LINE(image);
   std::vector<unsigned char> pixels(line * static_cast<std::size_t>(height));
   Ref<VipsRegion> region(vips_region_new(image));
+  Watchdog watchdog(image, stop, deadline);
   for (int y = 0; y < height; ++y) {
-    if (stop.stop_requested()) return MakeStatus::kStopped;
-    if (std::chrono::steady_clock::now() > deadline) return MakeStatus::kTookTooLong;
     const VipsRect row{0, y, width, 1};
-    if (vips_region_prepare(region.get(), &row) != 0) return MakeStatus::kFailed;
+    if (vips_region_prepare(region.get(), &row) != 0) {
+      const MakeStatus ended = watchdog.Finish();
+      return ended == MakeStatus::kMade ? MakeStatus::kFailed : ended;
+    }
     std::memcpy(&pixels[line * static_cast<std::size_t>(y)], VIPS_REGION_ADDR(region.get(), 0, y),
                 line);
   }
+  if (const MakeStatus ended = watchdog.Finish(); ended != MakeStatus::kMade) return ended;
   VipsImage* memory =
       vips_image_new_from_memory_copy(pixels.data(), pixels.size(), width, height,
                                       vips_image_get_bands(image), vips_image_get_format(image));
