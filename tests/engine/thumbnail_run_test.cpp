@@ -25,6 +25,13 @@ namespace {
 using testing::FakeRunHost;
 using testing::TempTree;
 
+// A JPEG start, the mark of a thumbnail made at size, and text.
+std::string Marked(const std::string& text, int size = 100) {
+  std::string bytes = "\xFF\xD8" + text;
+  AddThumbnailMark(&bytes, ThumbnailFormat::kJpeg, size);
+  return bytes;
+}
+
 // Writes a JPEG start, the mark and "thumb of " with the picture's bytes; a
 // picture that reads "bad" is not a picture, one that reads "WxH" has that
 // size. With hang set, waits for the stop (at most 3 s).
@@ -42,8 +49,8 @@ class FakeMaker : public ThumbnailMaker {
     }
     const std::string bytes = Read(job.picture_fd);
     if (bytes == "bad") return {MakeStatus::kFailed, "not a picture", {}};
-    std::string out = "\xFF\xD8thumb of " + bytes + " at " + std::to_string(job.size);
-    AddThumbnailMark(&out, ThumbnailFormat::kJpeg, job.size);
+    const std::string out =
+        Marked("thumb of " + bytes + " at " + std::to_string(job.size), job.size);
     const bool written =
         ::write(job.out_fd, out.data(), out.size()) == static_cast<ssize_t>(out.size());
     return {written ? MakeStatus::kMade : MakeStatus::kFailed, {}, {}};
@@ -60,19 +67,6 @@ class FakeMaker : public ThumbnailMaker {
   bool slow = false;  // long enough for the run to yield while thumbnails are made
   bool hang = false;
 };
-
-// The text of a thumbnail the fake made, without its mark.
-std::string Unmarked(const std::string& thumbnail) {
-  const std::size_t text = thumbnail.find("thumb of ");
-  return text == std::string::npos ? thumbnail : thumbnail.substr(text);
-}
-
-// A thumbnail the fake made at size, as the run would find it.
-std::string Ours(int size) {
-  std::string bytes = "\xFF\xD8thumb";
-  AddThumbnailMark(&bytes, ThumbnailFormat::kJpeg, size);
-  return bytes;
-}
 
 void SetTime(const std::string& path, std::time_t seconds) {
   const timespec times[2] = {{seconds, 0}, {seconds, 0}};
@@ -120,7 +114,7 @@ TEST(IndexRunThumbnails, MadeOnceBesideOrInASubfolderWithTheSamePages) {
       ASSERT_EQ(first.failures.size(), 1u);
       EXPECT_EQ(first.failures[0].folder + ": " + first.failures[0].reason,
                 g.tree.Path("g/bad.jpg") + ": cannot make a thumbnail: not a picture");
-      EXPECT_EQ(Unmarked(g.tree.ReadFile(where + "a.jpg")), "thumb of g/a.jpg at 100");
+      EXPECT_EQ(g.tree.ReadFile(where + "a.jpg"), Marked("thumb of g/a.jpg at 100"));
       EXPECT_FALSE(g.tree.Exists(where + "c.bmp"));      // shown as it is
       EXPECT_EQ(g.tree.ReadFile("g/a.jpg"), "g/a.jpg");  // pictures are only read
       // The page lists what was made in this very run.
@@ -241,7 +235,8 @@ TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
       ASSERT_EQ(::mkfifo(tree.Path("t.jpg").c_str(), 0600), 0);
     } else if (c.what != nullptr) {
       const std::string_view what = c.what;
-      before = what.starts_with("ours ") ? Ours(std::stoi(std::string(what.substr(5)))) : c.what;
+      before = what.starts_with("ours ") ? Marked("thumb", std::stoi(std::string(what.substr(5))))
+                                         : c.what;
       tree.WriteFile("t.jpg", before);
       SetTime(tree.Path("t.jpg"), picture_time + c.offset);
     }
@@ -256,7 +251,7 @@ TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
     struct stat st;
     ASSERT_EQ(::stat(tree.Path("t.jpg").c_str(), &st), 0) << label;
     if (c.result == R::kMade) {
-      EXPECT_EQ(Unmarked(tree.ReadFile("t.jpg")), "thumb of picture at 100") << label;
+      EXPECT_EQ(tree.ReadFile("t.jpg"), Marked("thumb of picture at 100")) << label;
       EXPECT_EQ(st.st_mtim.tv_sec, picture_time) << label;  // the picture's, as read
       EXPECT_EQ(st.st_mode & 0777, 0640u) << label;         // never more readable than it
     } else if (c.what != nullptr && !S_ISFIFO(st.st_mode)) {
