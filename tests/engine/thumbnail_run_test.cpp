@@ -201,14 +201,15 @@ TEST(IndexRunThumbnails, WhatRootCreatesBelongsToTheFolderOwner) {
 TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
   using R = ThumbnailResult;
   const std::time_t picture_time = std::time(nullptr) - 1000;
+  const std::string ours = Marked("thumb", 100);
   const struct {
-    const char* what;    // at the thumbnail's name; nullptr: nothing
+    std::string what;    // at the thumbnail's name
     std::time_t offset;  // its time against the picture's
     bool remake;
     R result;
     const char* error;
   } cases[] = {
-      {nullptr, 0, false, R::kMade, ""},
+      {"(nothing)", 0, false, R::kMade, ""},
       {"", -50, false, R::kMade, ""},
       {"100x80", -50, false, R::kMade, ""},  // made by hand, fits the box, out of date
       {"100x80", 50, false, R::kUpToDate, ""},
@@ -217,27 +218,23 @@ TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
       {"2000x1500", 50, false, R::kUpToDate, ""},  // never replaced for its size
       {"2000x1500", 50, true, R::kUpToDate, ""},
       {"hello", -50, false, R::kLeftAlone, "not replaced: not a picture"},
-      {"fifo", 0, false, R::kLeftAlone, "not replaced: not a regular file"},
-      {"ours 100", 0, false, R::kUpToDate, ""},
-      {"ours 100", 0, true, R::kMade, ""},
-      {"ours 160", 0, false, R::kMade, ""},   // made at another size
-      {"ours 100", 50, false, R::kMade, ""},  // an older picture moved into place
+      {"(fifo)", 0, false, R::kLeftAlone, "not replaced: not a regular file"},
+      {ours, 0, false, R::kUpToDate, ""},
+      {ours, 0, true, R::kMade, ""},
+      {Marked("thumb", 160), 0, false, R::kMade, ""},  // made at another size
+      {ours, 50, false, R::kMade, ""},                 // an older picture moved into place
   };
   for (const auto& c : cases) {
-    const std::string label = std::string(c.what ? c.what : "nothing") + " at " +
-                              std::to_string(c.offset) + (c.remake ? " remade" : "");
+    const std::string label =
+        c.what + " at " + std::to_string(c.offset) + (c.remake ? " remade" : "");
     TempTree tree;
     tree.WriteFile("p.jpg", "picture");
     ::chmod(tree.Path("p.jpg").c_str(), 0640);
     SetTime(tree.Path("p.jpg"), picture_time);
-    std::string before;
-    if (c.what != nullptr && std::string_view(c.what) == "fifo") {
+    if (c.what == "(fifo)") {
       ASSERT_EQ(::mkfifo(tree.Path("t.jpg").c_str(), 0600), 0);
-    } else if (c.what != nullptr) {
-      const std::string_view what = c.what;
-      before = what.starts_with("ours ") ? Marked("thumb", std::stoi(std::string(what.substr(5))))
-                                         : c.what;
-      tree.WriteFile("t.jpg", before);
+    } else if (c.what != "(nothing)") {
+      tree.WriteFile("t.jpg", c.what);
       SetTime(tree.Path("t.jpg"), picture_time + c.offset);
     }
     FakeMaker maker;
@@ -254,8 +251,8 @@ TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
       EXPECT_EQ(tree.ReadFile("t.jpg"), Marked("thumb of picture at 100")) << label;
       EXPECT_EQ(st.st_mtim.tv_sec, picture_time) << label;  // the picture's, as read
       EXPECT_EQ(st.st_mode & 0777, 0640u) << label;         // never more readable than it
-    } else if (c.what != nullptr && !S_ISFIFO(st.st_mode)) {
-      EXPECT_EQ(tree.ReadFile("t.jpg"), before) << label;
+    } else if (S_ISREG(st.st_mode)) {
+      EXPECT_EQ(tree.ReadFile("t.jpg"), c.what) << label;
     }
     const auto names = std::distance(std::filesystem::directory_iterator(tree.root()), {});
     EXPECT_EQ(names, 2) << label;  // no temporary file is left

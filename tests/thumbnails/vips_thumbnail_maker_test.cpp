@@ -7,14 +7,12 @@
 #include <unistd.h>
 #include <vips/vips.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "common/folder_reader.h"
