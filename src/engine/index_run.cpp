@@ -304,18 +304,24 @@ std::vector<ThumbnailTask> IndexRun::PlanThumbnails(WalkFolder& folder,
 
   // The thumbnail folder is made when the first thumbnail needs it.
   const std::string& name = options_.thumbnail_folder;
-  if (::mkdirat(folder.fd, name.c_str(), 0777) != 0 && errno != EEXIST) {
+  const bool made = ::mkdirat(folder.fd, name.c_str(), 0777) == 0;
+  if (!made && errno != EEXIST) {
     RecordFailure(folder.path + name + kSeparator, "cannot make the folder: " + ErrnoText(errno));
     summary_.thumbnails_failed += static_cast<std::int64_t>(tasks.size());
     return {};
   }
   thumbnails.fd = OpenFolder(folder.fd, name, /*follow_links=*/false);
   if (!thumbnails.fd.valid()) {
-    RecordFailure(folder.path + name + kSeparator, "cannot read the folder: " + ErrnoText(errno));
+    // A file or a link has the folder's name: it is someone's, and stays.
+    const int error = errno;
+    RecordFailure(folder.path + name + kSeparator,
+                  error == ENOTDIR || error == ELOOP
+                      ? "not a folder; it was left alone"
+                      : "cannot read the folder: " + ErrnoText(error));
     summary_.thumbnails_failed += static_cast<std::int64_t>(tasks.size());
     return {};
   }
-  GiveToFolderOwner(thumbnails.fd.get(), folder.fd);
+  if (made) GiveToFolderOwner(thumbnails.fd.get(), folder.fd);
   thumbnails.listing = std::make_shared<FolderListing>();
   for (ThumbnailTask& task : tasks) task.thumbnail_dir_fd = thumbnails.fd.get();
   return tasks;

@@ -127,6 +127,8 @@ ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task,
   if (::fstatat(task.picture_dir_fd, task.picture.c_str(), &picture_st, 0) != 0) {
     return Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
   }
+  // A socket, FIFO or device by a picture's name is no picture to open.
+  if (!S_ISREG(picture_st.st_mode)) return Outcome(ThumbnailResult::kFailed, "not a regular file");
   {
     Existing existing = LookAt(task.thumbnail_dir_fd, task.thumbnail);
     if (UpToDate(existing, picture_st, task)) return Outcome(ThumbnailResult::kUpToDate);
