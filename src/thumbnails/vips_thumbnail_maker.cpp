@@ -533,7 +533,7 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
   }
   std::string bytes(static_cast<const char*>(data), length);
   g_free(data);
-  AddThumbnailMark(&bytes, job.format, job.size);
+  if (!AddThumbnailMark(&bytes, job.format, job.size)) return Failed("cannot encode the thumbnail");
   if (const int error = WriteAll(job.out_fd, bytes.data(), bytes.size()); error != 0) {
     return Failed(ErrnoText(error));
   }
