@@ -35,6 +35,9 @@ struct PageOptions {
   bool categories_in_one_line = false;  // CategoriesInOneLine
   bool make_thumbnails = false;         // MakeThumbnails
   int thumbnail_size = 0;               // ThumbnailSize, in pixels
+  // Not stored: every thumbnail Pelorin2 made is made again, up to date or
+  // not (index --remake-thumbnails).
+  bool remake_thumbnails = false;
 };
 
 }  // namespace pelorin
