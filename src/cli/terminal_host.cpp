@@ -4,10 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <iostream>
 
 #include "common/text_routines.h"
+#include "engine/run_report.h"
 #include "settings/index_command.h"
 
 namespace pelorin {
@@ -45,37 +46,47 @@ void OpenWithDesktop(const std::string& path) {
   if (child > 0) ::waitpid(child, nullptr, 0);
 }
 
-TerminalHost::TerminalHost(TerminalHostOptions options)
-    : options_(options), status_on_terminal_(!options.quiet && ::isatty(STDERR_FILENO)) {}
+TerminalHost::TerminalHost(TerminalHostOptions options, std::istream& in, std::ostream& err)
+    : options_(options), in_(in), err_(err) {}
 
 TerminalHost::~TerminalHost() { EndStatus(); }
 
-bool TerminalHost::AskYesNo(const std::string& title, const std::string& text) {
-  std::cerr << title << ": " << CrLfToLf(text) << "?\n";
+// The question's text ends with its question ("Continue?"); the answer
+// goes on the same line.
+bool TerminalHost::AskYesNo(const std::string& /*title*/, const std::string& text) {
+  err_ << CrLfToLf(text);
   if (options_.assume_yes) {
-    std::cerr << "Going on (--yes).\n";
+    err_ << " yes (--yes)\n";
     return true;
   }
-  if (!::isatty(STDIN_FILENO)) {
-    std::cerr << "Not confirmed: no terminal to ask; pass --yes to index this folder.\n";
+  if (!options_.can_ask) {
+    err_ << " no: there is no terminal to ask; pass --yes to index this folder\n";
     return false;
   }
-  std::cerr << "Continue? [y/N] " << std::flush;
+  err_ << " [y/N] " << std::flush;
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
+  if (!std::getline(in_, answer)) return false;
   return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
+void TerminalHost::RunStarting() { started_ = std::chrono::steady_clock::now(); }
+
 void TerminalHost::ShowStatus(const std::string& line) {
-  if (!status_on_terminal_) return;
+  if (!options_.show_status) return;
   pending_status_ = line;
   const auto now = std::chrono::steady_clock::now();
   if (status_shown_ && now - last_status_ < std::chrono::milliseconds(100)) return;
   last_status_ = now;
-  status_shown_ = true;
-  std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
-  std::fflush(stderr);
+  WriteStatus(line);
   pending_status_.clear();
+}
+
+void TerminalHost::WriteStatus(const std::string& line) {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  const std::int64_t folders = command_ != nullptr ? command_->FolderCount() : 0;
+  err_ << '\r' << TimedProgressLine(line, seconds, folders) << "\x1b[K" << std::flush;
+  status_shown_ = true;
 }
 
 void TerminalHost::Yield() {
@@ -86,8 +97,8 @@ void TerminalHost::OpenDocument(const std::string& path) { OpenWithDesktop(path)
 
 void TerminalHost::EndStatus() {
   if (!status_shown_) return;
-  if (!pending_status_.empty()) std::fprintf(stderr, "\r%s\x1b[K", pending_status_.c_str());
-  std::fputs("\n", stderr);
+  if (!pending_status_.empty()) WriteStatus(pending_status_);
+  err_ << '\n' << std::flush;
   status_shown_ = false;
 }
 

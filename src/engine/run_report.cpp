@@ -1,6 +1,7 @@
 #include "engine/run_report.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace pelorin {
 
@@ -25,6 +26,18 @@ std::string ProgressLine(std::int64_t folders, bool thumbnails, std::int64_t thu
   std::string line = "Indexed " + CountOf(folders, "folder");
   if (thumbnails) line += ", " + CountOf(thumbnails_made, "thumbnail") + " made";
   return line;
+}
+
+std::string TimedProgressLine(std::string_view progress, double seconds, std::int64_t folders) {
+  char timing[64];
+  // The rate waits for a tenth of a second: before that it says nothing.
+  if (seconds >= 0.1) {
+    std::snprintf(timing, sizeof timing, " (%.1f s, %.0f folders/s)", seconds,
+                  static_cast<double>(folders) / seconds);
+  } else {
+    std::snprintf(timing, sizeof timing, " (%.1f s)", seconds);
+  }
+  return std::string(progress) + timing;
 }
 
 std::string SummaryLine(const RunSummary& summary) {

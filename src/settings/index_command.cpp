@@ -11,8 +11,9 @@ namespace pelorin {
 
 IndexOutcome IndexCommand::Run(const IndexRequest& request) {
   IndexOutcome outcome;
-  outcome.option_problems = OptionProblems(store_);
-  if (!outcome.option_problems.empty()) {
+  outcome.problems = CheckOptions(store_);
+  if (!outcome.problems.empty()) {
+    outcome.option_problems = OptionProblemLines(outcome.problems);
     outcome.status = IndexStatus::kOptionsIncomplete;
     return outcome;
   }

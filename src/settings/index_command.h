@@ -10,6 +10,7 @@
 
 #include "engine/index_run.h"
 #include "engine/run_host.h"
+#include "settings/options_check.h"
 #include "settings/settings_store.h"
 
 namespace pelorin {
@@ -31,7 +32,8 @@ enum class IndexStatus {
 
 struct IndexOutcome {
   IndexStatus status = IndexStatus::kDone;
-  std::vector<std::string> option_problems;  // lines as OptionProblems gives them
+  std::vector<OptionProblem> problems;       // nothing ran: what to fix, by key
+  std::vector<std::string> option_problems;  // the same as OptionProblems gives them
   RunSummary summary;
   // IndexRun::SummaryLine: the counts, a stop and the folders it left, a
   // template that changed during the run.
@@ -55,6 +57,9 @@ class IndexCommand {
   // Stops the run going on at its next folder (the host calls it while it
   // yields: Ctrl-C, the cancel button, closing the window).
   void RequestStop();
+  // The folders the run going on has reached, for a status line; 0 between
+  // runs.
+  std::int64_t FolderCount() const { return run_ != nullptr ? run_->FolderCount() : 0; }
 
  private:
   SettingsStore& store_;
