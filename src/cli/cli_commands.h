@@ -30,8 +30,9 @@ std::string IndexHelp();
 std::string IndexOptionLines();
 std::string OptionsHelp();
 std::string CheckHelp();
-// "  -j, --jobs N        text", the text wrapped and indented below.
-std::string HelpLine(const std::string& label, const std::string& text);
+// "  -j, --jobs N        text", the text from column on, wrapped and
+// indented below.
+std::string HelpLine(const std::string& label, const std::string& text, std::size_t column = 22);
 
 // "pelorin2-cli: message" and, for a usage error, where the help is.
 int UsageError(std::ostream& err, const std::string& message, const std::string& help_command);

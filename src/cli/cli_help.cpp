@@ -9,7 +9,9 @@ namespace pelorin {
 
 namespace {
 
-constexpr std::size_t kTextColumn = 22;
+// Every key and the start of what it takes share a line, which the bash
+// completion reads.
+constexpr std::size_t kKeyTextColumn = 24;
 constexpr std::size_t kLineWidth = 79;
 
 constexpr char kExitStatus[] =
@@ -31,23 +33,23 @@ constexpr char kOptionsCommands[] =
 
 }  // namespace
 
-std::string HelpLine(const std::string& label, const std::string& text) {
+std::string HelpLine(const std::string& label, const std::string& text, std::size_t text_column) {
   std::string out = label;
-  if (out.size() + 2 > kTextColumn) {
+  if (out.size() + 2 > text_column) {
     out += '\n';
-    out += std::string(kTextColumn, ' ');
+    out += std::string(text_column, ' ');
   } else {
-    out += std::string(kTextColumn - out.size(), ' ');
+    out += std::string(text_column - out.size(), ' ');
   }
-  std::size_t column = kTextColumn;
+  std::size_t column = text_column;
   std::istringstream words(text);
   std::string word;
   bool first = true;
   while (words >> word) {
     if (!first && column + 1 + word.size() > kLineWidth) {
       out += '\n';
-      out += std::string(kTextColumn, ' ');
-      column = kTextColumn;
+      out += std::string(text_column, ' ');
+      column = text_column;
       first = true;
     }
     if (!first) {
@@ -103,7 +105,7 @@ shares.
   help += kOptionsCommands;
   help += "\nThe keys and the values they take:\n";
   for (const OptionKey& key : OptionKeys()) {
-    help += HelpLine(std::string("  ") + key.key, AcceptedForm(key));
+    help += HelpLine(std::string("  ") + key.key, AcceptedForm(key), kKeyTextColumn);
   }
   help +=
       "\nExit status: 0 done; 2 an unknown key, a value the key does not take, or\n"

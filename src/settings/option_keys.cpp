@@ -121,8 +121,9 @@ std::string AcceptedForm(const OptionKey& key) {
   const std::string range = "from " + std::to_string(key.min) + " to " + std::to_string(key.max);
   switch (key.rule) {
     case ValueRule::kText:
-    case ValueRule::kPath:
       return "any text";
+    case ValueRule::kPath:
+      return "a file's path";
     case ValueRule::kSwitch:
       return "0 or 1 (or yes/no, true/false, on/off)";
     case ValueRule::kTrueFalse:
