@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 namespace pelorin {
 
@@ -33,7 +35,8 @@ SettingsLock::SettingsLock(const std::string& settings_file) {
     // A new per-user store: its folder is made now rather than at the first
     // write, so the first two commands take turns too.
     if (folder.size() > 1) {
-      ::mkdir(folder.c_str(), 0777);
+      std::error_code ignored;
+      std::filesystem::create_directories(folder, ignored);
       fd_ = OpenLockFile(path);
     }
   }
