@@ -107,8 +107,11 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& environment) {
       environment.out << MainHelp();
       return kExitOk;
     }
-    const Command* command = rest.size() == 1 ? FindCommand(rest[0]) : nullptr;
-    if (command == nullptr) return UsageError(environment.err, "no help for that", "");
+    if (rest.size() != 1) return UsageError(environment.err, "help takes one COMMAND", "");
+    const Command* command = FindCommand(rest[0]);
+    if (command == nullptr) {
+      return UsageError(environment.err, "unknown command '" + rest[0] + "'", "");
+    }
     environment.out << command->help();
     return kExitOk;
   }

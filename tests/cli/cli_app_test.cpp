@@ -34,6 +34,7 @@ struct Cli {
         .out = out_stream,
         .err = err_stream,
         .in_is_terminal = terminal,
+        .err_is_terminal = terminal,
         .open_settings =
             [this](const std::string& file, OpenedSettings* opened, std::string*) {
               opened->store = std::make_unique<OverriddenSettingsStore>(store);
@@ -146,8 +147,12 @@ TEST(CliApp, ArgumentsHelpAndVersion) {
 TEST(CliApp, QuietSaysOnlyWhatWentWrong) {
   Cli cli;
   cli.Reset();
-  EXPECT_EQ(cli.Run({"index", "--quiet", cli.tree.Path("site")}), 0);
+  EXPECT_EQ(cli.Run({"index", "--quiet", cli.tree.Path("site")}, "", true), 0);
   EXPECT_EQ(cli.out + cli.err, "");
+  // Without it a terminal gets the status line, with the time.
+  EXPECT_EQ(cli.Run({"index", cli.tree.Path("site")}, "", true), 0);
+  EXPECT_TRUE(cli.err.starts_with("\rIndexed ")) << cli.err;
+  EXPECT_TRUE(cli.err.ends_with(" s)\x1b[K\n")) << cli.err;
 
   cli.tree.MakeFolder("bad/index.html");  // where the page goes
   EXPECT_EQ(cli.Run({"index", "--quiet", cli.tree.Path("bad")}), 1);
