@@ -1,6 +1,5 @@
 #include "cli/cli_app.h"
 
-#include <iostream>
 #include <string>
 #include <vector>
 

@@ -44,6 +44,13 @@ struct IndexFlag {
   ApplyFlag apply;
 };
 
+// A flag that turns one thing on.
+template <bool IndexArguments::*kMember>
+bool SwitchOn(IndexArguments& parsed, const std::string& /*value*/, std::string* /*error*/) {
+  parsed.*kMember = true;
+  return true;
+}
+
 bool ParseJobs(IndexArguments& parsed, const std::string& value, std::string* error) {
   int jobs = 0;
   const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), jobs);
@@ -82,15 +89,13 @@ bool ParseSet(IndexArguments& parsed, const std::string& value, std::string* err
 constexpr IndexFlag kIndexFlags[] = {
     {"--yes", 'y', nullptr,
      "Answer yes to the warning for a risky folder (needed without a terminal).",
-     [](IndexArguments& parsed, const std::string&, std::string*) {
-       return parsed.assume_yes = true;
-     }},
+     SwitchOn<&IndexArguments::assume_yes>},
     {"--quiet", 'q', nullptr,
      "Print nothing but what failed: no status line, no summary and no top page when all went "
      "well.",
-     [](IndexArguments& parsed, const std::string&, std::string*) { return parsed.quiet = true; }},
+     SwitchOn<&IndexArguments::quiet>},
     {"--open", 0, nullptr, "Open the top page with the desktop's opener when done.",
-     [](IndexArguments& parsed, const std::string&, std::string*) { return parsed.open = true; }},
+     SwitchOn<&IndexArguments::open>},
     {"--jobs", 'j', "N",
      "Write pages and make thumbnails on N threads (default: the processor count, at most 8); "
      "the pages are the same bytes.",
