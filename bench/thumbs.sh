@@ -122,7 +122,7 @@ fresh() { rm -rf "$bench_dir/out-$1"; mkdir -p "$bench_dir/out-$1"; echo "$bench
 index_fresh() {  # NAME JOBS
   rm -rf "$thumbs" "$tree/index.html"
   measure "$1" "$cli" --settings "$settings" index --yes --jobs "$2" "$tree"
-  grep -q "^Indexed 1 folders: 1 pages written, 0 unchanged, $picture_count thumbnails made, 0 up to date, 0 failed" \
+  grep -q "^Indexed 1 folder: 1 page written, 0 unchanged, $picture_count thumbnails made, 0 up to date, 0 failed" \
     "$work/out.txt" || fail "$1: $(cat "$work/out.txt" "$work/err.txt")"
 }
 # Every picture has its thumbnail, named with the prefix, in its picture's
@@ -150,7 +150,7 @@ run_round() {
   index_fresh cli1 1
   check_thumbs "pelorin2-cli --jobs 1"
   measure rerun "$cli" --settings "$settings" index --yes --jobs 1 "$tree"
-  grep -q "^Indexed 1 folders: 0 pages written, 1 unchanged, 0 thumbnails made, $picture_count up to date, 0 failed" \
+  grep -q "^Indexed 1 folder: 0 pages written, 1 unchanged, 0 thumbnails made, $picture_count up to date, 0 failed" \
     "$work/out.txt" || fail "the re-run made thumbnails again: $(cat "$work/out.txt")"
   index_fresh cli2 2
   check_thumbs "pelorin2-cli --jobs 2"
