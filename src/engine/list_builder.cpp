@@ -163,7 +163,9 @@ class FileListWriter {
         width_(options.use_thumbnails ? std::string() : PictureWidthAttribute(options)) {}
 
   void Add(const std::string& name) {
-    const bool to_page = options_.pics_in_html && IsPictureName(name);
+    // Only a picture of the folder has a page: a thumbnail beside it links
+    // to itself.
+    const bool to_page = options_.pics_in_html && IsFolderPicture(name, options_);
     if (layout_ == FileLayout::kBulletList) {
       AppendListItem(text_, Name(name), to_page, options_);
     } else if (!options_.use_thumbnails) {

@@ -49,6 +49,10 @@ ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& opt
   return {ThumbnailsInSubfolder(options), ThumbnailNameOf(picture, options)};
 }
 
+bool IsFolderPicture(std::string_view name, const PageOptions& options) {
+  return IsPictureName(name) && !IsThumbnailBeside(name, options);
+}
+
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
   if (!filter.IsInteresting(name)) return false;
   return !options.pics_in_html || !IsPicturePageName(name);
@@ -59,8 +63,7 @@ std::vector<std::size_t> PicturesOf(const FolderListing& listing, const PageOpti
   std::vector<std::size_t> pictures;
   for (std::size_t i = 0; i < listing.entries.size(); ++i) {
     const FolderEntry& entry = listing.entries[i];
-    if (entry.kind != EntryKind::kFile || !IsPictureName(entry.name)) continue;
-    if (IsThumbnailBeside(entry.name, options)) continue;
+    if (entry.kind != EntryKind::kFile || !IsFolderPicture(entry.name, options)) continue;
     if (IsListedFile(entry.name, options, filter)) pictures.push_back(i);
   }
   return pictures;

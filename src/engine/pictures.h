@@ -45,6 +45,10 @@ struct ThumbnailPlace {
 };
 ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options);
 
+// Whether a file is a picture of its folder, which alone has a picture
+// page: a picture's extension, and not a thumbnail beside its picture.
+bool IsFolderPicture(std::string_view name, const PageOptions& options);
+
 // Whether the file list lists this file: the filter accepts it, and with
 // picture pages on it is not one of them.
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter);
