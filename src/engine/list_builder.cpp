@@ -1,5 +1,8 @@
 #include "engine/list_builder.h"
 
+#include <optional>
+#include <unordered_set>
+
 #include "common/html_text.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
@@ -101,7 +104,8 @@ void AppendLinkedPicture(std::string& out, bool cell, const Name& link, bool to_
   src.AsText(out);
   out += "\" "sv;
   out += width;
-  out += cell ? "border=0></a></td>"sv : "border=0></a></p>"sv;
+  out += "border=0></a>"sv;
+  out += cell ? "</td>"sv : "</p>"sv;
   out += kCrLf;
 }
 
@@ -151,8 +155,10 @@ void AppendListClosing(ListMode mode, const PageOptions& options, std::string& t
   }
 }
 
-// Writes the entries of the file list; one per listed file, or per picture
-// with a thumbnail.
+// Writes the entries of the file list. In the column and the table only
+// pictures are shown (a picture through its thumbnail, when thumbnails are
+// on); every other listed file follows them in a list of its own, so that
+// each file counted is reachable and nothing shows as a broken picture.
 class FileListWriter {
  public:
   FileListWriter(const PageOptions& options, const FolderListing* thumbnails, std::string& text)
@@ -162,25 +168,63 @@ class FileListWriter {
         layout_(LayoutOf(options)),
         width_(options.use_thumbnails ? std::string() : PictureWidthAttribute(options)) {}
 
-  void Add(const std::string& name) {
-    const bool to_page = options_.pics_in_html && IsPictureName(name);
-    if (layout_ == FileLayout::kBulletList) {
-      AppendListItem(text_, Name(name), to_page, options_);
-    } else if (!options_.use_thumbnails) {
-      AddPicture(Name(name), to_page, Name(name), {});
-    } else if (ThumbnailsInSubfolder(options_)) {
-      if (thumbnails_ == nullptr || !IsPictureName(name)) return;
-      const std::string thumbnail = ThumbnailNameOf(name, options_);
-      if (!HasFile(*thumbnails_, thumbnail)) return;
-      AddPicture(Name(name), to_page, Name(thumbnail), options_.thumbnail_folder);
-    } else if (IsThumbnailBeside(name, options_)) {
-      const std::string full = StripEnds(name, options_.thumbnail_prefix.size(), 0);
-      AddPicture(Name(full), options_.pics_in_html && IsPictureName(full), Name(name), {});
+  // Thumbnails beside their pictures come after them in the listing, so the
+  // listed files are looked at once first to know which pictures have one.
+  bool NeedsThumbnailPass() const {
+    return layout_ != FileLayout::kBulletList && options_.use_thumbnails &&
+           !ThumbnailsInSubfolder(options_);
+  }
+  void NoteListedFile(const std::string& name) {
+    if (IsPictureName(name) && IsThumbnailBeside(name, options_)) {
+      with_thumbnail_.insert(StripEnds(name, options_.thumbnail_prefix.size(), 0));
     }
   }
 
+  void Add(const std::string& name) {
+    if (layout_ == FileLayout::kBulletList) {
+      AppendListItem(text_, Name(name), ToPage(name), options_);
+    } else if (!AddPicture(name)) {
+      others_.push_back(name);
+    }
+  }
+
+  // The files the column or table did not show, as a list after it.
+  void AddOthers() {
+    if (others_.empty()) return;
+    if (options_.show_headings) text_ += "<h2>Files</h2>\r\n"sv;
+    text_ += "<ul>\r\n"sv;
+    for (const std::string_view name : others_)
+      AppendListItem(text_, Name(name), ToPage(name), options_);
+    text_ += "</ul>\r\n"sv;
+  }
+
  private:
-  void AddPicture(const Name& link, bool to_page, const Name& src, std::string_view folder) {
+  bool ToPage(std::string_view name) const { return options_.pics_in_html && IsPictureName(name); }
+
+  // Whether the file is shown in the column or table: as a picture, as a
+  // thumbnail, or as the picture a thumbnail beside it links to.
+  bool AddPicture(const std::string& name) {
+    if (!options_.use_thumbnails) {
+      if (!IsPictureName(name)) return false;
+      Show(Name(name), ToPage(name), Name(name), {});
+      return true;
+    }
+    if (ThumbnailsInSubfolder(options_)) {
+      if (thumbnails_ == nullptr || !IsPictureName(name)) return false;
+      const std::string thumbnail = ThumbnailNameOf(name, options_);
+      if (!HasFile(*thumbnails_, thumbnail)) return false;
+      Show(Name(name), ToPage(name), Name(thumbnail), options_.thumbnail_folder);
+      return true;
+    }
+    if (IsThumbnailBeside(name, options_) && IsPictureName(name)) {
+      const std::string full = StripEnds(name, options_.thumbnail_prefix.size(), 0);
+      Show(Name(full), ToPage(full), Name(name), {});
+      return true;
+    }
+    return with_thumbnail_.count(name) > 0;
+  }
+
+  void Show(const Name& link, bool to_page, const Name& src, std::string_view folder) {
     const bool cell = layout_ == FileLayout::kTable;
     AppendLinkedPicture(text_, cell, link, to_page, src, folder, width_);
     if (!cell) return;
@@ -196,6 +240,9 @@ class FileListWriter {
   const FileLayout layout_;
   const std::string width_;
   int row_ = 0;
+  // Thumbnails beside their pictures: the pictures they show.
+  std::unordered_set<std::string> with_thumbnail_;
+  std::vector<std::string_view> others_;
 };
 
 }  // namespace
@@ -225,7 +272,18 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
   if (mode == ListMode::SubdirectoryList && listing.total_subfolders == 0) return 0;
   AppendListOpening(mode, options, text);
   const Name index(options.index_filename);
-  FileListWriter files_out(options, thumbnails, text);
+  std::optional<FileListWriter> files_out;
+  if (mode == ListMode::FileList) files_out.emplace(options, thumbnails, text);
+  const auto is_listed = [&](std::size_t i) {
+    const FolderEntry& entry = listing.entries[i];
+    return entry.kind == EntryKind::kFile &&
+           (listed != nullptr ? (*listed)[i] : IsListedFile(entry.name, options, filter));
+  };
+  if (files_out && files_out->NeedsThumbnailPass()) {
+    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+      if (is_listed(i)) files_out->NoteListedFile(listing.entries[i].name);
+    }
+  }
 
   std::int64_t folder_count = 0;
   std::int64_t file_count = 0;
@@ -241,11 +299,12 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
       continue;
     }
     if (!files) continue;
-    if (listed != nullptr ? !(*listed)[i] : !IsListedFile(entry.name, options, filter)) continue;
+    if (!is_listed(i)) continue;
     ++file_count;
-    if (mode == ListMode::FileList) files_out.Add(entry.name);
+    if (files_out) files_out->Add(entry.name);
   }
   AppendListClosing(mode, options, text);
+  if (files_out) files_out->AddOthers();
   if (mode == ListMode::NumberOfSubdirectories) return folder_count;
   if (mode == ListMode::NumberOfFiles) return file_count;
   return 0;

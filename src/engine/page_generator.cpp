@@ -110,6 +110,12 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
   return out;
 }
 
+// What the title tag puts between its tags.
+void AppendTitleText(const PageOptions& options, const Categories& categories, std::string& page) {
+  page += options.page_title;
+  if (options.dynamic_title) page += options.separator + categories.full_category;
+}
+
 }  // namespace
 
 Categories ComputeCategories(std::string_view folder_path, std::string_view selected_folder,
@@ -241,12 +247,11 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
       break;
     case Tag::kTitle:
       page += "<TITLE>"sv;
-      page += options.page_title;
-      if (options.dynamic_title) page += options.separator + categories.full_category;
+      AppendTitleText(options, categories, page);
       page += "</TITLE>"sv;
       break;
     case Tag::kMetaKeywords:
-      page += "<META NAME=\"keywords\" VALUE=\""sv;
+      page += "<META NAME=\"keywords\" CONTENT=\""sv;
       page += options.keywords;
       if (options.dynamic_keywords) {
         page += ',';
@@ -255,7 +260,7 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
       page += "\">"sv;
       break;
     case Tag::kMetaDescription:
-      page += "<META NAME=\"description\" VALUE=\"Directory listing of "sv;
+      page += "<META NAME=\"description\" CONTENT=\"Directory listing of "sv;
       if (options.dynamic_description) page += categories.full_category;
       page += "\">"sv;
       break;
@@ -324,7 +329,7 @@ void PageTemplate::AppendPictureTag(Tag tag, const PicturePage& picture, const P
       page += "border=0>"sv;
       break;
     case Tag::kImageTitle:
-      AppendEscapedHtml(page, picture.name.substr(0, picture.name.rfind('.')));
+      AppendEscapedHtml(page, PictureTitleOf(picture.name));
       break;
     case Tag::kImageFilename:
       AppendEscapedHtml(page, picture.name);

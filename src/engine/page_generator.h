@@ -57,7 +57,7 @@ class PageTemplate {
   // Appends the page of one folder to *page.
   void Render(const PageInput& input, std::string* page) const;
 
-  enum class Tag : std::uint8_t;  // the seventeen tags and kNone
+  enum class Tag : std::uint8_t;  // the template tags and kNone
 
  private:
   std::size_t RoomFor(const PageInput& input) const;

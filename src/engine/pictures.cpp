@@ -25,6 +25,10 @@ bool HasPictureExtension(std::string_view name) {
 
 bool IsPictureName(std::string_view name) { return HasPictureExtension(name); }
 
+std::string_view PictureTitleOf(std::string_view picture) {
+  return picture.substr(0, picture.rfind('.'));
+}
+
 std::string PicturePageName(std::string_view picture) {
   std::string name(picture);
   name += kPicturePageSuffix;
@@ -58,7 +62,8 @@ ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& opt
 }
 
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
-  if (!filter.IsInteresting(name)) return false;
+  // A page that lists itself would count one file more than it shows.
+  if (name == options.index_filename || !filter.IsInteresting(name)) return false;
   return !options.pics_in_html || !IsPicturePageName(name);
 }
 

@@ -21,6 +21,10 @@ bool IsPictureName(std::string_view name);
 // What a picture's name becomes the name of its page with.
 inline constexpr std::string_view kPicturePageSuffix = ".html";
 
+// A picture's name as people read it: without its last extension
+// ("IMG 1.jpg" -> "IMG 1"). Not escaped.
+std::string_view PictureTitleOf(std::string_view picture);
+
 // "IMG_1.jpg" -> "IMG_1.jpg.html".
 std::string PicturePageName(std::string_view picture);
 // A name a picture page has ("x.JPG.html", case ignored): with picture pages
@@ -45,8 +49,8 @@ struct ThumbnailPlace {
 };
 ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options);
 
-// Whether the file list lists this file: the filter accepts it, and with
-// picture pages on it is not one of them.
+// Whether the file list lists this file: the filter accepts it, it is not
+// the folder's own page, and with picture pages on it is not one of them.
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter);
 
 // The entries of the listing that are pictures, in listing order: listed

@@ -51,9 +51,9 @@ TEST(BuildLists, FileListForms) {
             "<h2>Files</h2>\r\n<ul>\r\n"
             "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
             "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n"
             "</ul>\r\n");
-  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
+  // The folder's own page is neither listed nor counted.
+  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 2);
   EXPECT_EQ(Lines(MakeListing({"notes.txt"}), ListMode::FileList, options),
             "<h2>Files</h2>\r\n<ul>\r\n</ul>\r\n");
 
@@ -61,8 +61,7 @@ TEST(BuildLists, FileListForms) {
   options.use_thumbnails = true;
   EXPECT_EQ(Lines(files, ListMode::FileList, options),
             "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"a.gif\">a.gif</a></li>\r\n"
-            "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n</ul>\r\n");
+            "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n</ul>\r\n");
 
   options = DefaultPageOptions();
   options.show_pics = true;
@@ -95,8 +94,11 @@ TEST(BuildLists, ThumbnailTable) {
 
   std::int64_t count = 0;
   const FolderListing mixed = MakeListing({"a.jpg", "Small_a.jpg", "b.gif"});
-  EXPECT_EQ(Lines(mixed, ListMode::FileList, options),
-            "<table border=1><tr>\r\n" + Cell("a.jpg", "Small_a.jpg") + "</tr></table>\r\n");
+  EXPECT_EQ(
+      Lines(mixed, ListMode::FileList, options),
+      "<table border=1><tr>\r\n" + Cell("a.jpg", "Small_a.jpg") +
+          "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"b.gif\">b.gif</a></li>\r\n"
+          "</ul>\r\n");
   EXPECT_EQ(BuildLists(mixed, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
 
   for (int thumbnails : {10, 12}) {
@@ -201,13 +203,11 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        ListMode::FileList,
        "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
        "SRC=\"a.jpg\" ALIGN=center ALT=\"a.jpg\" Width=\"60%\" border=0></a></td>\r\n"
-       "<td align=center valign=center><a href=\"a.jpg.html\"><IMG SRC=\"a.jpg.html\" "
-       "ALIGN=center ALT=\"a.jpg.html\" Width=\"60%\" border=0></a></td>\r\n"
-       "<td align=center valign=center><a href=\"notes.html\"><IMG SRC=\"notes.html\" "
-       "ALIGN=center ALT=\"notes.html\" Width=\"60%\" border=0></a></td>\r\n"
        "<td align=center valign=center><a href=\"small_a.jpg\"><IMG SRC=\"small_a.jpg\" "
        "ALIGN=center ALT=\"small_a.jpg\" Width=\"60%\" border=0></a></td>\r\n"
-       "</tr></table>\r\n"},
+       "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a "
+       "href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
       {"column with thumbnails beside their pictures, linking to picture pages",
        [](PageOptions& o) {
          o.show_pics = true, o.use_thumbnails = true, o.picture_display = "0";
@@ -215,7 +215,8 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        },
        ListMode::FileList,
        "<p ALIGN=\"center\"><a href=\"a.jpg.html\"><IMG SRC=\"small_a.jpg\" "
-       "ALT=\"small_a.jpg\" border=0></a></p>\r\n"},
+       "ALT=\"small_a.jpg\" border=0></a></p>\r\n"
+       "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
       {"table of thumbnails in a subfolder",
        [](PageOptions& o) {
          o.show_pics = true, o.use_thumbnails = true, o.thumbnail_subdir = true;
@@ -224,7 +225,10 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        ListMode::FileList,
        "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
        "SRC=\"th umbs/t_a.jpg\" ALIGN=center ALT=\"t_a.jpg\" border=0></a></td>\r\n"
-       "</tr></table>\r\n"},
+       "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a "
+       "href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
+       "<li><a href=\"small_a.jpg\">small_a.jpg</a></li>\r\n</ul>\r\n"},
   };
   for (const Case& c : cases) {
     PageOptions options = DefaultPageOptions();

@@ -52,18 +52,18 @@ TEST(GeneratePage, TitleAndMetaLines) {
   options.keywords = "photos";
   EXPECT_EQ(Page(text, "/photos/Trips/2001/", options),
             "<TITLE>Holiday pictures</TITLE>\r\n"
-            "<META NAME=\"keywords\" VALUE=\"photos\">\r\n"
-            "<META NAME=\"description\" VALUE=\"Directory listing of \">\r\n");
+            "<META NAME=\"keywords\" CONTENT=\"photos\">\r\n"
+            "<META NAME=\"description\" CONTENT=\"Directory listing of \">\r\n");
 
   options.dynamic_title = options.dynamic_keywords = options.dynamic_description = true;
   EXPECT_EQ(Page(text, "/photos/Trips/2001/", options),
             "<TITLE>Holiday pictures - Trips - 2001</TITLE>\r\n"
-            "<META NAME=\"keywords\" VALUE=\"photos,Trips,2001\">\r\n"
-            "<META NAME=\"description\" VALUE=\"Directory listing of Trips - 2001\">\r\n");
+            "<META NAME=\"keywords\" CONTENT=\"photos,Trips,2001\">\r\n"
+            "<META NAME=\"description\" CONTENT=\"Directory listing of Trips - 2001\">\r\n");
   EXPECT_EQ(Page(text, "/photos/", options),
             "<TITLE>Holiday pictures - Main directory</TITLE>\r\n"
-            "<META NAME=\"keywords\" VALUE=\"photos,Main directory\">\r\n"
-            "<META NAME=\"description\" VALUE=\"Directory listing of Main directory\">\r\n");
+            "<META NAME=\"keywords\" CONTENT=\"photos,Main directory\">\r\n"
+            "<META NAME=\"description\" CONTENT=\"Directory listing of Main directory\">\r\n");
 
   // A separator inside "Main directory" turns into a comma there too; an
   // empty keyword list starts with the comma; setting values are not escaped.
@@ -72,8 +72,8 @@ TEST(GeneratePage, TitleAndMetaLines) {
   options.page_title = "<b>Mine</b>";
   EXPECT_EQ(Page(text, "/photos/", options),
             "<TITLE><b>Mine</b> Main directory</TITLE>\r\n"
-            "<META NAME=\"keywords\" VALUE=\",Main,directory\">\r\n"
-            "<META NAME=\"description\" VALUE=\"Directory listing of Main directory\">\r\n");
+            "<META NAME=\"keywords\" CONTENT=\",Main,directory\">\r\n"
+            "<META NAME=\"description\" CONTENT=\"Directory listing of Main directory\">\r\n");
 }
 
 TEST(GeneratePage, TagLinesAreRecognisedOnlyAlone) {
@@ -135,11 +135,10 @@ TEST(GeneratePage, LineEndsAndWholePages) {
             "middle\r\n"
             "<h2>Files</h2>\r\n<ul>\r\n"
             "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n"
             "</ul>\r\n"
             "\r\n"
             "1 categories\r\n"
-            "2 files\r\n"
+            "1 files\r\n"
             "<p><a href=\"../index.html\">Parent directory</a></p>\r\n"
             "end\r\n");
 }
@@ -180,7 +179,8 @@ TEST(GeneratePage, PicturePageTags) {
             "<p><a href=\"c.png.html\">Next image</a></p>\r\n"
             "\r\n\r\n"
             "Trips\r\n"
-            "<p><a href=\"../in dex.html\">Parent directory</a></p>\r\n");
+            "<p><a href=\"../in dex.html\">Parent directory</a></p>\r\n"
+            "");
 
   options.scale_pics = true;
   const PicturePage last{"c&d", "a b.jpg", ""};
