@@ -89,9 +89,11 @@ void AppendListItem(std::string& out, const Name& name, bool to_page, const Page
 
 // A linked picture, as a paragraph of the column or a cell of the table: the
 // link, then the picture shown (the picture itself, scaled by width, or its
-// thumbnail at src, in src_folder when thumbnails have a folder of their own).
+// thumbnail at src, in src_folder when thumbnails have a folder of their own),
+// then its caption when captions are on.
 void AppendLinkedPicture(std::string& out, bool cell, const Name& link, bool to_page,
-                         const Name& src, std::string_view src_folder, const std::string& width) {
+                         const Name& src, std::string_view src_folder, const std::string& width,
+                         std::string_view caption, const PageOptions& options) {
   out += cell ? "<td align=center valign=center><a href=\""sv : "<p ALIGN=\"center\"><a href=\""sv;
   AppendTarget(out, link, to_page);
   out += "\"><IMG SRC=\""sv;
@@ -105,6 +107,11 @@ void AppendLinkedPicture(std::string& out, bool cell, const Name& link, bool to_
   out += "\" "sv;
   out += width;
   out += "border=0></a>"sv;
+  if (options.show_captions) {
+    out += "<br><small>"sv;
+    AppendEscapedHtml(out, PictureTitleOf(caption));
+    out += "</small>"sv;
+  }
   out += cell ? "</td>"sv : "</p>"sv;
   out += kCrLf;
 }
@@ -206,27 +213,28 @@ class FileListWriter {
   bool AddPicture(const std::string& name) {
     if (!options_.use_thumbnails) {
       if (!IsPictureName(name)) return false;
-      Show(Name(name), ToPage(name), Name(name), {});
+      Show(Name(name), ToPage(name), Name(name), {}, name);
       return true;
     }
     if (ThumbnailsInSubfolder(options_)) {
       if (thumbnails_ == nullptr || !IsPictureName(name)) return false;
       const std::string thumbnail = ThumbnailNameOf(name, options_);
       if (!HasFile(*thumbnails_, thumbnail)) return false;
-      Show(Name(name), ToPage(name), Name(thumbnail), options_.thumbnail_folder);
+      Show(Name(name), ToPage(name), Name(thumbnail), options_.thumbnail_folder, name);
       return true;
     }
     if (IsThumbnailBeside(name, options_) && IsPictureName(name)) {
       const std::string full = StripEnds(name, options_.thumbnail_prefix.size(), 0);
-      Show(Name(full), ToPage(full), Name(name), {});
+      Show(Name(full), ToPage(full), Name(name), {}, full);
       return true;
     }
     return with_thumbnail_.count(name) > 0;
   }
 
-  void Show(const Name& link, bool to_page, const Name& src, std::string_view folder) {
+  void Show(const Name& link, bool to_page, const Name& src, std::string_view folder,
+            std::string_view picture) {
     const bool cell = layout_ == FileLayout::kTable;
-    AppendLinkedPicture(text_, cell, link, to_page, src, folder, width_);
+    AppendLinkedPicture(text_, cell, link, to_page, src, folder, width_, picture, options_);
     if (!cell) return;
     if (++row_ == 5) {
       row_ = 0;

@@ -38,6 +38,7 @@ enum class PageTemplate::Tag : std::uint8_t {
   kBackToDirectory,
   kNextImage,
   kPreviousImage,
+  kImagePageTitle,
 };
 
 namespace {
@@ -49,7 +50,7 @@ struct TagName {
   Tag tag;
 };
 
-constexpr std::array<TagName, 17> kTags = {{
+constexpr std::array<TagName, 18> kTags = {{
     {"<!--#fullcategory-->", Tag::kFullCategory},
     {"<!--#category-->", Tag::kCategory},
     {"<!--#uptotop-->", Tag::kUpToTop},
@@ -67,6 +68,7 @@ constexpr std::array<TagName, 17> kTags = {{
     {"<!--#backtodirectory-->", Tag::kBackToDirectory},
     {"<!--#nextimage-->", Tag::kNextImage},
     {"<!--#previousimage-->", Tag::kPreviousImage},
+    {"<!--#imagepagetitle-->", Tag::kImagePageTitle},
 }};
 
 // The shortest and longest tag, so that most lines are told apart by their
@@ -182,6 +184,7 @@ PageTemplate::PageTemplate(std::string_view text) {
       case Tag::kFullCategory:
       case Tag::kCategory:
       case Tag::kTitle:
+      case Tag::kImagePageTitle:
       case Tag::kMetaKeywords:
       case Tag::kMetaDescription:
       case Tag::kUpOneLevel:
@@ -230,6 +233,12 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
       continue;
     }
     AppendTag(piece.tag, input, categories, listed, page);
+    page += kCrLf;
+  }
+  if (input.picture != nullptr) {
+    // Whatever the template, a picture page says who made it, so that prune
+    // can tell it from a page someone wrote.
+    page += kMadeByLine;
     page += kCrLf;
   }
 }
@@ -284,6 +293,15 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
     case Tag::kNextImage:
     case Tag::kPreviousImage:
       if (input.picture != nullptr) AppendPictureTag(tag, *input.picture, options, page);
+      break;
+    case Tag::kImagePageTitle:
+      // The picture first, so that a browser's tab names it.
+      if (input.picture == nullptr) break;
+      page += "<title>"sv;
+      AppendEscapedHtml(page, PictureTitleOf(input.picture->name));
+      page += " - "sv;
+      AppendTitleText(options, categories, page);
+      page += "</title>"sv;
       break;
     default:  // uptotop gives an empty line
       break;

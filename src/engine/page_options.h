@@ -34,6 +34,7 @@ struct PageOptions {
   bool categories_in_one_line = true;  // CategoriesInOneLine. Default: on
   bool make_thumbnails = false;        // MakeThumbnails. Default: off
   int thumbnail_size = 160;            // ThumbnailSize, in pixels. Default: 160
+  bool show_captions = false;          // ShowCaptions. Default: off
 };
 
 }  // namespace pelorin

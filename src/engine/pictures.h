@@ -49,6 +49,11 @@ struct ThumbnailPlace {
 };
 ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options);
 
+// The last line of every picture page: a file whose last line is exactly
+// this is one the program made, which prune may remove once its picture is
+// gone.
+inline constexpr std::string_view kMadeByLine = "<!-- made by Pelorin2 -->";
+
 // Whether the file list lists this file: the filter accepts it, it is not
 // the folder's own page, and with picture pages on it is not one of them.
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter);

@@ -261,7 +261,7 @@ TEST(IndexRun, GalleryWithPicturePagesAndAThumbnailSubfolder) {
     EXPECT_EQ(tree.ReadFile("site/b.png.html"),
               "<IMG SRC=\"b.png\" ALT=\"b.png\" border=0>\r\n"
               "<p><a href=\"a.jpg.html\">Previous image</a></p>\r\n"
-              "<p><a href=\"c.jpg.html\">Next image</a></p>\r\n");
+              "<p><a href=\"c.jpg.html\">Next image</a></p>\r\n<!-- made by Pelorin2 -->\r\n");
     EXPECT_TRUE(tree.Exists("site/Sub/d.gif.html"));
     EXPECT_FALSE(tree.Exists("site/thumbs/index.html"));
     EXPECT_FALSE(tree.Exists("site/old.gif.html.html"));

@@ -229,6 +229,23 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        "href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
        "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
        "<li><a href=\"small_a.jpg\">small_a.jpg</a></li>\r\n</ul>\r\n"},
+      {"captions under thumbnails beside their pictures",
+       [](PageOptions& o) { o.show_pics = o.use_thumbnails = o.show_captions = true; },
+       ListMode::FileList,
+       "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
+       "SRC=\"small_a.jpg\" ALIGN=center ALT=\"small_a.jpg\" border=0></a><br><small>a</small>"
+       "</td>\r\n</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n"
+       "<li><a href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
+      {"captions under the column's pictures, no heading for the other files",
+       [](PageOptions& o) { o.show_pics = o.show_captions = true, o.show_headings = false; },
+       ListMode::FileList,
+       "<p ALIGN=\"center\"><a href=\"a.jpg\"><IMG SRC=\"a.jpg\" ALT=\"a.jpg\" "
+       "border=0></a><br><small>a</small></p>\r\n"
+       "<p ALIGN=\"center\"><a href=\"small_a.jpg\"><IMG SRC=\"small_a.jpg\" "
+       "ALT=\"small_a.jpg\" border=0></a><br><small>small_a</small></p>\r\n"
+       "<ul>\r\n<li><a href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
   };
   for (const Case& c : cases) {
     PageOptions options = DefaultPageOptions();

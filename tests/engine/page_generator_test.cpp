@@ -180,24 +180,27 @@ TEST(GeneratePage, PicturePageTags) {
             "\r\n\r\n"
             "Trips\r\n"
             "<p><a href=\"../in dex.html\">Parent directory</a></p>\r\n"
-            "");
+            "<!-- made by Pelorin2 -->\r\n");
 
-  options.scale_pics = true;
-  const PicturePage last{"c&d", "a b.jpg", ""};
+  options.scale_pics = options.dynamic_title = true;
+  options.page_title = "<b>P</b>";
+  const PicturePage last{"c&d.x.gif", "a b.jpg", ""};
   input.picture = &last;
-  EXPECT_EQ(GeneratePage("<!--#image-->\n<!--#imagetitle-->\n<!--#previousimage-->\n"
-                         "<!--#nextimage-->\n",
+  EXPECT_EQ(GeneratePage("<!--#image-->\n<!--#imagetitle-->\n<!--#imagepagetitle-->\n"
+                         "<!--#previousimage-->\n<!--#nextimage-->\n",
                          input),
-            "<IMG SRC=\"c&amp;d\" ALT=\"c&amp;d\" Width=\"60%\" border=0>\r\n"
-            "c&amp;d\r\n"
+            "<IMG SRC=\"c&amp;d.x.gif\" ALT=\"c&amp;d.x.gif\" Width=\"60%\" border=0>\r\n"
+            "c&amp;d.x\r\n"
+            "<title>c&amp;d.x - <b>P</b> - Trips</title>\r\n"
             "<p><a href=\"a b.jpg.html\">Previous image</a></p>\r\n"
-            "\r\n");
+            "\r\n<!-- made by Pelorin2 -->\r\n");
 
   // On an index page the picture tags stay empty; the parent link encodes
   // the index file name.
   options.index_filename = "a#b.html";
-  EXPECT_EQ(Page("<!--#image-->\n<!--#nextimage-->\n<!--#uponelevel-->\n", "/photos/T/", options),
-            "\r\n\r\n<p><a href=\"../a%23b.html\">Parent directory</a></p>\r\n");
+  EXPECT_EQ(
+      Page("<!--#image-->\n<!--#imagepagetitle-->\n<!--#uponelevel-->\n", "/photos/T/", options),
+      "\r\n\r\n<p><a href=\"../a%23b.html\">Parent directory</a></p>\r\n");
 }
 
 }  // namespace
