@@ -250,7 +250,9 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   switch (outcome.status) {
     case IndexStatus::kOptionsIncomplete:
       std::cerr << kOptionsHeading << '\n';
-      for (const std::string& line : outcome.option_problems) std::cerr << line << '\n';
+      for (const OptionProblem& problem : outcome.option_problems) {
+        std::cerr << problem.line << '\n';
+      }
       std::cerr << "Fix them with 'pelorin2-cli options reset' (first-run values) or "
                    "'pelorin2-cli options set KEY VALUE'.\n";
       return kExitUsage;

@@ -1,5 +1,6 @@
 // The option values a run's pages are made from. Nothing can change the
-// options while a run goes on, so they are read from the store once per run.
+// options while a run goes on, so they are read from the store once per run
+// (LoadPageOptions). Their first-run values live in the key table alone.
 #pragma once
 
 #include <string>
@@ -8,19 +9,19 @@ namespace pelorin {
 
 struct PageOptions {
   std::string main_template;     // MainTemplate
-  std::string index_filename;    // IndexFilename. Default: "index.html"
+  std::string index_filename;    // IndexFilename
   std::string separator;         // Separator
   std::string page_title;        // PageTitle
   std::string keywords;          // Keywords
-  std::string thumbnail_prefix;  // ThumbnailPrefix. Default: "small_"
-  std::string scale_percent;     // ScalePercent. Default: "60"
-  std::string thumbnail_folder;  // ThumbnailFolder. Default: "thumbnails"
+  std::string thumbnail_prefix;  // ThumbnailPrefix
+  std::string scale_percent;     // ScalePercent
+  std::string thumbnail_folder;  // ThumbnailFolder
   // PictureDisplay: "1" a table, "0" a column, anything else a table only
-  // with thumbnails. Default: "".
+  // with thumbnails.
   std::string picture_display;
-  std::string bullet_picture;    // BulletPicture. Default: ""
-  std::string bullet_width;      // BulletWidth. Default: ""
-  std::string bullet_height;     // BulletHeight. Default: ""
+  std::string bullet_picture;    // BulletPicture
+  std::string bullet_width;      // BulletWidth
+  std::string bullet_height;     // BulletHeight
   std::string picture_template;  // PictureTemplate
   bool dynamic_title = false;
   bool dynamic_keywords = false;
@@ -30,11 +31,11 @@ struct PageOptions {
   bool scale_pics = false;
   bool thumbnail_subdir = false;
   bool pics_in_html = false;
-  bool show_headings = true;           // ShowHeadings. Default: on
-  bool categories_in_one_line = true;  // CategoriesInOneLine. Default: on
-  bool make_thumbnails = false;        // MakeThumbnails. Default: off
-  int thumbnail_size = 160;            // ThumbnailSize, in pixels. Default: 160
-  bool show_captions = false;          // ShowCaptions. Default: off
+  bool show_headings = false;           // ShowHeadings
+  bool categories_in_one_line = false;  // CategoriesInOneLine
+  bool make_thumbnails = false;         // MakeThumbnails
+  int thumbnail_size = 0;               // ThumbnailSize, in pixels
+  bool show_captions = false;           // ShowCaptions
 };
 
 }  // namespace pelorin

@@ -59,6 +59,9 @@ std::string SummaryLine(const RunSummary& summary) {
 }
 
 std::string ShortSummaryLine(const RunSummary& summary) {
+  if (summary.dry_run) {
+    return "Preview of " + CountOf(summary.folders_reached, "folder") + ": nothing was written";
+  }
   std::string line = summary.stopped ? "Stopped after " : "Indexed ";
   line += CountOf(summary.folders_indexed, "folder");
   if (summary.picture_pages) line += ", " + CountOf(summary.picture_pages_written, "picture page");

@@ -11,7 +11,7 @@ namespace pelorin {
 
 IndexOutcome IndexCommand::Run(const IndexRequest& request, std::stop_token stop) {
   IndexOutcome outcome;
-  outcome.option_problems = OptionProblems(store_);
+  outcome.option_problems = FindOptionProblems(store_);
   if (!outcome.option_problems.empty()) {
     outcome.status = IndexStatus::kOptionsIncomplete;
     return outcome;

@@ -11,6 +11,7 @@
 
 #include "engine/index_run.h"
 #include "engine/run_host.h"
+#include "settings/options_check.h"
 #include "settings/settings_store.h"
 
 namespace pelorin {
@@ -37,7 +38,7 @@ enum class IndexStatus {
 
 struct IndexOutcome {
   IndexStatus status = IndexStatus::kDone;
-  std::vector<std::string> option_problems;  // lines as OptionProblems gives them
+  std::vector<OptionProblem> option_problems;  // as FindOptionProblems gives them
   RunSummary summary;
   // IndexRun::SummaryLine: the counts, a stop and the folders it left, a
   // template that changed during the run.

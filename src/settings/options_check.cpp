@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "settings/option_keys.h"
@@ -34,45 +36,57 @@ bool IsThumbnailSize(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> OptionProblems(const SettingsStore& store) {
-  std::vector<std::string> problems;
+std::vector<OptionProblem> FindOptionProblems(const SettingsStore& store) {
+  std::vector<OptionProblem> problems;
   // A name with a separator ("../index.html") would write outside the tree.
   if (!IsPlainFileName(GetText(store, keys::kIndexFilename))) {
-    problems.push_back("  - Please specify a name for the index files");
+    problems.push_back({keys::kIndexFilename, "  - Please specify a name for the index files"});
   }
   const std::string main_template = GetText(store, keys::kMainTemplate);
   if (NamesASpecialFile(main_template)) {
-    problems.push_back("  - The template file " + main_template + " is not a regular file");
+    problems.push_back(
+        {keys::kMainTemplate, "  - The template file " + main_template + " is not a regular file"});
   } else if (main_template.empty() || !FileExists(main_template)) {
-    problems.push_back("  - Please define a template file");
+    problems.push_back({keys::kMainTemplate, "  - Please define a template file"});
   }
   if (GetFlag(store, keys::kPicsInHtml)) {
     const std::string picture_template = GetText(store, keys::kPictureTemplate);
     if (NamesASpecialFile(picture_template)) {
-      problems.push_back("  - The picture template " + picture_template + " is not a regular file");
+      problems.push_back({keys::kPictureTemplate, "  - The picture template " + picture_template +
+                                                      " is not a regular file"});
     } else if (picture_template.empty() || !FileExists(picture_template)) {
-      problems.push_back("  - Please define a template file for the individual pictures");
+      problems.push_back({keys::kPictureTemplate,
+                          "  - Please define a template file for the individual pictures"});
     }
   }
   if (GetFlag(store, keys::kUseThumbnails) && GetFlag(store, keys::kThumbnailSubdir)) {
     const std::string folder = TextOrFirstRun(store, keys::kThumbnailFolder);
     if (!IsPlainFileName(folder) || IsHiddenName(folder)) {
-      problems.push_back("  - Please define the name of the thumbnail subdirectory");
+      problems.push_back(
+          {keys::kThumbnailFolder, "  - Please define the name of the thumbnail subdirectory"});
     }
   }
   if (GetFlag(store, keys::kUseThumbnails) && GetFlag(store, keys::kMakeThumbnails)) {
     if (!IsThumbnailSize(TextOrFirstRun(store, keys::kThumbnailSize))) {
-      problems.push_back("  - Please give a thumbnail size from 16 to 2048 pixels");
+      problems.push_back(
+          {keys::kThumbnailSize, "  - Please give a thumbnail size from 16 to 2048 pixels"});
     }
     // Without either, a thumbnail would be the picture itself.
     if (GetText(store, keys::kThumbnailPrefix).empty() && !GetFlag(store, keys::kThumbnailSubdir)) {
-      problems.push_back("  - Please define a thumbnail prefix or a thumbnail subdirectory");
+      problems.push_back({keys::kThumbnailPrefix,
+                          "  - Please define a thumbnail prefix or a thumbnail subdirectory"});
     }
   }
   if (GetText(store, keys::kFileTypes).empty()) {
-    problems.push_back("  - Please specify which file types you want to list");
+    problems.push_back({keys::kFileTypes, "  - Please specify which file types you want to list"});
   }
   return problems;
+}
+
+std::vector<std::string> OptionProblems(const SettingsStore& store) {
+  std::vector<std::string> lines;
+  for (OptionProblem& problem : FindOptionProblems(store)) lines.push_back(std::move(problem.line));
+  return lines;
 }
 
 std::string OptionsCheckMessage(const std::vector<std::string>& problems) {

@@ -9,8 +9,17 @@
 
 namespace pelorin {
 
-// The problem lines, each with its two leading blanks and no line end; empty
-// when a run may start.
+// One thing that keeps a run from starting: the option to fix (its key
+// constant) and the line that says so, with its two leading blanks and no
+// line end.
+struct OptionProblem {
+  const char* key;
+  std::string line;
+};
+
+// The problems in the order the message lists them; empty when a run may start.
+std::vector<OptionProblem> FindOptionProblems(const SettingsStore& store);
+// Their lines alone.
 std::vector<std::string> OptionProblems(const SettingsStore& store);
 
 inline constexpr char kOptionsHeading[] =

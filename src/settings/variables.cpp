@@ -195,4 +195,12 @@ void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement)
   store.SaveSetting(kMainSection, kWindowHeightKey, std::to_string(placement.height));
 }
 
+std::string GetWindowGeometry(const SettingsStore& store) {
+  return store.GetSetting(kMainSection, kWindowGeometryKey, "");
+}
+
+void SaveWindowGeometry(SettingsStore& store, const std::string& geometry) {
+  store.SaveSetting(kMainSection, kWindowGeometryKey, geometry);
+}
+
 }  // namespace pelorin

@@ -19,6 +19,7 @@ inline constexpr char kWindowLeftKey[] = "Window left";
 inline constexpr char kWindowTopKey[] = "Window top";
 inline constexpr char kWindowWidthKey[] = "Window width";
 inline constexpr char kWindowHeightKey[] = "Window height";
+inline constexpr char kWindowGeometryKey[] = "Window geometry";
 
 // Text for Text, bool for Boolean, double for Number; empty for other kinds.
 using VariableValue = std::variant<std::monostate, std::string, bool, double>;
@@ -60,5 +61,11 @@ struct WindowPlacement {
 };
 WindowPlacement GetWindowPlacement(const SettingsStore& store);
 void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement);
+
+// The main window's frame and inside, its screen and whether it was
+// maximized, as the toolkit saves them (base64 text); "" when nothing is
+// stored. It takes precedence over the placement above.
+std::string GetWindowGeometry(const SettingsStore& store);
+void SaveWindowGeometry(SettingsStore& store, const std::string& geometry);
 
 }  // namespace pelorin

@@ -6,13 +6,14 @@
 #include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QIcon>
-#include <QLabel>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/install_paths.h"
@@ -41,8 +42,9 @@ The options every Qt application takes (-platform NAME, -style NAME, ...) are
 accepted as well.
 )";
 
-// Exit status for an unknown option, a missing FILE or an unreadable store.
-constexpr int kExitUsage = 1;
+// Exit status for an unknown option, a missing FILE or an unreadable store,
+// as pelorin2-cli's for a usage or options error.
+constexpr int kExitUsage = 2;
 
 // Set to a folder, the application shows it, and once the folder list has
 // read it (as a person would see it before pressing F5), indexes it; it
@@ -53,12 +55,30 @@ constexpr int kExitUsage = 1;
 // was shown.
 constexpr char kAutoRunVariable[] = "PELORIN2_AUTORUN";
 
+// The options QApplication takes out of the arguments for itself, with a
+// value and without: accepted here so that the arguments can be judged
+// before Qt looks for a display.
+constexpr const char* kQtValueOptions[] = {
+    "style",         "stylesheet", "qmljsdebugger",   "platform",    "platformpluginpath",
+    "platformtheme", "plugin",     "qwindowgeometry", "qwindowicon", "qwindowtitle",
+    "session",       "display",    "geometry",        "dialogs",     "fontengine"};
+constexpr const char* kQtFlags[] = {"widgetcount", "reverse", "nograb", "dograb"};
+
 struct Arguments {
   QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
   QCommandLineOption version{QStringLiteral("version")};
   QCommandLineOption settings{QStringLiteral("settings"), QString(), QStringLiteral("FILE")};
   QCommandLineParser parser;
-  Arguments() { parser.addOptions({help, version, settings}); }
+  Arguments() {
+    // "-platform xcb" as Qt spells its own options, "--settings FILE" as ours.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({help, version, settings});
+    for (const char* name : kQtValueOptions) {
+      parser.addOption({QString::fromLatin1(name), QString(), QStringLiteral("VALUE")});
+    }
+    for (const char* name : kQtFlags)
+      parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+  }
 };
 
 QStringList ArgumentList(int argc, char** argv) {
@@ -79,6 +99,10 @@ class BatchPrompter : public pelorin::Prompter {
                               const std::string&) override {
     return {};
   }
+  bool ShowReport(QWidget*, const std::string&, const std::vector<std::string>&,
+                  const std::vector<std::string>&, const std::string&) override {
+    return false;
+  }
   int shown = 0;
 };
 
@@ -92,19 +116,24 @@ class BatchShell : public pelorin::Shell {
 
 namespace {
 
-// Prints the help or the version when asked for; true when it did.
-bool AnswerHelpOrVersion(int argc, char** argv) {
-  Arguments early;
-  early.parser.parse(ArgumentList(argc, argv));
-  if (early.parser.isSet(early.help)) {
+// Answers --help, --version and a wrong argument on the terminal, before any
+// display is looked for; the exit status then, or -1 when the window starts.
+int AnswerOnTheTerminal(Arguments& arguments, int argc, char** argv) {
+  const bool parsed = arguments.parser.parse(ArgumentList(argc, argv));
+  if (arguments.parser.isSet(arguments.help)) {
     std::cout << kHelp;
-    return true;
+    return 0;
   }
-  if (early.parser.isSet(early.version)) {
+  if (arguments.parser.isSet(arguments.version)) {
     std::cout << pelorin::kProductName << " version " << pelorin::kVersionText << '\n';
-    return true;
+    return 0;
   }
-  return false;
+  if (parsed && arguments.parser.positionalArguments().isEmpty()) return -1;
+  const QString error = !parsed ? arguments.parser.errorText()
+                                : QStringLiteral("unexpected argument '%1'")
+                                      .arg(arguments.parser.positionalArguments().constFirst());
+  std::cerr << "pelorin2: " << error.toStdString() << "\nTry 'pelorin2 --help'.\n";
+  return kExitUsage;
 }
 
 // Shows folder, presses Create index once the folder list has read it (or
@@ -120,8 +149,7 @@ void StartAutoRun(pelorin::MainWindow& window, const QString& folder,
     run.start();
     window.findChild<QAction*>(QStringLiteral("mnuToolsCreateIndex"))->trigger();
     const double seconds = static_cast<double>(run.nsecsElapsed()) / 1e9;
-    const QString status = window.findChild<QLabel*>(QStringLiteral("lblStatus"))->toolTip();
-    std::printf("%s in %.3f s\n", status.toUtf8().constData(), seconds);
+    std::printf("%s in %.3f s\n", window.StatusText().toUtf8().constData(), seconds);
     std::fflush(stdout);
     QApplication::exit(prompter.shown == 0 ? 0 : 1);
   };
@@ -140,43 +168,41 @@ int main(int argc, char** argv) {
   // reports, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  // --help and --version answer before any display is needed; the other
-  // options are read once Qt has taken its own (-platform, -style, ...).
-  if (AnswerHelpOrVersion(argc, argv)) return 0;
+  Arguments arguments;
+  if (const int status = AnswerOnTheTerminal(arguments, argc, argv); status >= 0) return status;
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(pelorin::kAppTitle));
   QApplication::setApplicationVersion(QString::fromLatin1(pelorin::kVersionText));
   QApplication::setDesktopFileName(QString::fromLatin1(pelorin::kDesktopId));
-  Arguments arguments;
-  if (!arguments.parser.parse(QApplication::arguments()) ||
-      !arguments.parser.positionalArguments().isEmpty()) {
-    const QString error = arguments.parser.errorText().isEmpty()
-                              ? QStringLiteral("unexpected argument '%1'")
-                                    .arg(arguments.parser.positionalArguments().constFirst())
-                              : arguments.parser.errorText();
-    std::cerr << "pelorin2: " << error.toStdString() << "\nTry 'pelorin2 --help'.\n";
-    return kExitUsage;
-  }
   QIcon icon;
   icon.addFile(QStringLiteral(":/icons/pelorin2-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/icons/pelorin2-32.png"), QSize(32, 32));
   QApplication::setWindowIcon(icon);
 
-  pelorin::QtSettingsStore store(arguments.parser.value(arguments.settings).toStdString());
+  const std::string settings_file = arguments.parser.value(arguments.settings).toStdString();
+  pelorin::QtSettingsStore store(settings_file);
   std::string error;
   if (!store.CheckReadable(&error)) {
     std::cerr << "pelorin2: " << error << '\n';
     return kExitUsage;
   }
   const QString auto_run = qEnvironmentVariable(kAutoRunVariable);
-  pelorin::QtPrompter prompter;
+  // With a settings file of its own the application writes nothing into the
+  // per-user configuration, not even the file dialog's state.
+  QTemporaryDir dialog_state;
+  std::optional<pelorin::QtPrompter> prompter;
+  if (settings_file.empty()) {
+    prompter.emplace();
+  } else {
+    prompter.emplace(dialog_state.path().toStdString());
+  }
   pelorin::DesktopShell shell;
   BatchPrompter batch_prompter;
   BatchShell batch_shell;
   pelorin::LazyThumbnailMaker thumbnail_maker;
   pelorin::WindowServices services{
-      store, auto_run.isEmpty() ? static_cast<pelorin::Prompter&>(prompter) : batch_prompter,
+      store, auto_run.isEmpty() ? static_cast<pelorin::Prompter&>(*prompter) : batch_prompter,
       auto_run.isEmpty() ? static_cast<pelorin::Shell&>(shell) : batch_shell,
       pelorin::InstallationFolder(), &thumbnail_maker};
   pelorin::MainWindow window(services);

@@ -3,6 +3,7 @@
 #include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QApplication>
+#include <QByteArray>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -243,6 +244,8 @@ void MainWindow::BuildMenus() {
   QAction* create_index = AddAction(tools_menu_, "mnuToolsCreateIndex", "&Create index");
   create_index->setShortcut(QKeySequence(Qt::Key_F5));
   connect(create_index, &QAction::triggered, this, [this] { CreateIndex(); });
+  connect(AddAction(tools_menu_, "mnuToolsPreviewRun", "&Preview run"), &QAction::triggered, this,
+          [this] { PreviewRun(); });
   AddSeparator(tools_menu_, "mnuToolsSep1");
   QAction* options = AddAction(tools_menu_, "mnuToolsOptions", "&Options");
   options->setShortcut(QKeySequence(Qt::Key_F2));
@@ -314,38 +317,60 @@ void MainWindow::SetSelectedFolder(const std::string& folder) {
   const QString path = QString::fromStdString(folder);
   folder_tree_->setToolTip(QString::fromLatin1(kFolderTreeToolTip) + QLatin1Char('\n') + path);
   // Picking a folder replaces the last run's line; a run keeps its own.
-  if (!running_) SetStatusText(path);
+  // A path keeps both ends: the volume and the folder's own name.
+  if (!running_) SetStatusText(path, path, Qt::ElideMiddle);
 }
 
-void MainWindow::SetStatusText(const QString& text) {
+// A run's line starts with its count, so it is shortened at its end.
+void MainWindow::ShowRunLine(const std::string& line, const std::string& whole) {
+  const QString text = QString::fromStdString(line);
+  SetStatusText(text, whole.empty() ? text : QString::fromStdString(whole), Qt::ElideRight);
+}
+
+void MainWindow::SetStatusText(const QString& text, const QString& tool_tip,
+                               Qt::TextElideMode elide) {
   status_text_ = text;
+  status_elide_ = elide;
   const int width = status_label_->contentsRect().width();
-  status_label_->setText(
-      width > 0 ? status_label_->fontMetrics().elidedText(text, Qt::ElideMiddle, width) : text);
-  status_label_->setToolTip(text);
+  status_label_->setText(width > 0 ? status_label_->fontMetrics().elidedText(text, elide, width)
+                                   : text);
+  status_label_->setToolTip(tool_tip);
 }
 
 // The label's width changes with the window's: the line is shortened anew.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == status_label_ && event->type() == QEvent::Resize) SetStatusText(status_text_);
+  if (watched == status_label_ && event->type() == QEvent::Resize) {
+    SetStatusText(status_text_, status_label_->toolTip(), status_elide_);
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
-// Size and position as the user left them, as far as they still fit a screen.
+// Size and position as the user left them. The toolkit's geometry holds the
+// frame as well as the inside, so a window manager's frame never moves the
+// window from one start to the next, and it is put back onto a screen when
+// its own screen is gone. Stores written before it was kept give the inside
+// of the window only.
 void MainWindow::RestorePlacement() {
+  const QByteArray geometry =
+      QByteArray::fromBase64(QByteArray::fromStdString(GetWindowGeometry(services_.store)));
+  if (!geometry.isEmpty() && restoreGeometry(geometry)) return;
   const WindowPlacement placement = GetWindowPlacement(services_.store);
   if (placement.width <= 0 || placement.height <= 0) return;
-  resize(QSize(placement.width, placement.height).expandedTo(minimumSize()));
-  const QRect wanted(QPoint(placement.left, placement.top), size());
+  const QRect wanted(QPoint(placement.left, placement.top),
+                     QSize(placement.width, placement.height).expandedTo(minimumSize()));
   for (const QScreen* screen : QGuiApplication::screens()) {
     if (screen->availableGeometry().intersects(wanted)) {
-      move(wanted.topLeft());
-      break;
+      setGeometry(wanted);
+      return;
     }
   }
+  // Its screen is gone: the middle of the main screen.
+  resize(wanted.size());
+  move(QGuiApplication::primaryScreen()->availableGeometry().center() - rect().center());
 }
 
 void MainWindow::SavePlacement() {
+  SaveWindowGeometry(services_.store, saveGeometry().toBase64().toStdString());
   const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
   SaveWindowPlacement(services_.store, {normal.x(), normal.y(), normal.width(), normal.height()});
 }
@@ -375,36 +400,58 @@ void MainWindow::Exit() {
   if (close()) QCoreApplication::quit();
 }
 
-void MainWindow::CreateIndex() {
-  if (running_) return;  // the Tools menu is disabled during a run
-  SettingsStore& store = services_.store;
+bool MainWindow::RunIndexCommand(bool dry_run, IndexOutcome* outcome) {
   IndexRequest request;
   request.folder = selected_folder_;
   request.current_folder = "/";
   request.jobs = DefaultJobs();
+  request.dry_run = dry_run;
   request.remember_folder = true;
   request.home_folder = HomeFolder();
   request.documents_folder = DocumentsFolder();
 
-  IndexCommand command(store, *this, services_.thumbnail_maker);
+  IndexCommand command(services_.store, *this, services_.thumbnail_maker);
   stop_ = std::stop_source();
   running_ = true;
   closed_ = false;
-  const IndexOutcome outcome = command.Run(request, stop_.get_token());
+  *outcome = command.Run(request, stop_.get_token());
   running_ = false;
-  switch (outcome.status) {
+  switch (outcome->status) {
     case IndexStatus::kOptionsIncomplete:
-      OfferOptionsWindow(services_, this, outcome.option_problems);
-      return;
+      OfferOptionsWindow(services_, this, outcome->option_problems);
+      return false;
     case IndexStatus::kDeclined:
       folder_tree_->setFocus();
-      return;
+      return false;
     case IndexStatus::kDone:
       break;
   }
   // Closed during the run: the application is ending, nothing more is shown.
-  if (closed_) return;
-  SetStatusText(QString::fromStdString(ShortSummaryLine(outcome.summary)));
+  return !closed_;
+}
+
+void MainWindow::PreviewRun() {
+  if (running_) return;
+  IndexOutcome outcome;
+  if (!RunIndexCommand(/*dry_run=*/true, &outcome)) return;
+  std::vector<std::string> summary = PreviewLines(outcome.summary);
+  std::string tooltip;
+  for (const std::string& line : summary) tooltip += (tooltip.empty() ? "" : "\n") + line;
+  ShowRunLine(ShortSummaryLine(outcome.summary), tooltip);
+  if (outcome.summary.stopped) summary.push_back("Stopped: only part of the tree was looked at.");
+  if (services_.prompter.ShowReport(this, "Preview run", summary, outcome.failure_lines,
+                                    "&Create index")) {
+    CreateIndex();
+  }
+  folder_tree_->setFocus();
+}
+
+void MainWindow::CreateIndex() {
+  if (running_) return;  // the Tools menu is disabled during a run
+  SettingsStore& store = services_.store;
+  IndexOutcome outcome;
+  if (!RunIndexCommand(/*dry_run=*/false, &outcome)) return;
+  ShowRunLine(ShortSummaryLine(outcome.summary), SummaryLine(outcome.summary));
   const bool finished = !outcome.summary.stopped;
   if (finished && GetFlag(store, keys::kOpenIndexWhenDone)) {
     services_.shell.Open(outcome.summary.top_page);
@@ -459,7 +506,7 @@ void MainWindow::Yield() {
     return;
   }
   repaint_clock_.start();
-  if (progress_pending_) SetStatusText(QString::fromStdString(ProgressLine(pending_progress_)));
+  if (progress_pending_) ShowRunLine(ProgressLine(pending_progress_));
   QCoreApplication::processEvents();
 }
 
@@ -471,7 +518,7 @@ void MainWindow::RunStarting() {
 
 // The last report's line, whenever the clock last let one through.
 void MainWindow::RunEnded() {
-  if (progress_pending_) SetStatusText(QString::fromStdString(ProgressLine(pending_progress_)));
+  if (progress_pending_) ShowRunLine(ProgressLine(pending_progress_));
   SetBusy(false);
 }
 

@@ -30,6 +30,8 @@ class QTreeView;
 
 namespace pelorin {
 
+struct IndexOutcome;
+
 class IndexCommand;
 
 class MainWindow : public QMainWindow, public RunHost {
@@ -47,6 +49,8 @@ class MainWindow : public QMainWindow, public RunHost {
 
   // The folder the tree has selected: absolute, no trailing separator but for "/".
   const std::string& SelectedFolder() const { return selected_folder_; }
+  // The status line as it reads before the label shortens it.
+  const QString& StatusText() const { return status_text_; }
   // Shows folder in the tree (or its nearest existing parent) and picks its
   // volume in the volume list.
   void ShowFolder(const std::string& folder);
@@ -73,8 +77,11 @@ class MainWindow : public QMainWindow, public RunHost {
   // The folder the window shows as selected: the tree's tooltip and, while
   // no run goes on, the status line.
   void SetSelectedFolder(const std::string& folder);
-  // The whole line, shortened in the middle when the label is too narrow.
-  void SetStatusText(const QString& text);
+  // A run's line (progress or result), with the whole of it (whole, or else
+  // line) in the tooltip.
+  void ShowRunLine(const std::string& line, const std::string& whole = {});
+  // The line, shortened as elide says when the label is too narrow.
+  void SetStatusText(const QString& text, const QString& tool_tip, Qt::TextElideMode elide);
   void RestorePlacement();
   void SavePlacement();
 
@@ -85,6 +92,13 @@ class MainWindow : public QMainWindow, public RunHost {
   void OpenFolderInFileManager();
   void Exit();
   void CreateIndex();
+  // Tools > Preview run: a dry run, then its report, from which the run can
+  // be started.
+  void PreviewRun();
+  // Runs the Create index command (dry_run: writes nothing) with this window
+  // as its host; false when no run took place (options incomplete, warning
+  // declined), which it has told the person about.
+  bool RunIndexCommand(bool dry_run, IndexOutcome* outcome);
   void EditOptions();
   void ShowTemplateHelp();
   void ShowAbout();
@@ -102,7 +116,8 @@ class MainWindow : public QMainWindow, public RunHost {
   QElapsedTimer shown_at_;  // when ShowFolder last ran
 
   std::string selected_folder_;
-  QString status_text_;
+  QString status_text_;  // the status line unshortened
+  Qt::TextElideMode status_elide_ = Qt::ElideMiddle;
   bool running_ = false;  // a run goes on
   // Stops the run going on: the cancel button and closing use it.
   std::stop_source stop_;

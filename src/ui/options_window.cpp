@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -51,11 +52,18 @@ QString ToEditText(const std::string& stored) { return QString::fromStdString(Cr
 
 std::string ToStoredText(const QString& edited) { return LfToCrLf(edited.toStdString()); }
 
+// A caption as it reads, without the "&" that marks its access key.
+QString Plain(const QString& caption) {
+  QString text = caption;
+  return text.remove(QLatin1Char('&'));
+}
+
 // The label names its control: a screen reader reads the label's text for
-// it, and clicking the label acts on the control (see eventFilter).
+// it, and clicking the label or pressing its access key acts on the control
+// (see eventFilter).
 void NameByLabel(QLabel* label, QWidget* control) {
   label->setBuddy(control);
-  control->setAccessibleName(label->text());
+  control->setAccessibleName(Plain(label->text()));
 }
 
 // One row of a tab: the label in the first column, the control beside it.
@@ -87,10 +95,12 @@ OptionsWindow::OptionsWindow(WindowServices& services, QWidget* parent)
   tabs_ = new QTabWidget;
   tabs_->setObjectName(QStringLiteral("SSTab1"));
   tabs_->setAccessibleName(QStringLiteral("Options"));
-  const char* const kTabs[][2] = {{"tabGeneral", "General"},
-                                  {"tabTemplates", "Templates"},
-                                  {"tabTitles", "Titles"},
-                                  {"tabDisplay", "Display"}};
+  // Access keys: each tab's, OK's and Cancel's letter is used by no label or
+  // button of any tab, and no two on one tab share a letter.
+  const char* const kTabs[][2] = {{"tabGeneral", "&General"},
+                                  {"tabTemplates", "&Templates"},
+                                  {"tabTitles", "Tit&les"},
+                                  {"tabDisplay", "&Display"}};
   std::array<QWidget*, 4> pages{};
   for (std::size_t i = 0; i < pages.size(); ++i) {
     pages[i] = new QWidget;
@@ -111,15 +121,48 @@ OptionsWindow::OptionsWindow(WindowServices& services, QWidget* parent)
   // Fixed to the size with every row shown, so hiding rows never resizes it.
   setFixedSize(sizeHint());
   SeedAndLoadOptions();
+  FocusFirstControl();
+}
+
+// The control to type into first: the first one of the open tab that takes
+// the keyboard, or the chosen one of a row of option buttons.
+void OptionsWindow::FocusFirstControl() {
+  QWidget* page = tabs_->currentWidget();
+  for (QWidget* widget = page->nextInFocusChain(); widget != page;
+       widget = widget->nextInFocusChain()) {
+    if (!page->isAncestorOf(widget) || widget->isHidden() || !widget->isEnabled() ||
+        !(widget->focusPolicy() & Qt::TabFocus)) {
+      continue;
+    }
+    if (auto* option = qobject_cast<QRadioButton*>(widget); option != nullptr) {
+      if (!option->isChecked()) continue;
+    }
+    widget->setFocus(Qt::TabFocusReason);
+    return;
+  }
+}
+
+void OptionsWindow::ShowOption(const std::string& key) {
+  for (const Binding& binding : bindings_) {
+    if (key != binding.key) continue;
+    QWidget* control = binding.check != nullptr  ? static_cast<QWidget*>(binding.check)
+                       : binding.line != nullptr ? static_cast<QWidget*>(binding.line)
+                                                 : static_cast<QWidget*>(binding.text);
+    for (int i = 0; i < tabs_->count(); ++i) {
+      if (tabs_->widget(i)->isAncestorOf(control)) tabs_->setCurrentIndex(i);
+    }
+    control->setFocus(Qt::OtherFocusReason);
+    return;
+  }
 }
 
 OptionsWindow::~OptionsWindow() = default;
 
 QLayout* OptionsWindow::BuildButtons() {
-  auto* ok = new QPushButton(QStringLiteral("OK"));
+  auto* ok = new QPushButton(QStringLiteral("&OK"));
   ok->setObjectName(Name("cmdAction", 0));
   ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+  auto* cancel = new QPushButton(QStringLiteral("&Cancel"));
   cancel->setObjectName(Name("cmdAction", 1));
   connect(ok, &QPushButton::clicked, this, [this] { SaveAndClose(); });
   connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
@@ -164,20 +207,32 @@ QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
   auto* label = new QLabel(QString::fromLatin1(caption));
   label->setObjectName(Name("lblOptionLabel", index));
   label->installEventFilter(this);
-  labels_[static_cast<std::size_t>(index)] = label;
+  const auto at = static_cast<std::size_t>(index);
+  if (at >= labels_.size()) labels_.resize(at + 1, nullptr);
+  labels_[at] = label;
   return label;
 }
 
 // A click on a label toggles its check box or puts the focus in its field.
+// A label beside option buttons, clicked or by its access key, puts the focus
+// on the chosen one and never changes the choice.
 bool OptionsWindow::eventFilter(QObject* watched, QEvent* event) {
   auto* label = qobject_cast<QLabel*>(watched);
-  if (label == nullptr || label->buddy() == nullptr ||
-      event->type() != QEvent::MouseButtonRelease ||
-      static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+  QWidget* control = label != nullptr ? label->buddy() : nullptr;
+  const bool clicked = event->type() == QEvent::MouseButtonRelease &&
+                       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+  const bool options = qobject_cast<QRadioButton*>(control) != nullptr;
+  if (control == nullptr || !(clicked || (options && event->type() == QEvent::Shortcut))) {
     return QDialog::eventFilter(watched, event);
   }
-  QWidget* control = label->buddy();
   if (!control->isEnabled() || !control->isVisible()) return true;
+  if (options) {
+    for (QRadioButton* option : picture_display_) {
+      if (option->isChecked()) control = option;
+    }
+    control->setFocus(Qt::ShortcutFocusReason);
+    return true;
+  }
   control->setFocus(Qt::MouseFocusReason);
   if (auto* button = qobject_cast<QAbstractButton*>(control); button != nullptr) button->click();
   return true;
@@ -190,23 +245,23 @@ void OptionsWindow::BuildGeneralTab(QWidget* page) {
   }
   for (int i = 0; i < 3; ++i) general_texts_[i] = NewLine(Name("txtGeneralOptions", i));
   QGridLayout* grid = NewGrid(page);
-  AddRow(grid, OptionLabel(0, "Specify a filename for the indexes"), general_texts_[0]);
-  AddRow(grid, OptionLabel(1, "Should the indexes contain the pictures themselves?"),
+  AddRow(grid, OptionLabel(0, "Specify a &filename for the indexes"), general_texts_[0]);
+  AddRow(grid, OptionLabel(1, "Should the indexes contain the &pictures themselves?"),
          general_checks_[0]);
-  AddRow(grid, OptionLabel(2, "Should these pictures be scaled"), general_checks_[1]);
-  AddRow(grid, OptionLabel(3, "Scale to what percentage of screen width?"), general_texts_[1]);
-  AddRow(grid, OptionLabel(4, "Are thumbnail files available?"), general_checks_[2]);
-  AddRow(grid, OptionLabel(5, "How are the thumbnail files prefixed?"), general_texts_[2]);
-  AddRow(grid, OptionLabel(6, "Are the thumbnails in a subdirectory?"), general_checks_[3]);
+  AddRow(grid, OptionLabel(2, "Should these pictures be sc&aled"), general_checks_[1]);
+  AddRow(grid, OptionLabel(3, "Scale to what perce&ntage of screen width?"), general_texts_[1]);
+  AddRow(grid, OptionLabel(4, "Are t&humbnail files available?"), general_checks_[2]);
+  AddRow(grid, OptionLabel(5, "How are the thumbnail files p&refixed?"), general_texts_[2]);
+  AddRow(grid, OptionLabel(6, "Are the thumbnails in a su&bdirectory?"), general_checks_[3]);
   thumbnail_folder_ = NewLine(QStringLiteral("txtThumbnailFolder"));
-  AddRow(grid, OptionLabel(29, "Name of the thumbnail subdirectory"), thumbnail_folder_);
+  AddRow(grid, OptionLabel(29, "Na&me of the thumbnail subdirectory"), thumbnail_folder_);
   make_thumbnails_ = new QCheckBox;
   make_thumbnails_->setObjectName(QStringLiteral("chkMakeThumbnails"));
-  AddRow(grid, OptionLabel(30, "Make missing thumbnails?"), make_thumbnails_);
+  AddRow(grid, OptionLabel(30, "Ma&ke missing thumbnails?"), make_thumbnails_);
   thumbnail_size_ = NewLine(QStringLiteral("txtThumbnailSize"), 60);
   thumbnail_size_->setMaximumWidth(72);
-  AddRow(grid, OptionLabel(31, "Thumbnail size in pixels"), thumbnail_size_);
-  AddRow(grid, OptionLabel(7, "Should each picture be displayed in its own HTML page?"),
+  AddRow(grid, OptionLabel(31, "Thumbnail si&ze in pixels"), thumbnail_size_);
+  AddRow(grid, OptionLabel(7, "Should each picture be displayed in its o&wn HTML page?"),
          general_checks_[4]);
   FinishGrid(grid);
 }
@@ -214,8 +269,11 @@ void OptionsWindow::BuildGeneralTab(QWidget* page) {
 void OptionsWindow::BuildTemplatesTab(QWidget* page) {
   auto* grid = new QGridLayout(page);
   grid->setColumnStretch(0, 1);
-  const char* const kCaptions[] = {"Template for index files",
-                                   "Template in which to display picture files"};
+  const char* const kCaptions[] = {"Template for &index files",
+                                   "Template in which to display &picture files"};
+  // The buttons keep their short caption; their access keys are told in
+  // their tooltips.
+  const char kChooseKeys[] = {'B', 'R'};
   for (int i = 0; i < 2; ++i) {
     template_files_[i] = NewLine(Name("txtTemplateFilename", i), 320);
     auto* choose = new QPushButton(QStringLiteral("..."));
@@ -226,7 +284,10 @@ void OptionsWindow::BuildTemplatesTab(QWidget* page) {
     const int row = grid->rowCount();
     QLabel* label = OptionLabel(8 + i, kCaptions[i]);
     NameByLabel(label, template_files_[i]);
-    choose->setAccessibleName(QStringLiteral("Choose the ") + label->text().toLower());
+    choose->setAccessibleName(QStringLiteral("Choose the ") + Plain(label->text()).toLower());
+    choose->setShortcut(QKeySequence(Qt::ALT | Qt::Key(kChooseKeys[i])));
+    choose->setToolTip(choose->accessibleName() + QStringLiteral(" (") +
+                       choose->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     grid->addWidget(label, row, 0, 1, 2);
     grid->addWidget(template_files_[i], row + 1, 0);
     grid->addWidget(choose, row + 1, 1);
@@ -235,7 +296,7 @@ void OptionsWindow::BuildTemplatesTab(QWidget* page) {
   file_types_->setObjectName(QStringLiteral("txtFileTypesToIndex"));
   file_types_->setTabChangesFocus(true);
   const int row = grid->rowCount();
-  QLabel* types_label = OptionLabel(10, "File types to index");
+  QLabel* types_label = OptionLabel(10, "File t&ypes to index");
   NameByLabel(types_label, file_types_);
   grid->addWidget(types_label, row, 0, 1, 2);
   grid->addWidget(file_types_, row + 1, 0, 1, 2);
@@ -248,12 +309,12 @@ void OptionsWindow::BuildTitlesTab(QWidget* page) {
     titles_checks_[i] = NewCheck("chkTitles", i);
   }
   QGridLayout* grid = NewGrid(page);
-  AddRow(grid, OptionLabel(11, "Default title for pages"), titles_texts_[0]);
-  AddRow(grid, OptionLabel(12, "Include category name in title?"), titles_checks_[0]);
-  AddRow(grid, OptionLabel(13, "Include category name in description?"), titles_checks_[1]);
-  AddRow(grid, OptionLabel(14, "Include category name in keywords"), titles_checks_[2]);
-  AddRow(grid, OptionLabel(15, "Additional keywords"), titles_texts_[1]);
-  AddRow(grid, OptionLabel(16, "Text used to separate subcategories"), titles_texts_[2]);
+  AddRow(grid, OptionLabel(11, "Default title for &pages"), titles_texts_[0]);
+  AddRow(grid, OptionLabel(12, "Include category name in t&itle?"), titles_checks_[0]);
+  AddRow(grid, OptionLabel(13, "Include category name in d&escription?"), titles_checks_[1]);
+  AddRow(grid, OptionLabel(14, "Include category name in &keywords"), titles_checks_[2]);
+  AddRow(grid, OptionLabel(15, "Additional key&words"), titles_texts_[1]);
+  AddRow(grid, OptionLabel(16, "Text used to separate su&bcategories"), titles_texts_[2]);
   FinishGrid(grid);
 }
 
@@ -264,44 +325,45 @@ void OptionsWindow::BuildDisplayTab(QWidget* page) {
   auto* pictures = new QWidget;
   auto* pictures_row = new QHBoxLayout(pictures);
   pictures_row->setContentsMargins(0, 0, 0, 0);
-  const char* const kDisplayAs[] = {"Vertical column", "Table"};
-  QLabel* pictures_label = OptionLabel(17, "Display pictures as");
-  for (int i = 0; i < 2; ++i) {
+  // "Automatic" stands for the stored "": a table only with thumbnails.
+  const char* const kDisplayAs[] = {"&Vertical column", "Ta&ble", "A&utomatic"};
+  QLabel* pictures_label = OptionLabel(17, "Display pictures &as");
+  for (int i = 0; i < 3; ++i) {
     picture_display_[i] = new QRadioButton(QString::fromLatin1(kDisplayAs[i]));
     picture_display_[i]->setObjectName(Name("optPictureDisplay", i));
     // Each button says its own choice; the row's label says what it chooses.
-    picture_display_[i]->setAccessibleDescription(pictures_label->text());
+    picture_display_[i]->setAccessibleDescription(Plain(pictures_label->text()));
     pictures_row->addWidget(picture_display_[i]);
     if (i == 0) pictures_label->setBuddy(picture_display_[i]);
   }
   AddRow(grid, pictures_label, pictures);
 
   bullet_picture_ = NewLine(QStringLiteral("txtBulletPicture"));
-  AddRow(grid, OptionLabel(18, "Optional bullet picture to use for lists"), bullet_picture_);
+  AddRow(grid, OptionLabel(18, "Optional bullet picture to use for li&sts"), bullet_picture_);
 
   auto* size = new QWidget;
   auto* size_row = new QHBoxLayout(size);
   size_row->setContentsMargins(0, 0, 0, 0);
-  QLabel* size_label = OptionLabel(19, "Size of this bullet in pixels");
+  QLabel* size_label = OptionLabel(19, "Si&ze of this bullet in pixels");
   const char* const kSizeWords[] = {"wide", "high"};
   for (int i = 0; i < 2; ++i) {
     QLineEdit* field = bullet_size_[i] = NewLine(Name("txtBulletSize", i), 40);
     field->setMaximumWidth(48);
     size_row->addWidget(field);
-    QLabel* unit = i == 0 ? OptionLabel(28, "wide  and") : OptionLabel(27, "high");
+    QLabel* unit = i == 0 ? OptionLabel(28, "&wide  and") : OptionLabel(27, "&high");
     size_row->addWidget(unit);
     unit->setBuddy(field);
-    field->setAccessibleName(size_label->text() + QStringLiteral(", ") +
+    field->setAccessibleName(Plain(size_label->text()) + QStringLiteral(", ") +
                              QString::fromLatin1(kSizeWords[i]));
     if (i == 0) size_label->setBuddy(field);
   }
   AddRow(grid, size_label, size);
 
-  AddRow(grid, OptionLabel(20, "Display Category and Files headings"), display_checks_[0]);
-  AddRow(grid, OptionLabel(21, "Display category list in one line?"), display_checks_[3]);
+  AddRow(grid, OptionLabel(20, "Display Category and &Files headings"), display_checks_[0]);
+  AddRow(grid, OptionLabel(21, "Display category list in o&ne line?"), display_checks_[3]);
   for (int i = 22; i <= 24; ++i) AddRow(grid, OptionLabel(i, ".."), nullptr);
-  AddRow(grid, OptionLabel(25, "Open index file in browser when done"), display_checks_[1]);
-  AddRow(grid, OptionLabel(26, "Close this program when done"), display_checks_[2]);
+  AddRow(grid, OptionLabel(25, "Open index file in b&rowser when done"), display_checks_[1]);
+  AddRow(grid, OptionLabel(26, "Close this &program when done"), display_checks_[2]);
   FinishGrid(grid);
 }
 
@@ -328,13 +390,9 @@ void OptionsWindow::LoadOptions() {
       binding.text->setPlainText(ToEditText(GetText(store, binding.key)));
     }
   }
-  // "" selects neither: a table only with thumbnails.
+  // "0" a column, "1" a table, anything else the automatic choice.
   const std::string display = GetText(store, keys::kPictureDisplay);
-  for (int i = 0; i < 2; ++i) {
-    picture_display_[i]->setAutoExclusive(false);
-    picture_display_[i]->setChecked(display == std::to_string(i));
-    picture_display_[i]->setAutoExclusive(true);
-  }
+  picture_display_[display == "0" ? 0 : display == "1" ? 1 : 2]->setChecked(true);
 }
 
 void OptionsWindow::SaveOptions() {
@@ -348,7 +406,7 @@ void OptionsWindow::SaveOptions() {
       SaveVariable(store, binding.key, ToStoredText(binding.text->toPlainText()));
     }
   }
-  std::string display;
+  std::string display;  // "Automatic" is stored as ""
   for (int i = 0; i < 2; ++i) {
     if (picture_display_[i]->isChecked()) display = std::to_string(i);
   }
@@ -396,19 +454,22 @@ void OptionsWindow::ChooseTemplateFile(int index) {
 }
 
 bool CheckOptionsValid(WindowServices& services, QWidget* parent) {
-  const std::vector<std::string> problems = OptionProblems(services.store);
+  const std::vector<OptionProblem> problems = FindOptionProblems(services.store);
   if (problems.empty()) return true;
   OfferOptionsWindow(services, parent, problems);
   return false;
 }
 
 void OfferOptionsWindow(WindowServices& services, QWidget* parent,
-                        const std::vector<std::string>& problems) {
+                        const std::vector<OptionProblem>& problems) {
+  std::vector<std::string> lines;
+  for (const OptionProblem& problem : problems) lines.push_back(problem.line);
   const MessageAnswer answer =
       services.prompter.ShowMessage(parent, MessageIcon::kCritical, MessageButtons::kOkCancel,
-                                    kAppTitle, OptionsCheckMessage(problems));
+                                    kAppTitle, OptionsCheckMessage(lines));
   if (answer == MessageAnswer::kOk) {
     OptionsWindow window(services, parent);
+    if (!problems.empty()) window.ShowOption(problems.front().key);
     window.exec();
   }
 }

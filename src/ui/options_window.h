@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/options_check.h"
 #include "ui/window_services.h"
 
 class QCheckBox;
@@ -29,6 +30,9 @@ class OptionsWindow : public QDialog {
   // Escape and the window frame save nothing.
   explicit OptionsWindow(WindowServices& services, QWidget* parent = nullptr);
   ~OptionsWindow() override;
+
+  // Opens the tab that holds key's control and puts the focus there.
+  void ShowOption(const std::string& key);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,10 +60,11 @@ class OptionsWindow : public QDialog {
   void UpdateOptionStates();
   void SaveAndClose();
   void ChooseTemplateFile(int index);
+  void FocusFirstControl();
 
   WindowServices& services_;
   QTabWidget* tabs_ = nullptr;
-  std::array<QLabel*, 32> labels_{};
+  std::vector<QLabel*> labels_;  // by index; grows with the rows
   std::array<QCheckBox*, 5> general_checks_{};
   std::array<QLineEdit*, 3> general_texts_{};
   std::array<QLineEdit*, 2> template_files_{};
@@ -70,7 +75,8 @@ class OptionsWindow : public QDialog {
   QLineEdit* thumbnail_folder_ = nullptr;
   QCheckBox* make_thumbnails_ = nullptr;
   QLineEdit* thumbnail_size_ = nullptr;
-  std::array<QRadioButton*, 2> picture_display_{};
+  // Vertical column, table, automatic.
+  std::array<QRadioButton*, 3> picture_display_{};
   QLineEdit* bullet_picture_ = nullptr;
   std::array<QLineEdit*, 2> bullet_size_{};
   std::vector<Binding> bindings_;
@@ -81,9 +87,9 @@ class OptionsWindow : public QDialog {
 // window modally; the result is false then whatever was changed, and the user
 // starts the run again.
 bool CheckOptionsValid(WindowServices& services, QWidget* parent);
-// The message of a failed check, with problems as OptionProblems gives them;
-// opens the options window when the user chooses OK.
+// The message of a failed check; when the user chooses OK, opens the options
+// window on the first problem's control.
 void OfferOptionsWindow(WindowServices& services, QWidget* parent,
-                        const std::vector<std::string>& problems);
+                        const std::vector<OptionProblem>& problems);
 
 }  // namespace pelorin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -26,6 +27,12 @@ class Prompter {
   // when the user cancelled.
   virtual std::string GetOpenFileName(QWidget* parent, const std::string& title,
                                       const std::string& folder, const std::string& preset) = 0;
+  // A modal report: summary lines, a list of items (what was found) and a
+  // button that acts on it (action, e.g. "&Create index") beside Close.
+  // Returns true when the action was chosen.
+  virtual bool ShowReport(QWidget* parent, const std::string& title,
+                          const std::vector<std::string>& summary,
+                          const std::vector<std::string>& items, const std::string& action) = 0;
 };
 
 }  // namespace pelorin

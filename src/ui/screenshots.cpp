@@ -33,6 +33,10 @@ class SilentPrompter : public pelorin::Prompter {
                               const std::string&) override {
     return {};
   }
+  bool ShowReport(QWidget*, const std::string&, const std::vector<std::string>&,
+                  const std::vector<std::string>&, const std::string&) override {
+    return false;
+  }
 };
 
 class SilentShell : public pelorin::Shell {

@@ -6,6 +6,7 @@
 
 #include "engine/run_report.h"
 #include "support/fake_run_host.h"
+#include "support/listing.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
 
@@ -19,12 +20,9 @@ constexpr char kTemplate[] =
     "<!--#title-->\n<!--#fullcategory-->\n<!--#filelist-->\n<!--#uponelevel-->\n";
 
 PageOptions OptionsFor(const TempTree& tree) {
-  PageOptions options;
+  PageOptions options = testing::DefaultPageOptions();
   options.main_template = tree.Path("template.htm");
-  options.index_filename = "index.html";
-  options.separator = " - ";
   options.page_title = "Pics";
-  options.thumbnail_prefix = "small_";
   return options;
 }
 

@@ -37,8 +37,9 @@ TEST(IndexCommand, OutcomeOfEachWayARunEnds) {
     SaveVariable(f.store, keys::kFileTypes, "");
     const IndexOutcome outcome = f.Run({.folder = "site", .current_folder = f.tree.root()});
     EXPECT_EQ(outcome.status, IndexStatus::kOptionsIncomplete);
-    EXPECT_EQ(outcome.option_problems,
-              std::vector<std::string>{"  - Please specify which file types you want to list"});
+    ASSERT_EQ(outcome.option_problems.size(), 1u);
+    EXPECT_EQ(outcome.option_problems[0].line,
+              "  - Please specify which file types you want to list");
     EXPECT_FALSE(f.tree.Exists("site/index.html"));
   }
   {  // A declined warning for a risky folder writes nothing.

@@ -24,6 +24,9 @@ inline PageOptions DefaultPageOptions() {
   options.thumbnail_prefix = "small_";
   options.scale_percent = "60";
   options.separator = " - ";
+  options.show_headings = true;
+  options.categories_in_one_line = true;
+  options.thumbnail_size = 160;
   return options;
 }
 

@@ -3,16 +3,15 @@
 // INI file inside a temporary folder.
 #pragma once
 
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QApplication>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QWidget>
 
 #include "common/install_paths.h"
 #include "settings/qt_settings_store.h"
@@ -51,8 +50,22 @@ class FakePrompter : public Prompter {
     return chosen_file;
   }
 
+  bool ShowReport(QWidget*, const std::string& title, const std::vector<std::string>& summary,
+                  const std::vector<std::string>& items, const std::string& action) override {
+    reports.push_back({title, summary, items, action});
+    return act_on_report;
+  }
+
+  struct ShownReport {
+    std::string title;
+    std::vector<std::string> summary;
+    std::vector<std::string> items;
+    std::string action;
+  };
   std::vector<ShownMessage> messages;
   std::deque<MessageAnswer> answers;  // then Cancel
+  std::vector<ShownReport> reports;
+  bool act_on_report = false;
   std::vector<ShownFileDialog> file_dialogs;
   std::string chosen_file;  // empty: the dialog is cancelled
 };

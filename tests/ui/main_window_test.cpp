@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +16,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -159,7 +163,9 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
     std::vector<std::string> entries;  // object names, separators included
   } kMenus[] = {
       {"mnuFile", "&File", {"mnuFileOpenCurrentDir", "mnuFileSep1", "mnuFileExit"}},
-      {"mnuTools", "&Tools", {"mnuToolsCreateIndex", "mnuToolsSep1", "mnuToolsOptions"}},
+      {"mnuTools",
+       "&Tools",
+       {"mnuToolsCreateIndex", "mnuToolsPreviewRun", "mnuToolsSep1", "mnuToolsOptions"}},
       {"mnuHelp",
        "&Help",
        {"mnuHelpContents", "mnuHelpCreateTemplates", "mnuHelpSep1", "mnuHelpAbout"}},
@@ -186,6 +192,7 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"mnuFileOpenCurrentDir", "&Open directory in File Manager", "", true},
       {"mnuFileExit", "E&xit", "", true},
       {"mnuToolsCreateIndex", "&Create index", "F5", true},
+      {"mnuToolsPreviewRun", "&Preview run", "", true},
       {"mnuToolsOptions", "&Options", "F2", true},
       {"mnuHelpContents", "&Contents", "", false},
       {"mnuHelpCreateTemplates", "Creating &Templates", "", true},
@@ -295,6 +302,29 @@ TEST(MainWindow, GrowsWithItsFrameAndRemembersItsPlace) {
   EXPECT_EQ(Find<QTreeView>(next, "Dir1")->size(), tree_size + more) << "the tree takes it all";
 }
 
+// The offscreen platform gives every window a frame, as a window manager
+// does. The first start finds the window's place moved there by the person,
+// in a store with the inside's place only, or on a screen that is gone.
+TEST(MainWindow, StaysWhereItWasPutThroughTenRestarts) {
+  for (const QPoint stored : {QPoint(), QPoint(150, 120), QPoint(5000, 3000)}) {
+    WindowEnv env;
+    if (!stored.isNull()) SaveWindowPlacement(env.store, {stored.x(), stored.y(), 500, 400});
+    QRect first;
+    for (int start = 0; start < 10; ++start) {
+      MainWindow window(env.services);
+      window.show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+      if (start == 0 && stored.isNull()) window.move(150, 120);
+      if (start == 0) first = window.geometry();
+      EXPECT_NE(window.frameGeometry(), first) << "no frame";
+      EXPECT_TRUE(window.screen()->availableGeometry().contains(first)) << stored.x();
+      EXPECT_EQ(window.geometry(), first) << stored.x() << ", start " << start;
+      EXPECT_TRUE(stored.x() != 150 || first.topLeft() == stored) << "the inside";
+      window.close();
+    }
+  }
+}
+
 TEST(MainWindow, ClosingStoresTheSelectedFolder) {
   TempTree tree;
   tree.MakeFolder("one");
@@ -342,6 +372,7 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   MakeSite(tree);
   WindowEnv env;
   SeedRunOptions(env, tree);
+  SaveVariable(env.store, "PicsInHtml", std::int16_t{1});
   SaveLastDirectory(env.store, tree.root());
   MainWindow window(env.services);
   ReportEveryStep(window);
@@ -366,7 +397,12 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
     EXPECT_TRUE(tree.Exists(page)) << page;
   }
   EXPECT_NE(tree.ReadFile("site/a/index.html").find("1.png"), std::string::npos);
-  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->text(), "Indexed 4 folders");
+  // In short, in full in the tooltip; a narrow line keeps the count.
+  EXPECT_EQ(window.StatusText(), "Indexed 4 folders, 4 picture pages");
+  EXPECT_TRUE(Find<QLabel>(window, "lblStatus")->text().startsWith("Indexed 4 folders"));
+  EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip(),
+            "Indexed 4 folders: 4 pages written, 0 unchanged, 4 picture pages written, 0 picture "
+            "pages unchanged, 0 failed");
   const std::vector<std::string> expected_statuses = {"Indexed 0 folders", "Indexed 1 folder",
                                                       "Indexed 2 folders", "Indexed 3 folders",
                                                       "Indexed 4 folders"};
@@ -380,6 +416,30 @@ TEST(MainWindow, CreateIndexWritesEveryPageAndCountsTheFolders) {
   // Picking another folder replaces the run's line with the folder.
   window.ShowFolder(tree.Path("site/a"));
   EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(), tree.Path("site/a"));
+}
+
+// Preview run writes nothing and shows what a run would do; its button
+// starts the run.
+TEST(MainWindow, PreviewRunShowsTheRunBeforeItWrites) {
+  TempTree tree;
+  MakeSite(tree);
+  tree.MakeFolder("site/b/2.png.html");
+  WindowEnv env;
+  SeedRunOptions(env, tree);
+  SaveVariable(env.store, "PicsInHtml", std::int16_t{1});
+  MainWindow window(env.services);
+  window.ShowFolder(tree.Path("site"));
+  for (const bool act : {false, true}) {
+    env.prompter.act_on_report = act;
+    Action(window, "mnuToolsPreviewRun")->trigger();
+    EXPECT_EQ(tree.Exists("site/index.html"), act);
+  }
+  ASSERT_EQ(env.prompter.reports.size(), 2u);
+  const auto& report = env.prompter.reports[0];
+  EXPECT_EQ(report.action, "&Create index");
+  EXPECT_EQ(report.summary[0], "Dry run over 5 folders; nothing was written.");
+  EXPECT_EQ(report.summary[1], "Pages: 5 new, 0 changed, 0 unchanged");
+  EXPECT_EQ(report.summary[5], "  " + tree.Path("site/b/2.png.html") + ": is a folder");
 }
 
 TEST(MainWindow, ToolsCannotStartAnythingDuringARun) {
@@ -448,8 +508,7 @@ TEST(MainWindow, RiskyFolderIsConfirmedFirst) {
     EXPECT_EQ(message.buttons, MessageButtons::kOkCancelDefaultCancel);
     EXPECT_EQ(tree.Exists("site/index.html"), ok);
     EXPECT_EQ(tree.Exists("site/c/index.html"), ok);
-    EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(),
-              ok ? "Indexed 4 folders" : tree.Path("site"));
+    EXPECT_EQ(window.StatusText().toStdString(), ok ? "Indexed 4 folders" : tree.Path("site"));
     EXPECT_EQ(StateOf(window), kIdle);
   }
 }
@@ -469,6 +528,18 @@ TEST(QtPrompter, EnterTakesTheDefaultButton) {
               c.answer)
         << static_cast<int>(c.buttons) << " " << c.key;
   }
+}
+
+// With a settings file of its own, ~/.config keeps no file dialog state.
+TEST(QtPrompter, KeepsTheFileDialogsStateInItsFolder) {
+  QTemporaryDir state;
+  QtPrompter prompter(state.path().toStdString());
+  WhenModalOpens([](QWidget* modal) {
+    EXPECT_TRUE(static_cast<QFileDialog*>(modal)->testOption(QFileDialog::DontUseNativeDialog));
+    static_cast<QFileDialog*>(modal)->reject();
+  });
+  prompter.GetOpenFileName(nullptr, "Select a template", "/", "");
+  EXPECT_TRUE(QFileInfo::exists(state.filePath(QStringLiteral("QtProject.conf"))));
 }
 
 TEST(MainWindow, CancelExitAndClosingStopTheRunAtTheNextFolder) {
@@ -604,9 +675,9 @@ TEST(MainWindow, FailedFoldersAreListedInOneMessage) {
     EXPECT_TRUE(tree.Exists("site/index.html"));
     EXPECT_TRUE(tree.Exists("site/ok/index.html"));
     // site, site/ok and every "index.html" folder inside a failing one.
-    EXPECT_EQ(Find<QLabel>(window, "lblStatus")->toolTip().toStdString(),
-              "Indexed " + std::to_string(2 + c.failing) + " folders, " +
-                  std::to_string(c.failing) + " failed");
+    EXPECT_EQ(window.StatusText().toStdString(), "Indexed " + std::to_string(2 + c.failing) +
+                                                     " folders, " + std::to_string(c.failing) +
+                                                     " failed");
     ASSERT_EQ(env.prompter.messages.size(), 1u) << c.failing;
     const auto& message = env.prompter.messages[0];
     EXPECT_EQ(message.icon, MessageIcon::kWarning);

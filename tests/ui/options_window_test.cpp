@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,6 +15,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <map>
+#include <string>
 
 #include "settings/option_keys.h"
 #include "settings/options_check.h"
@@ -28,6 +29,9 @@ namespace {
 
 using testing::WhenModalOpens;
 using testing::WindowEnv;
+
+// A caption as it reads, without the "&" before its access key.
+std::string Plain(QString caption) { return caption.remove(u'&').toStdString(); }
 
 template <typename T>
 T* Find(QWidget& window, const char* name) {
@@ -64,7 +68,7 @@ TEST(OptionsWindow, HasTheDocumentedCaptionsAndObjectNames) {
   ASSERT_EQ(tabs->count(), 4);
   const char* const kTabs[] = {"General", "Templates", "Titles", "Display"};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(tabs->tabText(i), kTabs[i]);
+    EXPECT_EQ(Plain(tabs->tabText(i)), kTabs[i]);
     EXPECT_FALSE(tabs->widget(i)->objectName().isEmpty()) << "tab page " << i;
   }
   EXPECT_EQ(tabs->currentIndex(), 3) << "opens on the Display tab";
@@ -104,7 +108,7 @@ TEST(OptionsWindow, HasTheDocumentedCaptionsAndObjectNames) {
     const std::string name = "lblOptionLabel_" + std::to_string(i);
     auto* label = Find<QLabel>(window, name.c_str());
     if (label != nullptr) {
-      EXPECT_EQ(label->text().toStdString(), kLabels[i]) << name;
+      EXPECT_EQ(Plain(label->text()), kLabels[i]) << name;
     }
   }
 
@@ -125,12 +129,13 @@ TEST(OptionsWindow, HasTheDocumentedCaptionsAndObjectNames) {
   }
   Find<QPlainTextEdit>(window, "txtFileTypesToIndex");
   const char* const kOptions[][2] = {{"optPictureDisplay_0", "Vertical column"},
-                                     {"optPictureDisplay_1", "Table"}};
+                                     {"optPictureDisplay_1", "Table"},
+                                     {"optPictureDisplay_2", "Automatic"}};
   for (const auto& [name, caption] : kOptions) {
     auto* option = Find<QRadioButton>(window, name);
     if (option == nullptr) continue;
-    EXPECT_EQ(option->text(), caption);
-    EXPECT_FALSE(option->isChecked()) << name;
+    EXPECT_EQ(Plain(option->text()), caption);
+    EXPECT_EQ(option->isChecked(), std::string(caption) == "Automatic") << name;
   }
 
   const char* const kButtons[][2] = {{"cmdAction_0", "OK"},
@@ -140,7 +145,7 @@ TEST(OptionsWindow, HasTheDocumentedCaptionsAndObjectNames) {
   for (const auto& [name, caption] : kButtons) {
     auto* button = Find<QPushButton>(window, name);
     if (button != nullptr) {
-      EXPECT_EQ(button->text(), caption) << name;
+      EXPECT_EQ(Plain(button->text()), caption) << name;
     }
   }
   EXPECT_TRUE(Find<QPushButton>(window, "cmdAction_0")->isDefault());
@@ -192,6 +197,54 @@ TEST(OptionsWindow, LabelsNameAndReachTheirControls) {
       EXPECT_NE(check->isChecked(), was_checked) << row.label << " toggles " << row.control;
     }
   }
+}
+
+// On every tab each tab, label and button has an Alt+letter of its own, and
+// a label's reaches its field; the label beside option buttons only ever
+// focuses the chosen one, and "Automatic" is stored as "".
+TEST(OptionsWindow, AccessKeysAreUniquePerTabAndReachTheirControls) {
+  WindowEnv env;
+  SeedWithInstalledTemplates(env);
+  for (const char* key : {"ShowPics", "ScalePics", "UseThumbnails", "ThumbnailSubdir"}) {
+    SaveVariable(env.store, key, std::int16_t{1});
+  }
+  OptionsWindow window(env.services);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(window.focusWidget(), Find<QWidget>(window, "optPictureDisplay_2")) << "first control";
+  auto* tabs = Find<QTabWidget>(window, "SSTab1");
+  for (int tab = 0; tab < tabs->count(); ++tab) {
+    tabs->setCurrentIndex(tab);
+    std::vector<std::pair<QString, QWidget*>> keys;  // caption or shortcut, what it reaches
+    for (int i = 0; i < tabs->count(); ++i) keys.emplace_back(tabs->tabText(i), nullptr);
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+      if (label->isVisible() && label->buddy() != nullptr)
+        keys.emplace_back(label->text(), label->buddy());
+    }
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+      if (!button->isVisible() || qobject_cast<QCheckBox*>(button) != nullptr) continue;
+      keys.emplace_back(button->text() == "..." ? button->shortcut().toString() : button->text(),
+                        nullptr);
+    }
+    std::map<QKeySequence, QString> seen;
+    for (const auto& [text, target] : keys) {
+      const QKeySequence key =
+          text.contains(u'&') ? QKeySequence::mnemonic(text) : QKeySequence(text);
+      EXPECT_TRUE(!key.isEmpty() && seen.emplace(key, text).second) << text.toStdString();
+      if (qobject_cast<QLineEdit*>(target) == nullptr) continue;
+      QTest::keySequence(&window, key);
+      EXPECT_EQ(QApplication::focusWidget(), target) << text.toStdString();
+    }
+  }
+  Find<QRadioButton>(window, "optPictureDisplay_1")->click();
+  QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+  QTest::mouseClick(Find<QLabel>(window, "lblOptionLabel_17"), Qt::LeftButton);
+  EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(window, "optPictureDisplay_1"));
+  EXPECT_FALSE(Find<QRadioButton>(window, "optPictureDisplay_0")->isChecked());
+  Find<QRadioButton>(window, "optPictureDisplay_2")->click();
+  Find<QPushButton>(window, "cmdAction_0")->click();
+  EXPECT_EQ(GetText(env.store, "PictureDisplay"), "");
 }
 
 TEST(OptionsWindow, FirstOpeningSeedsEveryKeyAndCancelKeepsTheSeed) {
@@ -554,6 +607,24 @@ TEST(CheckOptionsValid, OkOpensTheOptionsWindowAndStillReturnsFalse) {
   // The options are complete now; the next check passes without a word.
   EXPECT_TRUE(CheckOptionsValid(env.services, nullptr));
   EXPECT_EQ(env.prompter.messages.size(), 1u);
+}
+
+TEST(CheckOptionsValid, OkOpensTheTabOfTheFirstProblem) {
+  const char* const kCases[][3] = {{"IndexFilename", "0", "txtGeneralOptions_0"},
+                                   {"MainTemplate", "1", "txtTemplateFilename_0"},
+                                   {"FileTypes", "1", "txtFileTypesToIndex"}};
+  for (const auto& [key, tab, control] : kCases) {
+    WindowEnv env;
+    SeedWithInstalledTemplates(env);
+    SaveVariable(env.store, key, "");
+    env.prompter.answers = {MessageAnswer::kOk};
+    WhenModalOpens([&](QWidget* modal) {
+      EXPECT_EQ(Find<QTabWidget>(*modal, "SSTab1")->currentIndex(), std::atoi(tab)) << key;
+      EXPECT_EQ(modal->focusWidget(), Find<QWidget>(*modal, control)) << key;
+      static_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_FALSE(CheckOptionsValid(env.services, nullptr));
+  }
 }
 
 }  // namespace
