@@ -2,7 +2,7 @@
 // round indexes the same names. Files are empty, as an indexer reads folder
 // entries and never file contents.
 //
-//   tree_gen make PRESET FOLDER   S, M, L: nested trees; BIG10K, BIG100K:
+//   tree_gen make PRESET FOLDER   S, M, L, NET, NET_SMALL: nested trees; BIG10K, BIG100K:
 //                                 one folder of 10,000 or 100,000 files
 //   tree_gen clean FOLDER NAME    removes every file NAME in the tree (and
 //                                 picture pages and leftover temporary
@@ -46,6 +46,10 @@ constexpr Preset kPresets[] = {
     {"S", {{5, 5, 100}, {3, 5, 100}, {3, 5, 100}, {4, 8, 55}, {3, 7, 50}}, 0, 36, 0},
     {"M", {{10, 10, 100}, {4, 8, 100}, {4, 8, 100}, {6, 14, 60}, {6, 11, 50}}, 0, 40, 0},
     {"L", {{20, 20, 100}, {6, 10, 100}, {6, 10, 100}, {6, 14, 60}, {8, 16, 50}}, 0, 38, 0},
+    // The latency benchmark's trees, behind a slow file system: 2,000
+    // folders and 40,000 files, and a small one for a quick check.
+    {"NET", {{6, 6, 100}, {4, 6, 100}, {4, 6, 100}, {6, 10, 66}, {2, 4, 40}}, 0, 40, 0},
+    {"NET_SMALL", {{4, 4, 100}, {2, 4, 100}, {2, 3, 60}, {}, {}}, 0, 30, 0},
     {"BIG10K", {}, 0, 0, 10000},
     {"BIG100K", {}, 0, 0, 100000},
 };
@@ -172,7 +176,7 @@ int Make(const std::string& preset_name, const std::string& folder) {
     if (preset_name == p.name) preset = &p;
   }
   if (preset == nullptr) {
-    std::fprintf(stderr, "tree_gen: unknown preset %s (S, M, L, BIG10K, BIG100K)\n",
+    std::fprintf(stderr, "tree_gen: unknown preset %s (S, M, L, NET, NET_SMALL, BIG10K, BIG100K)\n",
                  preset_name.c_str());
     return 2;
   }
@@ -283,7 +287,7 @@ int main(int argc, char** argv) {
   if (args.size() == 3 && args[0] == "clean") return CleanOrCount(args[1], args[2].c_str());
   if (args.size() == 2 && args[0] == "count") return CleanOrCount(args[1], nullptr);
   std::fprintf(stderr,
-               "usage: tree_gen make S|M|L|BIG10K|BIG100K FOLDER\n"
+               "usage: tree_gen make S|M|L|NET|NET_SMALL|BIG10K|BIG100K FOLDER\n"
                "       tree_gen clean FOLDER NAME\n"
                "       tree_gen count FOLDER\n");
   return 2;

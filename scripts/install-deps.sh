@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libvips-dev libvips-tools imagemagick
+  fuse3 libfuse3-dev
   xvfb xauth xdg-utils time
   clang libclang-rt-14-dev
   chromium

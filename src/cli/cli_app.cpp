@@ -59,8 +59,8 @@ Commands:
                       exit 1 when the run would report failures
       --open          open the top page with the desktop's opener when done
       --jobs N        write pages and make thumbnails on N threads (default:
-                      the processor count, at most 8); the pages are the same
-                      bytes
+                      the processor count, at most 8; 16 on a network or FUSE
+                      file system); the pages are the same bytes
   check               Check that the stored options allow a run.
   options list        Print every option as KEY=VALUE (CR and LF as \r, \n).
   options get KEY     Print the stored value of KEY.
@@ -173,7 +173,7 @@ int CheckCommand(const SettingsStore& store, const std::vector<std::string>& arg
 struct IndexArguments {
   TerminalHostOptions host;
   bool open = false;
-  int jobs = DefaultJobs();
+  int jobs = 0;  // 0: the default for FOLDER's file system
   std::string folder;
 };
 
@@ -201,8 +201,8 @@ int ParseIndexArguments(const std::vector<std::string>& args, IndexArguments* pa
       }
       char* end = nullptr;
       const long n = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || n < 1 || n > 64) {
-        return UsageError("--jobs needs a number from 1 to 64");
+      if (value.empty() || *end != '\0' || n < 1 || n > kMaxJobs) {
+        return UsageError("--jobs needs a number from 1 to " + std::to_string(kMaxJobs));
       }
       parsed->jobs = static_cast<int>(n);
     } else if (arg == "--") {
@@ -237,7 +237,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
   IndexRequest request;
   request.folder = folder;
   request.current_folder = std::filesystem::current_path(ec).string();
-  request.jobs = parsed.jobs;
+  request.jobs = parsed.jobs > 0 ? parsed.jobs : DefaultJobs(folder);
   request.dry_run = parsed.host.dry_run;
   request.home_folder = HomeFolder();
   request.documents_folder = DocumentsFolder();

@@ -53,12 +53,14 @@ FolderWork::FolderWork(const RunContext& context, std::string path, UniqueFd dir
 
 void FolderWork::Start() {
   const std::size_t count = plan_.thumbnails.size();
+  const std::shared_ptr<FolderWork> self = shared_from_this();
   if (count == 0) {
-    StartPages();
+    // Even a folder's look at what is there goes to the pool: on a share
+    // every call waits, and the walk must not.
+    context_.pool.Post([self] { self->StartPages(); });
     return;
   }
   thumbnails_left_.store(count);
-  const std::shared_ptr<FolderWork> self = shared_from_this();
   for (std::size_t i = 0; i < count; ++i) {
     context_.pool.Post([self, i] { self->MakeThumbnail(i); }, /*urgent=*/false, /*heavy=*/true);
   }

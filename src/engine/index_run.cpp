@@ -142,7 +142,7 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
 void IndexRun::Walk(const std::string& root) {
   std::string walk_root = root;
   WalkAdapter adapter(*this);
-  WalkDirectory(walk_root, adapter);
+  WalkDirectory(walk_root, adapter, jobs_);
   pool_->WaitIdle([this] { Tick(); });
   ApplyEvents();
 }

@@ -404,7 +404,7 @@ bool MainWindow::RunIndexCommand(bool dry_run, IndexOutcome* outcome) {
   IndexRequest request;
   request.folder = selected_folder_;
   request.current_folder = "/";
-  request.jobs = DefaultJobs();
+  request.jobs = DefaultJobs(selected_folder_);
   request.dry_run = dry_run;
   request.remember_folder = true;
   request.home_folder = HomeFolder();

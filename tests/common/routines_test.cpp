@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <utility>
 
 #include "common/default_jobs.h"
@@ -17,6 +18,21 @@ TEST(DefaultJobs, OneThreadPerProcessorUpToEight) {
   }
   EXPECT_GE(DefaultJobs(), 1);
   EXPECT_LE(DefaultJobs(), kMaxDefaultJobs);
+  EXPECT_EQ(DefaultJobs(testing::TempTree().root()), DefaultJobs());  // a local disk
+}
+
+TEST(DefaultJobs, RemoteFileSystemsByType) {
+  const std::pair<long, bool> kCases[] = {{0x6969, true},
+                                          {0xFF534D42, true},
+                                          {static_cast<std::int32_t>(0xFE534D42), true},
+                                          {0x65735546, true},
+                                          {0x01021997, true},
+                                          {0xEF53, false} /* ext4 */,
+                                          {0x01021994, false} /* tmpfs */,
+                                          {0x58465342, false} /* xfs */};
+  for (const auto& [type, remote] : kCases) {
+    EXPECT_EQ(IsRemoteFileSystem(type), remote) << std::hex << type;
+  }
 }
 
 TEST(CodeLibrary, PathSplitting) {

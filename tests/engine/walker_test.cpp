@@ -92,6 +92,36 @@ TEST(WalkDirectory, DepthFirstPreOrderWithoutHiddenEntriesOrLinksToFolders) {
             "Folder\nFailed R/missing/: No such file or directory\n");
 }
 
+// Folders read ahead on other threads reach the callback in the walk's own
+// order, also when it takes folders out, fails to read one or stops.
+TEST(WalkDirectory, SameCallsWhateverTheThreads) {
+  TempTree tree;
+  for (int a = 0; a < 6; ++a) {
+    for (int b = 0; b < 5; ++b) {
+      const std::string folder = "A" + std::to_string(a) + "/B &" + std::to_string(b);
+      tree.WriteFile(folder + "/p.gif");
+      tree.WriteFile(folder + "/@eaDir/small_p.gif");
+      for (int c = 0; c < (a + b) % 4; ++c)
+        tree.WriteFile(folder + "/C" + std::to_string(c) + "/x.png");
+    }
+  }
+  tree.WriteFile("A3/not a folder");
+  ASSERT_EQ(::symlink("../A1", tree.Path("A2/B &1/up").c_str()), 0);
+  ASSERT_EQ(::mkfifo(tree.Path("A4/fifo").c_str(), 0644), 0);
+  for (const int stop_at : {-1, 2, 40, 90}) {
+    std::string expected;
+    for (const int threads : {1, 2, 3, 16}) {
+      RecordingCallback callback(tree.root() + "/");
+      callback.stop_at = stop_at;
+      callback.skip = "@eaDir";  // a NAS's thumbnails, before C0
+      std::string path = tree.root();
+      WalkDirectory(path, callback, threads);
+      if (threads == 1) expected = Joined(callback.calls);
+      EXPECT_EQ(Joined(callback.calls), expected) << threads << " threads, stop " << stop_at;
+    }
+  }
+}
+
 TEST(WalkDirectory, UnreadableFolderIsReportedAndTheWalkGoesOn) {
   TempTree tree;
   tree.WriteFile("A/secret.gif");
