@@ -61,6 +61,31 @@ ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& opt
   return {ThumbnailsInSubfolder(options), ThumbnailNameOf(picture, options)};
 }
 
+std::string DoubleDensityNameOf(std::string_view thumbnail) {
+  std::size_t dot = thumbnail.rfind('.');
+  if (dot == std::string_view::npos) dot = thumbnail.size();
+  std::string name(thumbnail.substr(0, dot));
+  name += kDoubleDensityMark;
+  name += thumbnail.substr(dot);
+  return name;
+}
+
+std::optional<std::string> SingleDensityNameOf(std::string_view name) {
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) dot = name.size();
+  const std::string_view stem = name.substr(0, dot);
+  if (!stem.ends_with(kDoubleDensityMark)) return std::nullopt;
+  std::string single(stem.substr(0, stem.size() - kDoubleDensityMark.size()));
+  single += name.substr(dot);
+  return single;
+}
+
+std::string DisplayCopyNameOf(std::string_view picture) {
+  std::string name(kDisplayCopyPrefix);
+  name += picture;
+  return name;
+}
+
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
   // A page that lists itself would count one file more than it shows.
   if (name == options.index_filename || !filter.IsInteresting(name)) return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,18 @@ struct ThumbnailPlace {
   std::string name;
 };
 ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options);
+
+// The sharper thumbnail beside a thumbnail, for screens of twice the
+// density: "small_a.jpg" -> "small_a@2x.jpg".
+inline constexpr std::string_view kDoubleDensityMark = "@2x";
+std::string DoubleDensityNameOf(std::string_view thumbnail);
+// The thumbnail a name is the sharper copy of, or nullopt when it is none.
+std::optional<std::string> SingleDensityNameOf(std::string_view name);
+
+// The copy of a picture a picture page shows, sized for the screen, in the
+// thumbnail subfolder: "a.jpg" -> "display_a.jpg".
+inline constexpr std::string_view kDisplayCopyPrefix = "display_";
+std::string DisplayCopyNameOf(std::string_view picture);
 
 // The last line of every picture page: a file whose last line is exactly
 // this is one the program made, which prune may remove once its picture is
