@@ -23,12 +23,13 @@ struct PicturePageTask {
   std::string next;      // empty for the last picture
 };
 
-// A picture whose thumbnail is made when it is missing or older than the
-// picture.
+// A picture whose thumbnail (or its sharper @2x copy, or its display copy)
+// is made when it is missing or older than the picture.
 struct ThumbnailTaskPlan {
   std::string picture;
   ThumbnailPlace place;
   ThumbnailFormat format;
+  int size = 0;  // the box it fits, in pixels
 };
 
 // A name that stands where the run means to write something else. The run

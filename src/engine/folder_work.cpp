@@ -110,7 +110,7 @@ ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
   }
   if (context_.dry_run) return ThumbnailResult::kMade;
   const ThumbnailTask task{dir_fd_.get(),   plan.picture, thumbnail_dir,
-                           plan.place.name, plan.format,  context_.options.thumbnail_size};
+                           plan.place.name, plan.format,  plan.size};
   ThumbnailOutcome outcome = pelorin::MakeThumbnail(*context_.maker, task);
   if (outcome.result == ThumbnailResult::kFailed) {
     Fail(path_ + plan.picture, "cannot make a thumbnail: " + outcome.error, /*picture=*/true);

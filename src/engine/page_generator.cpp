@@ -39,6 +39,7 @@ enum class PageTemplate::Tag : std::uint8_t {
   kNextImage,
   kPreviousImage,
   kImagePageTitle,
+  kImageInfo,
 };
 
 namespace {
@@ -50,7 +51,7 @@ struct TagName {
   Tag tag;
 };
 
-constexpr std::array<TagName, 18> kTags = {{
+constexpr std::array<TagName, 19> kTags = {{
     {"<!--#fullcategory-->", Tag::kFullCategory},
     {"<!--#category-->", Tag::kCategory},
     {"<!--#uptotop-->", Tag::kUpToTop},
@@ -69,6 +70,7 @@ constexpr std::array<TagName, 18> kTags = {{
     {"<!--#nextimage-->", Tag::kNextImage},
     {"<!--#previousimage-->", Tag::kPreviousImage},
     {"<!--#imagepagetitle-->", Tag::kImagePageTitle},
+    {"<!--#imageinfo-->", Tag::kImageInfo},
 }};
 
 // The shortest and longest tag, so that most lines are told apart by their
@@ -110,6 +112,48 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
   }
   out.append(text.substr(pos));
   return out;
+}
+
+// The picture of a picture page: its display copy, linked to the picture,
+// when there is one; otherwise the picture itself.
+void AppendImage(const PageInput& input, std::string& page) {
+  const PageOptions& options = input.options;
+  const std::string_view name = input.picture->name;
+  std::string display;
+  if (DisplayCopiesOn(options) && input.thumbnails != nullptr &&
+      HasFile(*input.thumbnails, DisplayCopyNameOf(name))) {
+    display = DisplayCopyNameOf(name);
+  }
+  const bool linked = !display.empty();
+  const std::string width = linked ? std::string() : PictureWidthAttribute(options);
+  if (linked) {
+    page += "<a href=\""sv;
+    AppendUrlAttribute(page, name);
+    page += "\">"sv;
+  }
+  page += "<IMG SRC=\""sv;
+  if (linked) {
+    AppendUrlAttribute(page, options.thumbnail_folder);
+    page += '/';
+    AppendUrlAttribute(page, display);
+  } else {
+    AppendUrlAttribute(page, name);
+  }
+  page += "\" ALT=\""sv;
+  if (options.modern_images) {
+    AppendEscapedHtml(page, PictureTitleOf(name));
+    page += '"';
+    const std::string shown =
+        linked ? options.thumbnail_folder + kSeparator + display : std::string(name);
+    AppendModernImageAttributes(page, HeaderOf(input.headers, shown), !width.empty());
+    page += ' ';
+  } else {
+    AppendEscapedHtml(page, name);
+    page += "\" "sv;
+  }
+  page += width;
+  page += "border=0>"sv;
+  if (linked) page += "</a>"sv;
 }
 
 // What the title tag puts between its tags.
@@ -180,6 +224,7 @@ PageTemplate::PageTemplate(std::string_view text) {
     pieces_.push_back({tag, 0, 0});
     if (tag == Tag::kSubdirectoryList || tag == Tag::kFileList) ++list_tags_;
     if (tag == Tag::kFileList || tag == Tag::kNumberOfFiles) ++file_tags_;
+    if (tag == Tag::kImageInfo) needs_headers_ = true;
     switch (tag) {
       case Tag::kFullCategory:
       case Tag::kCategory:
@@ -292,7 +337,8 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
     case Tag::kBackToDirectory:
     case Tag::kNextImage:
     case Tag::kPreviousImage:
-      if (input.picture != nullptr) AppendPictureTag(tag, *input.picture, options, page);
+    case Tag::kImageInfo:
+      if (input.picture != nullptr) AppendPictureTag(tag, input, page);
       break;
     case Tag::kImagePageTitle:
       // The picture first, so that a browser's tab names it.
@@ -317,7 +363,7 @@ void PageTemplate::AppendList(Tag tag, const PageInput& input, const std::vector
       break;
     case Tag::kFileList:
       BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed,
-                 input.thumbnails);
+                 input.thumbnails, input.headers);
       break;
     case Tag::kNumberOfSubdirectories:
       page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
@@ -334,17 +380,15 @@ void PageTemplate::AppendList(Tag tag, const PageInput& input, const std::vector
   }
 }
 
-void PageTemplate::AppendPictureTag(Tag tag, const PicturePage& picture, const PageOptions& options,
-                                    std::string& page) {
+void PageTemplate::AppendPictureTag(Tag tag, const PageInput& input, std::string& page) {
+  const PicturePage& picture = *input.picture;
+  const PageOptions& options = input.options;
   switch (tag) {
     case Tag::kImage:
-      page += "<IMG SRC=\""sv;
-      AppendUrlAttribute(page, picture.name);
-      page += "\" ALT=\""sv;
-      AppendEscapedHtml(page, picture.name);
-      page += "\" "sv;
-      page += PictureWidthAttribute(options);
-      page += "border=0>"sv;
+      AppendImage(input, page);
+      break;
+    case Tag::kImageInfo:
+      page += ImageInfoLine(HeaderOf(input.headers, std::string(picture.name)));
       break;
     case Tag::kImageTitle:
       AppendEscapedHtml(page, PictureTitleOf(picture.name));

@@ -36,6 +36,10 @@ struct PageOptions {
   bool make_thumbnails = false;         // MakeThumbnails
   int thumbnail_size = 0;               // ThumbnailSize, in pixels
   bool show_captions = false;           // ShowCaptions
+  // ModernImages: pictures with their sizes, loaded lazily, and thumbnails
+  // twice as sharp on dense screens.
+  bool modern_images = false;
+  int display_size = 0;  // DisplaySize, in pixels; 0: no display copies
 };
 
 }  // namespace pelorin

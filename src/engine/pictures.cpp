@@ -86,9 +86,18 @@ std::string DisplayCopyNameOf(std::string_view picture) {
   return name;
 }
 
+bool DisplayCopiesOn(const PageOptions& options) {
+  return options.display_size > 0 && options.pics_in_html && options.make_thumbnails &&
+         ThumbnailsInSubfolder(options);
+}
+
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
   // A page that lists itself would count one file more than it shows.
   if (name == options.index_filename || !filter.IsInteresting(name)) return false;
+  // A sharper copy of a thumbnail is shown through its thumbnail.
+  if (options.modern_images && IsThumbnailBeside(name, options) && SingleDensityNameOf(name)) {
+    return false;
+  }
   return !options.pics_in_html || !IsPicturePageName(name);
 }
 

@@ -61,6 +61,9 @@ std::optional<std::string> SingleDensityNameOf(std::string_view name);
 // thumbnail subfolder: "a.jpg" -> "display_a.jpg".
 inline constexpr std::string_view kDisplayCopyPrefix = "display_";
 std::string DisplayCopyNameOf(std::string_view picture);
+// Display copies are made and shown: DisplaySize set, with picture pages,
+// thumbnails made by the run, and a thumbnail subfolder to hold them.
+bool DisplayCopiesOn(const PageOptions& options);
 
 // The last line of every picture page: a file whose last line is exactly
 // this is one the program made, which prune may remove once its picture is

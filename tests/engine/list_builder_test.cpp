@@ -260,3 +260,52 @@ TEST(BuildLists, GalleryAndDisplayForms) {
 
 }  // namespace
 }  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+// ModernImages: the size from the header (upright), the title as ALT, and a
+// srcset wherever a sharper thumbnail is there; @2x files are not listed.
+TEST(BuildLists, ModernImages) {
+  PageOptions options = DefaultPageOptions();
+  options.show_pics = options.modern_images = true;
+  PictureHeaders headers;
+  headers["a b.jpg"] = {.width = 4000, .height = 3000, .orientation = 6};
+  headers["t,s/small_a b.jpg"] = {.width = 120, .height = 160};
+  headers["small_c.png"] = {.width = 160, .height = 90};
+  const FolderListing beside = MakeListing({"c.png", "small_c.png", "small_c@2x.png", "d.gif"});
+  const FolderListing thumbs = MakeListing({"small_a b.jpg", "small_a b@2x.jpg"});
+  std::string out;
+  BuildLists(MakeListing({"a b.jpg"}), ListMode::FileList, options, kTestFilter, &out, nullptr,
+             nullptr, &headers);
+  EXPECT_EQ(out,
+            "<p ALIGN=\"center\"><a href=\"a b.jpg\"><IMG SRC=\"a b.jpg\" ALT=\"a b\" "
+            "loading=\"lazy\" decoding=\"async\" width=\"3000\" height=\"4000\" "
+            "border=0></a></p>\r\n");
+
+  options.use_thumbnails = true;
+  out.clear();
+  BuildLists(beside, ListMode::FileList, options, kTestFilter, &out, nullptr, nullptr, &headers);
+  EXPECT_EQ(out,
+            "<table border=1><tr>\r\n<td align=center valign=center><a href=\"c.png\"><IMG "
+            "SRC=\"small_c.png\" ALIGN=center ALT=\"c\" loading=\"lazy\" decoding=\"async\" "
+            "width=\"160\" height=\"90\" srcset=\"small_c.png 1x, small_c@2x.png 2x\" "
+            "border=0></a></td>\r\n</tr></table>\r\n"
+            "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"d.gif\">d.gif</a></li>\r\n</ul>\r\n");
+  EXPECT_EQ(BuildLists(beside, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
+
+  options.thumbnail_subdir = true;
+  options.thumbnail_folder = "t,s";
+  out.clear();
+  BuildLists(MakeListing({"a b.jpg"}), ListMode::FileList, options, kTestFilter, &out, nullptr,
+             &thumbs, &headers);
+  EXPECT_EQ(out,
+            "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a b.jpg\"><IMG "
+            "SRC=\"t,s/small_a b.jpg\" ALIGN=center ALT=\"a b\" loading=\"lazy\" "
+            "decoding=\"async\" width=\"120\" height=\"160\" "
+            "srcset=\"t%2Cs/small_a%20b.jpg 1x, t%2Cs/small_a%20b@2x.jpg 2x\" "
+            "border=0></a></td>\r\n</tr></table>\r\n");
+}
+
+}  // namespace
+}  // namespace pelorin
