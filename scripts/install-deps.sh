@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libvips-dev libvips-tools imagemagick
+  libvips-dev liblcms2-dev libvips-tools imagemagick
   fuse3 libfuse3-dev
   xvfb xauth xdg-utils time
   clang libclang-rt-14-dev

@@ -269,6 +269,7 @@ int IndexCommandLine(SettingsStore& store, const std::vector<std::string>& args)
     std::cout << outcome.summary_line << '\n';
   }
   for (const std::string& line : outcome.failure_lines) std::cerr << line << '\n';
+  for (const std::string& line : outcome.warning_lines) std::cerr << line << '\n';
   if (!parsed.host.dry_run) {
     std::cout << "Top page: " << outcome.summary.top_page << '\n';
     if (parsed.open) OpenWithDesktop(outcome.summary.top_page);

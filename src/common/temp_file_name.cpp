@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace pelorin {
 
@@ -104,6 +107,30 @@ UniqueFd CreateTempFile(int dir_fd, mode_t mode, std::string* name, int* error) 
   }
   *error = EEXIST;
   return UniqueFd();
+}
+
+int CurrentUmask() {
+  static const int mask = [] {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return -1;
+    char line[256];
+    int value = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      if (std::strncmp(line, "Umask:", 6) == 0) {
+        value = static_cast<int>(std::strtol(line + 6, nullptr, 8));
+        break;
+      }
+    }
+    std::fclose(status);
+    return value;
+  }();
+  return mask;
+}
+
+void GiveToFolderOwner(int fd, int dir_fd) {
+  struct stat folder;
+  if (::geteuid() != 0 || ::fstat(dir_fd, &folder) != 0) return;
+  static_cast<void>(::fchown(fd, folder.st_uid, folder.st_gid));
 }
 
 void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names) {

@@ -35,6 +35,16 @@ long TempFileOwner(std::string_view name);
 // returns an invalid descriptor and the errno value in *error.
 UniqueFd CreateTempFile(int dir_fd, mode_t mode, std::string* name, int* error);
 
+// The process's umask, read without changing it (umask(2) can only set it,
+// which would race with threads creating files). -1 when unknown.
+int CurrentUmask();
+
+// When root runs the job, a file or folder it creates (fd) is given to the
+// owner and group of the folder it is created in (dir_fd), so that the
+// tree's owner can still edit, replace or remove it. For anyone else, and
+// when the folder cannot be looked at, nothing changes.
+void GiveToFolderOwner(int fd, int dir_fd);
+
 // Removes the temporary files among names that no run holds locked. Other
 // names, and files that cannot be opened or locked, are left alone.
 void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names);

@@ -6,7 +6,8 @@
 #include <cerrno>
 
 #include "common/path_routines.h"
-#include "engine/thumbnail_batch.h"
+#include "common/temp_file_name.h"
+#include "engine/thumbnail_task.h"
 
 namespace pelorin {
 
@@ -82,12 +83,18 @@ int FolderWork::ThumbnailFolder(std::string* error) {
   ThumbnailFolderState& folder = thumbnail_folder_;
   if (folder.fd.valid() || folder.failed || context_.dry_run) return folder.fd.get();
   const std::string& name = context_.options.thumbnail_folder;
-  if (::mkdirat(dir_fd_.get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+  const bool made = ::mkdirat(dir_fd_.get(), name.c_str(), 0777) == 0;
+  if (!made && errno != EEXIST) {
     *error = "cannot make the folder: " + ErrnoText(errno);
   } else if (folder.fd = OpenFolder(dir_fd_.get(), name, /*follow_links=*/false);
              !folder.fd.valid()) {
-    *error = "cannot read the folder: " + ErrnoText(errno);
+    // A file or a link has the folder's name: it is someone's, and stays.
+    const int error_number = errno;
+    *error = error_number == ENOTDIR || error_number == ELOOP
+                 ? "not a folder; it was left alone"
+                 : "cannot read the folder: " + ErrnoText(error_number);
   } else {
+    if (made) GiveToFolderOwner(folder.fd.get(), dir_fd_.get());
     folder.listing = std::make_shared<FolderListing>();
     return folder.fd.get();
   }
@@ -104,16 +111,37 @@ ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
     // Its folder's failure is reported once, not once per picture.
     if (thumbnail_dir < 0 && !context_.dry_run) return ThumbnailResult::kFailed;
   }
-  if (thumbnail_dir >= 0 &&
-      !ThumbnailIsStale(dir_fd_.get(), plan.picture, thumbnail_dir, plan.place.name)) {
-    return ThumbnailResult::kUpToDate;
+  const ThumbnailTask task{dir_fd_.get(),
+                           plan.picture,
+                           thumbnail_dir,
+                           plan.place.name,
+                           plan.format,
+                           plan.size,
+                           context_.options.remake_thumbnails};
+  if (context_.dry_run) {
+    return thumbnail_dir >= 0 && !ThumbnailNeedsMaking(task) ? ThumbnailResult::kUpToDate
+                                                             : ThumbnailResult::kMade;
   }
-  if (context_.dry_run) return ThumbnailResult::kMade;
-  const ThumbnailTask task{dir_fd_.get(),   plan.picture, thumbnail_dir,
-                           plan.place.name, plan.format,  plan.size};
-  ThumbnailOutcome outcome = pelorin::MakeThumbnail(*context_.maker, task);
-  if (outcome.result == ThumbnailResult::kFailed) {
-    Fail(path_ + plan.picture, "cannot make a thumbnail: " + outcome.error, /*picture=*/true);
+  const ThumbnailOutcome outcome = pelorin::MakeThumbnail(*context_.maker, task, context_.stop);
+  const std::string thumbnail_path =
+      path_ + (plan.place.in_subfolder ? context_.options.thumbnail_folder + kSeparator : "") +
+      plan.place.name;
+  switch (outcome.result) {
+    case ThumbnailResult::kFailed:
+      Fail(path_ + plan.picture, "cannot make a thumbnail: " + outcome.error, /*picture=*/true);
+      break;
+    case ThumbnailResult::kLeftAlone:
+      // Someone's file at the thumbnail's name: reported where it is.
+      Fail(thumbnail_path, outcome.error, /*picture=*/true);
+      break;
+    case ThumbnailResult::kMade:
+      for (const std::string& warning : outcome.warnings) {
+        RunEvent event{RunEvent::Kind::kWarning, path_ + plan.picture, warning};
+        context_.events.Push(std::move(event));
+      }
+      break;
+    default:
+      break;
   }
   return outcome.result;
 }

@@ -69,11 +69,15 @@ void IndexRun::Apply(const RunEvent& event) {
     case RunEvent::Kind::kThumbnail:
       s.thumbnails_made += event.thumbnail == ThumbnailResult::kMade;
       s.thumbnails_up_to_date += event.thumbnail == ThumbnailResult::kUpToDate;
-      s.thumbnails_failed += event.thumbnail == ThumbnailResult::kFailed;
+      s.thumbnails_failed += event.thumbnail == ThumbnailResult::kFailed ||
+                             event.thumbnail == ThumbnailResult::kLeftAlone;
       break;
     case RunEvent::Kind::kFailure:
       s.failures.push_back({event.path, event.reason, event.picture});
       ++s.failed;
+      break;
+    case RunEvent::Kind::kWarning:
+      s.warnings.push_back({event.path, event.reason, true});
       break;
     case RunEvent::Kind::kFolderDone:
       host_.FolderDone({event.path, event.page, event.tally});
@@ -158,7 +162,7 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
   selected_folder_ = selected_folder;
   templates_ = std::make_unique<RunTemplates>();
   events_ = std::make_unique<RunEvents>();
-  pool_ = std::make_unique<TaskPool>(jobs_);
+  pool_ = std::make_unique<TaskPool>(jobs_, [this] { Tick(); });
   context_ = std::make_unique<RunContext>(RunContext{options_, filter_, *templates_,
                                                      selected_folder_, thumbnail_maker_, faults_,
                                                      dry_run_, stop_, *pool_, *events_});
@@ -175,13 +179,14 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
     summary_.template_changed = templates_->ChangedSinceLoaded();
   }
   summary_.top_page = root + options_.index_filename;
-  summary_.stopped = stop_.stop_requested();
   // The last line agrees with the summary: it counts the folders whose page
-  // is in place, not the folders visited.
+  // is in place, not the folders visited. A stop asked for until then
+  // counts.
   RunProgress last = summary_;
   last.folders_reached = summary_.folders_indexed;
   host_.ShowProgress(last);
   host_.Yield();
+  summary_.stopped = stop_.stop_requested();
   context_.reset();
   pool_.reset();
   return summary_;

@@ -19,6 +19,9 @@ namespace pelorin {
 
 struct RunSummary : RunProgress {
   std::vector<Failure> failures;
+  // Done, but with something to say (a thumbnail whose colour profile
+  // could not be used); no failure.
+  std::vector<Failure> warnings;
   // Names where the run means to write something else (a folder where a
   // page goes, ...), found while planning; each also fails when written.
   std::vector<Failure> collisions;

@@ -40,6 +40,9 @@ struct PageOptions {
   // twice as sharp on dense screens.
   bool modern_images = false;
   int display_size = 0;  // DisplaySize, in pixels; 0: no display copies
+  // Not stored: every thumbnail Pelorin2 made is made again, up to date or
+  // not (index --remake-thumbnails).
+  bool remake_thumbnails = false;
 };
 
 }  // namespace pelorin

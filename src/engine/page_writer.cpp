@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -66,26 +64,6 @@ bool SameContent(int dir_fd, const std::string& name, const std::string& page) {
   return offset == page.size();
 }
 
-// The process's umask, read without changing it (umask(2) can only set it,
-// which would race with threads creating files). -1 when unknown.
-int CurrentUmask() {
-  static const int mask = [] {
-    FILE* status = std::fopen("/proc/self/status", "re");
-    if (status == nullptr) return -1;
-    char line[256];
-    int value = -1;
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-      if (std::strncmp(line, "Umask:", 6) == 0) {
-        value = static_cast<int>(std::strtol(line + 6, nullptr, 8));
-        break;
-      }
-    }
-    std::fclose(status);
-    return value;
-  }();
-  return mask;
-}
-
 // How the new page takes the old one's place.
 struct Replacement {
   mode_t mode = 0666;       // the temporary file is created with it
@@ -141,7 +119,7 @@ std::optional<WriteOutcome> PlanReplacement(int dir_fd, const std::string& name,
 // Writes page into the new temporary file fd, gives it the old page's owner
 // and permissions, and closes fd (its lock stays with another descriptor).
 // Returns 0 or the errno value of the failure.
-int FillTempFile(UniqueFd fd, const std::string& page, const Replacement& plan,
+int FillTempFile(UniqueFd fd, int dir_fd, const std::string& page, const Replacement& plan,
                  const std::string& folder_path, WriteFaults* faults) {
   int error_number = faults != nullptr ? faults->BeforeWrite(folder_path) : 0;
   if (error_number == 0) error_number = WriteAll(fd.get(), page, folder_path, faults);
@@ -153,6 +131,8 @@ int FillTempFile(UniqueFd fd, const std::string& page, const Replacement& plan,
     const bool given = ::fchown(fd.get(), plan.uid, plan.gid) == 0 ||
                        ::fchown(fd.get(), static_cast<uid_t>(-1), plan.gid) == 0;
     static_cast<void>(given);
+  } else if (!plan.keep_mode) {
+    GiveToFolderOwner(fd.get(), dir_fd);  // a new page, as every file root creates
   }
   // An existing page keeps its permissions; a new one gets the umask's. The
   // file was created with the old page's mode, so only bits the umask took
@@ -231,7 +211,7 @@ WriteOutcome WritePage(int dir_fd, const std::string& folder_path, const std::st
   const UniqueFd lock(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
   if (!lock.valid()) error_number = errno;
   if (error_number == 0)
-    error_number = FillTempFile(std::move(fd), page, plan, folder_path, faults);
+    error_number = FillTempFile(std::move(fd), dir_fd, page, plan, folder_path, faults);
   if (error_number == 0) error_number = RenameOver(dir_fd, temp, name, folder_path, faults);
   if (error_number != 0) {
     ::unlinkat(dir_fd, temp.c_str(), 0);

@@ -11,7 +11,7 @@
 
 #include "engine/page_writer.h"
 #include "engine/run_host.h"
-#include "engine/thumbnail_batch.h"
+#include "engine/thumbnail_task.h"
 
 namespace pelorin {
 
@@ -21,6 +21,7 @@ struct RunEvent {
     kPicturePage,
     kThumbnail,
     kFailure,
+    kWarning,  // done, with something to say
     kFolderDone,
     kFolderNotReached,
   };

@@ -1,6 +1,7 @@
 #include "engine/task_pool.h"
 
 #include <chrono>
+#include <future>
 
 namespace pelorin {
 
@@ -14,7 +15,7 @@ constexpr std::size_t kMaxReserved = 8 << 20;
 
 }  // namespace
 
-TaskPool::TaskPool(int threads) {
+TaskPool::TaskPool(int threads, std::function<void()> tick) : tick_(std::move(tick)) {
   if (threads <= 1) return;
   for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
 }
@@ -30,7 +31,11 @@ TaskPool::~TaskPool() {
 
 void TaskPool::Post(Task task, bool urgent, bool heavy) {
   if (inline_tasks()) {
-    task();
+    if (heavy && tick_) {
+      RunAside(std::move(task));
+    } else {
+      task();
+    }
     return;
   }
   std::unique_lock<std::mutex> lock(mutex_);
@@ -42,6 +47,17 @@ void TaskPool::Post(Task task, bool urgent, bool heavy) {
   const bool wake = idle_ > 0 && (busy_ == 0 || heavy || tasks_.size() >= kWakeBacklog);
   lock.unlock();
   if (wake) work_ready_.notify_one();
+}
+
+void TaskPool::RunAside(Task task) {
+  std::promise<void> done;
+  std::future<void> finished = done.get_future();
+  std::thread aside([&] {
+    task();
+    done.set_value();
+  });
+  while (finished.wait_for(kTick) != std::future_status::ready) tick_();
+  aside.join();
 }
 
 void TaskPool::WaitIdle(const std::function<void()>& tick) {

@@ -18,7 +18,9 @@ class TaskPool {
  public:
   using Task = std::function<void()>;
 
-  explicit TaskPool(int threads);
+  // tick: called about every 30 ms on the caller's thread while it waits
+  // (see Post, WaitIdle and Reserve).
+  explicit TaskPool(int threads, std::function<void()> tick = {});
   ~TaskPool();  // runs every task still queued
 
   bool inline_tasks() const { return threads_.empty(); }
@@ -27,7 +29,8 @@ class TaskPool {
   // folder's pages, which let go of the folder once written). heavy: worth
   // waking a sleeping thread for at once (a thumbnail); light tasks wake a
   // second thread only when several wait, as a wake-up costs more than a
-  // small page.
+  // small page. Without threads a heavy task runs on a thread of its own
+  // while the caller waits and ticks, so a stop is seen while it runs.
   void Post(Task task, bool urgent = false, bool heavy = false);
 
   // Waits until no task is queued or running, calling tick about every
@@ -42,7 +45,9 @@ class TaskPool {
 
  private:
   void Work();
+  void RunAside(Task task);
 
+  std::function<void()> tick_;
   std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable idle_ready_;

@@ -4,9 +4,12 @@
 // turns the bytes of one picture into the bytes of its thumbnail.
 #pragma once
 
+#include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelorin {
 
@@ -19,20 +22,48 @@ enum class ThumbnailFormat { kJpeg, kPng, kGif, kWebp };
 // Every other name (bmp, svg, none at all) has no thumbnail: nullopt.
 std::optional<ThumbnailFormat> ThumbnailFormatOf(std::string_view picture_name);
 
+// One thumbnail to make.
+struct ThumbnailJob {
+  int picture_fd = -1;  // a regular file, read from its start; not closed
+  ThumbnailFormat format = ThumbnailFormat::kJpeg;
+  int size = 160;   // the box's side, in pixels
+  int out_fd = -1;  // the thumbnail's bytes go here; not closed
+  // The run stopping: the thumbnail is abandoned within a second.
+  std::stop_token stop{};
+  // A picture still at work after this long is abandoned: a small file can
+  // be made to take minutes, and the run must go on. The clock starts when
+  // the picture's work starts, not while it waits for memory.
+  std::chrono::milliseconds time_limit{20'000};
+};
+
+enum class MakeStatus { kMade, kFailed, kStopped, kTookTooLong };
+
+struct MakeResult {
+  MakeStatus status = MakeStatus::kFailed;
+  // kFailed: one plain reason ("not a picture", "damaged picture data",
+  // "no space left on device"); out_fd may then hold part of a thumbnail,
+  // which the caller throws away.
+  std::string error;
+  // kMade: what the thumbnail lacks that the picture had ("the colour
+  // profile cannot be read; its values are used as they are").
+  std::vector<std::string> warnings;
+};
+
 class ThumbnailMaker {
  public:
   virtual ~ThumbnailMaker() = default;
 
-  // Makes one thumbnail: decodes the picture read from picture_fd (a regular
-  // file, read from its start), fits it into a size x size box keeping the
-  // aspect ratio (never enlarged), turns it upright by its EXIF orientation,
-  // converts it to sRGB, drops its metadata and writes it in format to
-  // out_fd. Neither descriptor is closed. Returns false with a short reason
-  // in *error ("not a picture", "too large: 20000 x 15000 pixels", ...);
-  // out_fd may then hold part of a thumbnail, which the caller throws away.
+  // Makes one thumbnail: decodes the picture, fits it into a size x size box
+  // keeping the aspect ratio (never enlarged), turns it upright by its EXIF
+  // orientation, converts it to sRGB, drops every piece of metadata (EXIF,
+  // XMP, IPTC, ICC), marks it as made by Pelorin2 at that size
+  // (thumbnail_mark.h) and writes it in the job's format.
   // Safe to call from several threads at once on different descriptors.
-  virtual bool Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
-                    std::string* error) = 0;
+  virtual MakeResult Make(const ThumbnailJob& job) = 0;
+
+  // The width and height of the picture in fd from its header alone, fd
+  // read from its start; false when it is no picture the maker reads.
+  virtual bool ReadPictureSize(int fd, int* width, int* height) = 0;
 };
 
 }  // namespace pelorin

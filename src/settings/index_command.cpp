@@ -39,6 +39,10 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request, std::stop_token stop
     outcome.failure_lines.push_back(PrintableText(failure.folder) + ": " +
                                     PrintableText(failure.reason));
   }
+  for (const Failure& warning : outcome.summary.warnings) {
+    outcome.warning_lines.push_back(PrintableText(warning.folder) +
+                                    ": warning: " + PrintableText(warning.reason));
+  }
   if (request.remember_folder && !request.dry_run) {
     // The next start shows the folder just indexed.
     SaveLastDirectory(store_, request.folder);

@@ -45,6 +45,8 @@ struct IndexOutcome {
   std::string summary_line;
   // One printable line per failure: "folder: reason".
   std::vector<std::string> failure_lines;
+  // One printable line per warning: "path: warning: what".
+  std::vector<std::string> warning_lines;
   std::string flush_error;  // the store could not be written; empty when it was
 
   // Every folder reached has its page from the template as it still is.

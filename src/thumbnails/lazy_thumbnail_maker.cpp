@@ -44,14 +44,18 @@ void LazyThumbnailMaker::Load() {
   load_error_ = "cannot load the picture library: " + reasons;
 }
 
-bool LazyThumbnailMaker::Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
-                              std::string* error) {
+bool LazyThumbnailMaker::Loaded() {
   std::call_once(loaded_, [this] { Load(); });
-  if (!maker_) {
-    *error = load_error_;
-    return false;
-  }
-  return maker_->Make(picture_fd, format, size, out_fd, error);
+  return maker_ != nullptr;
+}
+
+MakeResult LazyThumbnailMaker::Make(const ThumbnailJob& job) {
+  if (!Loaded()) return {MakeStatus::kFailed, load_error_, {}};
+  return maker_->Make(job);
+}
+
+bool LazyThumbnailMaker::ReadPictureSize(int fd, int* width, int* height) {
+  return Loaded() && maker_->ReadPictureSize(fd, width, height);
 }
 
 }  // namespace pelorin

@@ -19,11 +19,12 @@ class LazyThumbnailMaker : public ThumbnailMaker {
 
   // Loads the module on the first call; when it cannot be loaded, every
   // thumbnail fails with the reason.
-  bool Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
-            std::string* error) override;
+  MakeResult Make(const ThumbnailJob& job) override;
+  bool ReadPictureSize(int fd, int* width, int* height) override;
 
  private:
   void Load();
+  bool Loaded();
 
   std::once_flag loaded_;
   std::unique_ptr<ThumbnailMaker> maker_;

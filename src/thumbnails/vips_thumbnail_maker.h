@@ -1,7 +1,8 @@
 // The thumbnail maker the programs use: libvips decodes, shrinks while it
 // loads (a JPEG is decoded at an eighth of its size when that is enough),
 // turns, converts and encodes, streaming the picture through in strips so
-// that memory stays small whatever the picture's size.
+// that memory stays small whatever the picture's size. Pictures that cannot
+// be streamed share one memory budget.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "engine/thumbnail_maker.h"
+#include "thumbnails/memory_budget.h"
 
 namespace pelorin {
 
@@ -21,6 +23,11 @@ struct VipsThumbnailOptions {
   // A picture with more pixels than this is refused from its header, before
   // any of it is decoded. Default: 200 megapixels.
   std::int64_t max_pixels = 200'000'000;
+  // What pictures decoded whole (interlaced PNG, progressive JPEG, GIF) may
+  // hold at once, over all threads; one that needs more alone is refused.
+  // With the streamed pictures and libvips itself, a run stays below
+  // 512 MiB. Default: 320 MiB.
+  std::int64_t whole_decode_bytes = std::int64_t{320} << 20;
 };
 
 class VipsThumbnailMaker : public ThumbnailMaker {
@@ -29,12 +36,13 @@ class VipsThumbnailMaker : public ThumbnailMaker {
   // start, every Make fails with the reason.
   explicit VipsThumbnailMaker(const VipsThumbnailOptions& options = {});
 
-  bool Make(int picture_fd, ThumbnailFormat format, int size, int out_fd,
-            std::string* error) override;
+  MakeResult Make(const ThumbnailJob& job) override;
+  bool ReadPictureSize(int fd, int* width, int* height) override;
 
  private:
   VipsThumbnailOptions options_;
   std::once_flag threads_set_;
+  MemoryBudget budget_;
 };
 
 }  // namespace pelorin

@@ -34,7 +34,9 @@ TEST(TaskPool, RunsEveryTaskOnceAndBoundsWhatIsHeld) {
       EXPECT_EQ(done.load(), 100);
     }
     EXPECT_EQ(done.load(), 100);
-    if (threads == 1) EXPECT_EQ(ticks, 0);  // inline tasks never make anyone wait
+    if (threads == 1) {
+      EXPECT_EQ(ticks, 0);  // inline tasks never make anyone wait
+    }
   }
 }
 

@@ -2,15 +2,23 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <lcms2.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/folder_reader.h"
+#include "engine/thumbnail_mark.h"
 #include "support/temp_tree.h"
+#include "thumbnails/memory_budget.h"
 
 namespace pelorin {
 namespace {
@@ -59,6 +67,7 @@ std::string Encode(int width, int height, const char* suffix, int orientation = 
 struct Outcome {
   bool made = false;
   std::string error;
+  std::vector<std::string> warnings;
   std::string bytes;  // the thumbnail file
 };
 
@@ -74,7 +83,10 @@ Outcome MakeFromPath(ThumbnailMaker& maker, const TempTree& tree, const std::str
   // As a caller that looked at the picture first would leave it: the maker
   // reads from the start anyway, and closes neither descriptor.
   lseek(picture_fd, 0, SEEK_END);
-  outcome.made = maker.Make(picture_fd, format, size, out_fd, &outcome.error);
+  const MakeResult made = maker.Make({picture_fd, format, size, out_fd});
+  outcome.made = made.status == MakeStatus::kMade;
+  outcome.error = made.error;
+  outcome.warnings = made.warnings;
   EXPECT_EQ(close(picture_fd), 0);
   EXPECT_EQ(close(out_fd), 0);
   outcome.bytes = tree.ReadFile(out_path.substr(tree.root().size() + 1));
@@ -94,6 +106,7 @@ struct Decoded {
   int pages = 0;
   bool has_exif = false;
   bool has_profile = false;
+  bool has_xmp = false;
 };
 
 Decoded Decode(const std::string& bytes) {
@@ -109,6 +122,7 @@ Decoded Decode(const std::string& bytes) {
   decoded.pages = vips_image_get_n_pages(image);
   decoded.has_exif = vips_image_get_typeof(image, VIPS_META_EXIF_NAME) != 0;
   decoded.has_profile = vips_image_get_typeof(image, VIPS_META_ICC_NAME) != 0;
+  decoded.has_xmp = vips_image_get_typeof(image, VIPS_META_XMP_NAME) != 0;
   g_object_unref(image);
   return decoded;
 }
@@ -212,10 +226,9 @@ TEST_F(VipsThumbnailMakerTest, RefusesWhatIsNotAWholePicture) {
       {"text", "hello, world\n", "not a picture"},
       {"empty", "", "not a picture"},
       {"tiff", Encode(30, 20, ".tif"), "not a picture"},  // no loader for it is allowed
-      {"truncated jpeg", jpeg.substr(0, jpeg.size() / 2),
-       "cannot make thumbnail: VipsJpeg: Premature end"},
-      {"jpeg header only", jpeg.substr(0, 700), "damaged picture: VipsJpeg: Premature end"},
-      {"damaged png", png, "cannot make thumbnail: "},
+      {"truncated jpeg", jpeg.substr(0, jpeg.size() / 2), "damaged picture data (cut short)"},
+      {"jpeg header only", jpeg.substr(0, 700), "damaged picture data (cut short)"},
+      {"damaged png", png, "damaged picture data"},
       {"bomb", JpegClaiming(20000, 15000), "too large: 20000 x 15000 pixels"},
   };
   for (const auto& c : cases) {
@@ -260,14 +273,22 @@ TEST_F(VipsThumbnailMakerTest, RefusesFoldersAndPipes) {
   }
 }
 
+// Every failure gives its own picture's reason, though libvips keeps one
+// error text for the process: PNGs with a bad checksum and JPEGs cut short
+// fail on four threads at once.
 TEST_F(VipsThumbnailMakerTest, MakesThumbnailsOnSeveralThreadsAtOnce) {
   TempTree tree;
   constexpr int kThreads = 4;
   constexpr int kEach = 6;
   const std::string good = Encode(640, 480, ".jpg", 6);
-  const std::string bad = good.substr(0, good.size() / 3);
+  const std::string cut = good.substr(0, good.size() / 3);
+  std::string crc = Encode(640, 480, ".png");
+  const std::size_t idat = crc.find("IDAT");
+  const std::size_t length =
+      static_cast<unsigned char>(crc[idat - 2]) << 8 | static_cast<unsigned char>(crc[idat - 1]);
+  crc[idat + 4 + length] ^= 1;  // the chunk's checksum
   for (int i = 0; i < kThreads * kEach; ++i) {
-    tree.WriteFile(std::to_string(i), i % 3 == 2 ? bad : good);
+    tree.WriteFile(std::to_string(i), i % 3 != 2 ? good : i % 2 != 0 ? cut : crc);
   }
   std::vector<Outcome> outcomes(kThreads * kEach);
   std::vector<std::thread> threads;
@@ -285,8 +306,182 @@ TEST_F(VipsThumbnailMakerTest, MakesThumbnailsOnSeveralThreadsAtOnce) {
     EXPECT_EQ(outcomes[i].made, i % 3 != 2) << i << ": " << outcomes[i].error;
     if (outcomes[i].made) {
       EXPECT_EQ(Decode(outcomes[i].bytes).height, 160) << i;
+    } else if (i % 2 == 0) {
+      EXPECT_EQ(outcomes[i].error, "damaged picture data (checksum error)") << i;
+    } else {
+      EXPECT_TRUE(outcomes[i].error == "damaged picture data (cut short)" ||
+                  outcomes[i].error == "damaged picture data")
+          << i << ": " << outcomes[i].error;
     }
   }
+}
+
+// A picture carrying EXIF (the camera's owner, the place), XMP and a
+// wide-gamut ICC profile, in the format of suffix.
+std::string WithMetadata(const char* suffix) {
+  VipsImage* image = Gradient(400, 300);
+  VipsImage* tagged = nullptr;
+  EXPECT_EQ(vips_icc_transform(image, &tagged, "p3", "input_profile", "srgb", nullptr), 0);
+  vips_image_set_string(tagged, "exif-ifd0-Artist", "Camera Owner");
+  vips_image_set_string(tagged, "exif-ifd3-GPSLatitudeRef", "N");
+  static const char kXmp[] = "<x:xmpmeta>GPS 51.5 N</x:xmpmeta>";
+  vips_image_set_blob_copy(tagged, VIPS_META_XMP_NAME, kXmp, sizeof kXmp - 1);
+  void* data = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(vips_image_write_to_buffer(tagged, suffix, &data, &length, nullptr), 0);
+  std::string bytes(static_cast<const char*>(data), length);
+  g_free(data);
+  g_object_unref(tagged);
+  g_object_unref(image);
+  return bytes;
+}
+
+std::optional<int> MarkOf(const std::string& bytes) {
+  TempTree tree;
+  tree.WriteFile("t", bytes);
+  const UniqueFd fd(open(tree.Path("t").c_str(), O_RDONLY | O_CLOEXEC));
+  return ReadThumbnailMark(fd.get());
+}
+
+TEST_F(VipsThumbnailMakerTest, ThumbnailsCarryTheirMarkAndNoMetadata) {
+  const struct {
+    const char* suffix;
+    ThumbnailFormat format;
+    bool profile, xmp;  // what libvips 8.14 writes into such a picture
+  } cases[] = {{".jpg", ThumbnailFormat::kJpeg, true, true},
+               {".png", ThumbnailFormat::kPng, true, false},
+               {".gif", ThumbnailFormat::kGif, false, false},
+               {".webp", ThumbnailFormat::kWebp, true, true}};
+  for (const auto& c : cases) {
+    const std::string picture = WithMetadata(c.suffix);
+    EXPECT_EQ(picture.find("xmpmeta") != std::string::npos, c.xmp) << c.suffix;
+    EXPECT_EQ(Decode(picture).has_profile, c.profile) << c.suffix;
+    EXPECT_EQ(MarkOf(picture), std::nullopt) << c.suffix;
+    const Outcome out = MakeFromBytes(maker_, picture, c.format, 120);
+    ASSERT_TRUE(out.made) << c.suffix << ": " << out.error;
+    const Decoded thumb = Decode(out.bytes);
+    EXPECT_EQ(thumb.width, 120) << c.suffix;
+    EXPECT_FALSE(thumb.has_exif || thumb.has_xmp || thumb.has_profile) << c.suffix;
+    for (const char* text : {"Camera Owner", "xmpmeta", "GPS"}) {
+      EXPECT_EQ(out.bytes.find(text), std::string::npos) << c.suffix << " keeps " << text;
+    }
+    EXPECT_EQ(MarkOf(out.bytes), 120) << c.suffix;
+  }
+}
+
+TEST_F(VipsThumbnailMakerTest, GivesUpOnASlowPictureAndAtAStop) {
+  TempTree tree;
+  tree.WriteFile("tall.png", Encode(1, 1'000'000, ".png"));  // seconds to shrink
+  const UniqueFd picture(open(tree.Path("tall.png").c_str(), O_RDONLY | O_CLOEXEC));
+  const UniqueFd out(open(tree.Path("out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  const auto start = std::chrono::steady_clock::now();
+  const MakeResult slow = maker_.Make(
+      {picture.get(), ThumbnailFormat::kPng, 160, out.get(), {}, std::chrono::milliseconds(300)});
+  EXPECT_EQ(slow.status, MakeStatus::kTookTooLong);
+  EXPECT_EQ(slow.error, "took too long (over 300 ms)");
+  std::stop_source stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop.request_stop();
+  });
+  const MakeResult stopped =
+      maker_.Make({picture.get(), ThumbnailFormat::kPng, 160, out.get(), stop.get_token()});
+  stopper.join();
+  EXPECT_EQ(stopped.status, MakeStatus::kStopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+}
+
+TEST(MemoryBudget, OnePictureAlwaysRunsOthersWaitForRoomOrAStop) {
+  MemoryBudget budget(100);
+  EXPECT_TRUE(budget.Acquire(150, {}));  // alone, more than the whole budget
+  std::atomic<int> got{-1};
+  std::thread waiting([&] { got = budget.Acquire(10, {}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(got, -1);
+  budget.Release(150);
+  waiting.join();
+  EXPECT_EQ(got, 1);
+  EXPECT_TRUE(budget.Acquire(90, {}));  // 10 and 90 fit together
+  std::stop_source stop;
+  std::thread stopped([&] { got = budget.Acquire(1, stop.get_token()); });
+  stop.request_stop();
+  stopped.join();
+  EXPECT_EQ(got, 0);
+}
+
+TEST_F(VipsThumbnailMakerTest, RefusesAPictureThatMustBeDecodedWholeBeyondTheBudget) {
+  VipsThumbnailMaker maker({.whole_decode_bytes = 400'000});
+  const struct {
+    const char* suffix;
+    const char* error;  // empty: made
+  } cases[] = {{".png", ""},
+               {".png[interlace]", "too large to decode whole: 400 x 300 pixels"},
+               {".jpg[interlace]", ""},  // subsampled: 367,500 bytes of coefficients
+               {".jpg[interlace,Q=95]", "too large to decode whole: 400 x 300 pixels"},
+               {".gif", "too large to decode whole: 400 x 300 pixels"}};
+  for (const auto& c : cases) {
+    const Outcome out = MakeFromBytes(maker, Encode(400, 300, c.suffix), ThumbnailFormat::kPng, 80);
+    EXPECT_EQ(out.error, c.error) << c.suffix;
+  }
+}
+
+// An RGB profile that turns every colour into middle grey, through a table
+// for the perceptual intent only, as old scanner profiles have.
+std::string PerceptualOnlyProfile() {
+  cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+  cmsSetProfileVersion(profile, 4.3);
+  cmsSetDeviceClass(profile, cmsSigInputClass);
+  cmsSetColorSpace(profile, cmsSigRgbData);
+  cmsSetPCS(profile, cmsSigLabData);
+  cmsUInt16Number grey[8 * 3];  // Lab 50, 0, 0 at every corner
+  for (int i = 0; i < 8 * 3; ++i) grey[i] = i % 3 == 0 ? 0x8000 : 0x8080;
+  // A version 4 table needs curves before and after it.
+  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+  cmsToneCurve* curves[3] = {linear, linear, linear};
+  cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 3, 3);
+  cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, curves));
+  cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 3, 3, grey));
+  cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, curves));
+  cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
+  std::string bytes(65536, '\0');
+  cmsUInt32Number size = static_cast<cmsUInt32Number>(bytes.size());
+  EXPECT_TRUE(cmsSaveProfileToMem(profile, bytes.data(), &size));
+  bytes.resize(static_cast<unsigned char>(bytes[2]) << 8 | static_cast<unsigned char>(bytes[3]));
+  cmsFreeToneCurve(linear);
+  cmsPipelineFree(pipeline);
+  cmsCloseProfile(profile);
+  return bytes;
+}
+
+// A JPEG carrying profile, put in as it is: libvips would leave out one
+// that it cannot use.
+std::string JpegWithProfile(const std::string& profile) {
+  const std::string jpeg = Encode(300, 200, ".jpg[strip]");
+  const std::string segment = std::string("ICC_PROFILE\0\1\1", 14) + profile;
+  const std::size_t size = segment.size() + 2;
+  return jpeg.substr(0, 2) + "\xFF\xE2" + static_cast<char>(size >> 8) +
+         static_cast<char>(size & 0xFF) + segment + jpeg.substr(2);
+}
+
+TEST_F(VipsThumbnailMakerTest, UsesAProfileByTheIntentItHasAndIgnoresOneItCannotRead) {
+  const Outcome broken =
+      MakeFromBytes(maker_, JpegWithProfile("7 bytes"), ThumbnailFormat::kJpeg, 100);
+  ASSERT_TRUE(broken.made) << broken.error;
+  EXPECT_EQ(broken.warnings,
+            std::vector<std::string>{
+                "its colour profile cannot be read; the colours are shown as stored"});
+
+  const Outcome perceptual =
+      MakeFromBytes(maker_, JpegWithProfile(PerceptualOnlyProfile()), ThumbnailFormat::kPng, 100);
+  ASSERT_TRUE(perceptual.made) << perceptual.error;
+  EXPECT_TRUE(perceptual.warnings.empty());
+  VipsImage* thumb =
+      vips_image_new_from_buffer(perceptual.bytes.data(), perceptual.bytes.size(), "", nullptr);
+  ASSERT_NE(thumb, nullptr);
+  double deviation = 0;
+  ASSERT_EQ(vips_deviate(thumb, &deviation, nullptr), 0);
+  g_object_unref(thumb);
+  EXPECT_LT(deviation, 2) << "the profile turns every colour into one grey";
 }
 
 }  // namespace
