@@ -7,6 +7,7 @@
 
 #include "common/path_routines.h"
 #include "common/temp_file_name.h"
+#include "engine/pictures.h"
 #include "engine/thumbnail_task.h"
 
 namespace pelorin {
@@ -176,6 +177,40 @@ void FolderWork::AddMadeThumbnails() {
   }
 }
 
+// What the pages show of the pictures' headers: with ModernImages the sizes
+// of the pictures, thumbnails and display copies, for <!--#imageinfo--> the
+// pictures' details. Read once, before the pages, by the maker, which never
+// decodes a picture for it.
+void FolderWork::ReadHeaders() {
+  const PageOptions& options = context_.options;
+  const auto& picture_template = context_.templates.picture();
+  const bool details =
+      options.pics_in_html && picture_template && picture_template->needs_headers();
+  if (context_.maker == nullptr || (!options.modern_images && !details)) return;
+  const auto read = [&](int dir_fd, const std::string& name, std::string key) {
+    const UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    PictureHeader header;
+    context_.maker->ReadPictureHeader(fd.get(), &header);
+    header.bytes = st.st_size;
+    headers_.emplace(std::move(key), std::move(header));
+  };
+  for (const FolderEntry& entry : plan_.page_listing.entries) {
+    if (entry.kind == EntryKind::kFile && IsPictureName(entry.name)) {
+      read(dir_fd_.get(), entry.name, entry.name);
+    }
+  }
+  const FolderListing* thumbnails = thumbnail_folder_.listing.get();
+  if (!options.modern_images || thumbnails == nullptr || !thumbnail_folder_.fd.valid()) return;
+  for (const FolderEntry& entry : thumbnails->entries) {
+    if (entry.kind == EntryKind::kFile && IsPictureName(entry.name)) {
+      read(thumbnail_folder_.fd.get(), entry.name,
+           options.thumbnail_folder + kSeparator + entry.name);
+    }
+  }
+}
+
 void FolderWork::StartPages() {
   if (context_.stop.stop_requested()) {
     // The folder stays as it was: no page shows part of its pictures.
@@ -184,6 +219,7 @@ void FolderWork::StartPages() {
     return;
   }
   AddMadeThumbnails();
+  ReadHeaders();
   const std::size_t count = plan_.picture_pages.size();
   bool pictures = WriteIndexPage() && count > 0;
   if (pictures && !context_.templates.picture()) {
@@ -231,6 +267,7 @@ bool FolderWork::WriteIndexPage() {
   PageInput input{path_, context_.selected_folder, plan_.page_listing, context_.options,
                   context_.filter};
   input.thumbnails = thumbnail_folder_.listing.get();
+  input.headers = &headers_;
   std::string page;
   context_.templates.main()->Render(input, &page);
   std::string error;
@@ -267,6 +304,8 @@ void FolderWork::WritePicturePages(std::size_t begin, std::size_t end) {
     PageInput input{path_, context_.selected_folder, plan_.page_listing, context_.options,
                     context_.filter};
     input.picture = &picture;
+    input.thumbnails = thumbnail_folder_.listing.get();
+    input.headers = &headers_;
     page.clear();
     context_.templates.picture()->Render(input, &page);
     const WriteOutcome outcome = Write(task.page, page, existing, &error);
