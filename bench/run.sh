@@ -163,9 +163,9 @@ snapshot() { find "$1" -name "$page" -printf '%i %T@ %p\n' | sort | md5sum; }
 tree_sum() { (cd "$1" && find . -name "$page" -print0 | sort -z | xargs -0 cat | md5sum); }
 
 # One thread unless a situation names more, so the limit compares like with like.
-cli_index=("$cli" --settings "$settings" index --yes --quiet --jobs 1)
+cli_index=("$cli" --settings "$settings" index --yes --jobs 1)
 # Both front ends as a person starts them: the default number of threads.
-cli_default=("$cli" --settings "$settings" index --yes --quiet)
+cli_default=("$cli" --settings "$settings" index --yes)
 # Followed by PELORIN2_AUTORUN=FOLDER "$gui" --settings "$settings".
 gui_env=(env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/xdg")
 have_gui=no
@@ -224,7 +224,7 @@ for (( round = 0; round <= rounds; ++round )); do
   measure limit_pictures "$limit" --pictures "$copy"
   retire "$copy"
   fresh_copy trees
-  picture_index=("$cli" --settings "$picture_settings" index --yes --quiet --jobs 1)
+  picture_index=("$cli" --settings "$picture_settings" index --yes --jobs 1)
   measure cli_pictures "${picture_index[@]}" "$copy"
   [[ $(picture_pages_written) -gt 0 ]] || fail "picture run wrote no picture page"
   measure cli_pictures_unchanged "${picture_index[@]}" "$copy"

@@ -142,7 +142,7 @@ fresh() { rm -rf "$bench_dir/out-$1"; mkdir -p "$bench_dir/out-$1"; echo "$bench
 # A run on an empty thumbnail folder, and its summary line.
 index_fresh() {  # NAME JOBS
   find "$tree" \( -name "$thumb_folder" -o -name index.html \) -prune -exec rm -rf {} +
-  measure "$1" "$cli" --settings "$settings" index --yes --quiet --jobs "$2" "$tree"
+  measure "$1" "$cli" --settings "$settings" index --yes --jobs "$2" "$tree"
   grep -q "^Indexed $(plural "$folder_count" folder): $(plural "$folder_count" page) written, 0 unchanged, $(plural "$picture_count" thumbnail) made, 0 up to date, 0 failed" \
     "$work/out.txt" || fail "$1: $(cat "$work/out.txt" "$work/err.txt")"
 }
@@ -170,7 +170,7 @@ run_round() {
   measure vips1 env VIPS_CONCURRENCY=1 bash -c 'run_vipsthumbnail "$0"' "$out"
   index_fresh cli1 1
   check_thumbs "pelorin2-cli --jobs 1"
-  measure rerun "$cli" --settings "$settings" index --yes --quiet --jobs 1 "$tree"
+  measure rerun "$cli" --settings "$settings" index --yes --jobs 1 "$tree"
   grep -q "^Indexed $(plural "$folder_count" folder): 0 pages written, $folder_count unchanged, 0 thumbnails made, $picture_count up to date, 0 failed" \
     "$work/out.txt" || fail "the re-run made thumbnails again: $(cat "$work/out.txt")"
   index_fresh cli2 2

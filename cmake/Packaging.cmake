@@ -19,6 +19,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "command-line tool pelorin2-cli, which run the same engine.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Stripped of symbols here, and of the comment and note sections by the
+# install step at the end of src/CMakeLists.txt, as Debian's own are.
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -34,5 +36,24 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# What every Debian package carries in /usr/share/doc/pelorin2: the
+# machine-readable copyright and, for a package without a Debian revision,
+# changelog.gz (compressed without name or time, so its bytes do not depend
+# on the build). The changelog's first entry names the project's version.
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^pelorin2 \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog has no entry for ${PROJECT_VERSION} at its top")
+endif()
+set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.gz)
+add_custom_command(OUTPUT ${changelog_gz}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/debian
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+          ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog
+  COMMAND ${PELORIN_GZIP} -9nf ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog VERBATIM)
+add_custom_target(pelorin_changelog ALL DEPENDS ${changelog_gz})
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${changelog_gz}
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME})
 
 include(CPack)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $BUILD_DIR), two jobs at a time.
+# Configures and builds into build/ (or $BUILD_DIR), two jobs at a time:
+# everything, or only the targets named in $BUILD_TARGETS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${BUILD_DIR:-$root/build}
@@ -10,4 +11,6 @@ if [[ ! -f $build_dir/CMakeCache.txt ]]; then
 elif [[ $# -gt 0 ]]; then
   cmake "$build_dir" "$@"
 fi
-cmake --build "$build_dir" -j "${JOBS:-2}"
+targets=()
+for target in ${BUILD_TARGETS:-}; do targets+=(--target "$target"); done
+cmake --build "$build_dir" -j "${JOBS:-2}" "${targets[@]}"

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth xdg-utils time
   clang libclang-rt-14-dev
   chromium
-  dpkg-dev appstream desktop-file-utils groff-base man-db
+  dpkg-dev appstream desktop-file-utils groff-base man-db lintian
 )
 if [[ $# -gt 0 ]]; then packages=("$@"); fi
 

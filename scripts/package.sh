@@ -3,12 +3,13 @@
 # checks what it declares and holds, installs it with apt-get and has the
 # installed /usr/bin/pelorin2-cli index a copy of samples/, with the first-run
 # template from /usr/share/pelorin2. Renders the installed manual pages and
-# validates the installed desktop entry and metainfo. The package is removed
+# validates the installed desktop entry and metainfo. Fails on any error or
+# warning of lintian, and on any hardening tag. The package is removed
 # again unless it was installed before.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${BUILD_DIR:-$root/build}
-"$root/scripts/install-deps.sh" dpkg-dev appstream desktop-file-utils groff-base man-db
+"$root/scripts/install-deps.sh" dpkg-dev appstream desktop-file-utils groff-base man-db lintian
 "$root/scripts/build.sh"
 
 sudo_cmd=()
@@ -48,6 +49,13 @@ for file in /usr/bin/pelorin2 /usr/bin/pelorin2-cli \
             "/usr/share/applications/$app_id.desktop" /usr/share/icons/hicolor/scalable/apps/pelorin2.svg; do
   grep -qx "$file" <<<"$files" || fail "$file is not in the package"
 done
+for file in /usr/share/doc/pelorin2/copyright /usr/share/doc/pelorin2/changelog.gz; do
+  grep -qx "$file" <<<"$files" || fail "$file is not in the package"
+done
+for size in 16 32 48 64 128 256; do
+  grep -qx "/usr/share/icons/hicolor/${size}x$size/apps/pelorin2.png" <<<"$files" ||
+    fail "no icon of $size pixels"
+done
 programs=$(grep -E '^/usr/bin/.' <<<"$files" | paste -sd ' ')
 [[ $programs == "/usr/bin/pelorin2 /usr/bin/pelorin2-cli" ]] || fail "unexpected programs: $programs"
 module=$(grep -E '^/usr/lib/(.+/)?pelorin2/pelorin2-thumbnails\.so$' <<<"$files") ||
@@ -57,6 +65,13 @@ others=$(while IFS= read -r file; do
   [[ $file == "$module" || ($file == */ && $module == "$file"*) ]] || echo "$file"
 done <<<"$files")
 if grep -E 'test|bench|fuzz|/usr/(lib|include)/' <<<"$others"; then fail "files that do not belong"; fi
+
+# What Debian asks of a package: no error and no warning from lintian, and
+# the release hardening in every program (lintian reports its absence as
+# information only, so those tags are failures here too).
+lintian_out=$(lintian --no-cfg --display-info "$deb" 2>&1 | grep -v '^running with root privileges' || true)
+if grep -E '^[EW]: |hardening-' <<<"$lintian_out"; then fail "lintian: errors, warnings or hardening tags"; fi
+echo "== lintian: no error, no warning, no hardening tag"
 
 installed_before=0
 if dpkg-query -W -f='${Status}' pelorin2 2>/dev/null | grep -q "install ok installed"; then

@@ -5,7 +5,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${BUILD_DIR:-$root/build}
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+# Only the command line and the thumbnail module it loads: no test,
+# benchmark or window is needed to index the samples.
+BUILD_TARGETS="pelorin2-cli pelorin2_thumbnail_module" "$root/scripts/build.sh"
 
 cli=$build_dir/bin/pelorin2-cli
 work=$build_dir/samples-run

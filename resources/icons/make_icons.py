@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the application's pictures: the globe (green land on a blue sea with
-a black outline) at 16 and 32 pixels in 16 colours, its scalable version, and
+a black outline) at 16, 32, 48, 64, 128 and 256 pixels in 16 colours, its
+scalable version, and
 the 15 x 15 no-entry picture of the cancel button. Run it from anywhere; it
 writes beside itself. Needs nothing beyond Python's standard library."""
 
@@ -132,7 +133,8 @@ def write_svg(path):
 
 
 if __name__ == "__main__":
-    write_png(os.path.join(HERE, "pelorin2-16.png"), globe(16))
-    write_png(os.path.join(HERE, "pelorin2-32.png"), globe(32))
+    # The sizes desktops look for in the hicolor theme.
+    for size in (16, 32, 48, 64, 128, 256):
+        write_png(os.path.join(HERE, "pelorin2-%d.png" % size), globe(size))
     write_png(os.path.join(HERE, "cancel.png"), no_entry())
     write_svg(os.path.join(HERE, "pelorin2.svg"))

@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <iostream>
 
 #include "common/text_routines.h"
@@ -45,47 +45,54 @@ void OpenWithDesktop(const std::string& path) {
   if (child > 0) ::waitpid(child, nullptr, 0);
 }
 
-TerminalHost::TerminalHost(TerminalHostOptions options)
-    : options_(options), status_on_terminal_(!options.quiet && ::isatty(STDERR_FILENO)) {}
+TerminalHost::TerminalHost(TerminalHostOptions options, std::istream& in, std::ostream& err,
+                           std::ostream* folders)
+    : options_(options), in_(in), err_(err), folders_(folders) {}
 
 TerminalHost::~TerminalHost() { EndStatus(); }
 
-bool TerminalHost::AskYesNo(const std::string& title, const std::string& text) {
-  std::cerr << title << ": " << CrLfToLf(text) << "?\n";
+// The question's text ends with its question ("Continue?"); the answer
+// goes on the same line.
+bool TerminalHost::AskYesNo(const std::string& /*title*/, const std::string& text) {
+  err_ << CrLfToLf(text);
   if (options_.assume_yes) {
-    std::cerr << "Going on (--yes).\n";
+    err_ << " yes (--yes)\n";
     return true;
   }
-  if (!::isatty(STDIN_FILENO)) {
-    std::cerr << "Not confirmed: no terminal to ask; pass --yes to index this folder.\n";
+  if (!options_.can_ask) {
+    err_ << " no: there is no terminal to ask; pass --yes to index this folder\n";
     return false;
   }
-  std::cerr << "Continue? [y/N] " << std::flush;
+  err_ << " [y/N] " << std::flush;
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
+  if (!std::getline(in_, answer)) return false;
   return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
-void TerminalHost::ShowStatus(const std::string& line) {
-  if (!status_on_terminal_) return;
-  pending_status_ = line;
+void TerminalHost::RunStarting() { started_ = std::chrono::steady_clock::now(); }
+
+void TerminalHost::ShowProgress(const RunProgress& progress) {
+  if (!options_.show_status) return;
+  pending_ = progress;
+  status_pending_ = true;
   const auto now = std::chrono::steady_clock::now();
   if (status_shown_ && now - last_status_ < std::chrono::milliseconds(100)) return;
   last_status_ = now;
-  status_shown_ = true;
-  std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
-  std::fflush(stderr);
-  pending_status_.clear();
+  WriteStatus(progress);
+  status_pending_ = false;
 }
 
-void TerminalHost::ShowProgress(const RunProgress& progress) {
-  if (status_on_terminal_) ShowStatus(ProgressLine(progress));
+void TerminalHost::WriteStatus(const RunProgress& progress) {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  err_ << '\r' << TimedProgressLine(progress, seconds) << "\x1b[K" << std::flush;
+  status_shown_ = true;
 }
 
 void TerminalHost::FolderDone(const FolderReport& report) {
-  if (!options_.verbose) return;
+  if (folders_ == nullptr) return;
   EndStatus();
-  std::cout << FolderLine(report, options_.dry_run) << '\n';
+  *folders_ << FolderLine(report, options_.dry_run) << '\n';
 }
 
 void TerminalHost::Yield() {
@@ -94,8 +101,9 @@ void TerminalHost::Yield() {
 
 void TerminalHost::EndStatus() {
   if (!status_shown_) return;
-  if (!pending_status_.empty()) std::fprintf(stderr, "\r%s\x1b[K", pending_status_.c_str());
-  std::fputs("\n", stderr);
+  if (status_pending_) WriteStatus(pending_);
+  status_pending_ = false;
+  err_ << '\n' << std::flush;
   status_shown_ = false;
 }
 

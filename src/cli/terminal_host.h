@@ -1,9 +1,10 @@
 // The run's host on the command line: a [y/N] question on a terminal, a
-// throttled status line on stderr, Ctrl-C, SIGTERM and SIGHUP as a stop
-// request.
+// throttled status line with the time and rate on a terminal's stderr,
+// Ctrl-C, SIGTERM and SIGHUP as a stop request.
 #pragma once
 
 #include <chrono>
+#include <iosfwd>
 #include <stop_token>
 #include <string>
 
@@ -12,15 +13,18 @@
 namespace pelorin {
 
 struct TerminalHostOptions {
-  bool assume_yes = false;
-  bool quiet = false;
-  bool verbose = false;  // a line per folder on standard output
-  bool dry_run = false;  // the run writes nothing; its lines say so
+  bool assume_yes = false;   // --yes
+  bool can_ask = false;      // standard input is a terminal
+  bool show_status = false;  // standard error is a terminal and --quiet is off
+  bool dry_run = false;      // the run writes nothing; its folder lines say so
 };
 
 class TerminalHost : public RunHost {
  public:
-  explicit TerminalHost(TerminalHostOptions options);
+  // Questions are read from in; questions and the status line go to err;
+  // a line per finished folder to folders, when given (--verbose).
+  TerminalHost(TerminalHostOptions options, std::istream& in, std::ostream& err,
+               std::ostream* folders = nullptr);
   ~TerminalHost() override;
 
   // Stopped by Ctrl-C, SIGTERM and SIGHUP, seen while the run yields.
@@ -30,18 +34,23 @@ class TerminalHost : public RunHost {
   void ShowProgress(const RunProgress& progress) override;
   void Yield() override;
   void FolderDone(const FolderReport& report) override;
+  void RunStarting() override;
 
   // Ends the status line so later output starts on a fresh line.
   void EndStatus();
 
  private:
-  void ShowStatus(const std::string& line);
+  void WriteStatus(const RunProgress& progress);
 
   TerminalHostOptions options_;
+  std::istream& in_;
+  std::ostream& err_;
+  std::ostream* folders_;
   std::stop_source stop_;
-  bool status_on_terminal_;
   bool status_shown_ = false;
-  std::string pending_status_;
+  bool status_pending_ = false;
+  RunProgress pending_;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point last_status_{};
 };
 

@@ -130,7 +130,9 @@ int CurrentUmask() {
 void GiveToFolderOwner(int fd, int dir_fd) {
   struct stat folder;
   if (::geteuid() != 0 || ::fstat(dir_fd, &folder) != 0) return;
-  static_cast<void>(::fchown(fd, folder.st_uid, folder.st_gid));
+  // Giving it away is a courtesy to the folder's owner; failing to is no
+  // failure of the file.
+  if (::fchown(fd, folder.st_uid, folder.st_gid) != 0) return;
 }
 
 void RemoveStaleTempFiles(int dir_fd, const std::vector<std::string>& names) {

@@ -71,19 +71,22 @@ bool IsRiskyFolder(std::string_view root, std::string_view home_folder,
 
 std::string RiskyFolderMessage(std::string_view index_filename, std::string_view root,
                                std::string_view resolved_root) {
-  std::string text = "Warning:\r\nThis will create a ";
+  // One sentence with the folder on a line of its own, so a long path is
+  // read whole; the question is the last line, for a box or a [y/N] prompt.
+  std::string text = "This will write ";
   text += index_filename;
-  text += " file in \r\n";
+  text += " into\r\n  ";
   text += Quote();
   text += root;
   text += Quote();
   if (!resolved_root.empty() && resolved_root != root) {
-    text += "\r\n which is ";
+    text += "\r\n  (that is ";
     text += Quote();
     text += resolved_root;
     text += Quote();
+    text += ")";
   }
-  text += "\r\n and every subdirectory\r\nContinue";
+  text += "\r\nand into every folder below it.\r\nContinue?";
   return text;
 }
 

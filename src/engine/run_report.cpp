@@ -1,6 +1,7 @@
 #include "engine/run_report.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/html_text.h"
 
@@ -27,6 +28,18 @@ std::string ProgressLine(const RunProgress& progress) {
   std::string line = "Indexed " + CountOf(progress.folders_reached, "folder");
   if (progress.thumbnails) line += ", " + CountOf(progress.thumbnails_made, "thumbnail") + " made";
   return line;
+}
+
+std::string TimedProgressLine(const RunProgress& progress, double seconds) {
+  char timing[64];
+  // The rate waits for a tenth of a second: before that it says nothing.
+  if (seconds >= 0.1) {
+    std::snprintf(timing, sizeof timing, " (%.1f s, %.0f folders/s)", seconds,
+                  static_cast<double>(progress.folders_reached) / seconds);
+  } else {
+    std::snprintf(timing, sizeof timing, " (%.1f s)", seconds);
+  }
+  return ProgressLine(progress) + timing;
 }
 
 std::string SummaryLine(const RunSummary& summary) {

@@ -11,8 +11,9 @@ namespace pelorin {
 
 IndexOutcome IndexCommand::Run(const IndexRequest& request, std::stop_token stop) {
   IndexOutcome outcome;
-  outcome.option_problems = FindOptionProblems(store_);
-  if (!outcome.option_problems.empty()) {
+  outcome.problems = CheckOptions(store_);
+  if (!outcome.problems.empty()) {
+    outcome.option_problems = OptionProblemLines(outcome.problems);
     outcome.status = IndexStatus::kOptionsIncomplete;
     return outcome;
   }
@@ -23,7 +24,9 @@ IndexOutcome IndexCommand::Run(const IndexRequest& request, std::stop_token stop
   run_request.home_folder = request.home_folder;
   run_request.documents_folder = request.documents_folder;
   // Options and filter are read now, so a run always sees what was saved last.
-  IndexRun run(host_, LoadPageOptions(store_), LoadFileTypeList(store_));
+  PageOptions options = LoadPageOptions(store_);
+  options.remake_thumbnails = request.remake_thumbnails;
+  IndexRun run(host_, std::move(options), LoadFileTypeList(store_));
   run.set_jobs(request.jobs);
   run.set_thumbnail_maker(thumbnail_maker_);
   run.set_dry_run(request.dry_run);

@@ -26,6 +26,8 @@ struct IndexRequest {
   int jobs = 1;
   // Walk and plan only: count what a run would do and write nothing.
   bool dry_run = false;
+  // Make again every thumbnail Pelorin2 made, even those up to date.
+  bool remake_thumbnails = false;
   // Store the folder as "Last directory" after the run (the window does).
   bool remember_folder = false;
 };
@@ -38,7 +40,8 @@ enum class IndexStatus {
 
 struct IndexOutcome {
   IndexStatus status = IndexStatus::kDone;
-  std::vector<OptionProblem> option_problems;  // as FindOptionProblems gives them
+  std::vector<OptionProblem> problems;       // nothing ran: what to fix, by key
+  std::vector<std::string> option_problems;  // the same as OptionProblems gives them
   RunSummary summary;
   // IndexRun::SummaryLine: the counts, a stop and the folders it left, a
   // template that changed during the run.

@@ -1,46 +1,54 @@
 #include "settings/option_keys.h"
 
 #include <array>
+#include <charconv>
+
+#include "common/path_routines.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 
 namespace {
 
 constexpr std::array<OptionKey, 29> kKeys = {{
-    {keys::kShowPics, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kScalePics, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kUseThumbnails, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kThumbnailSubdir, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kPicsInHtml, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kIndexFilename, StoredForm::kText, ValueKind::Text, "index.html"},
-    {keys::kScalePercent, StoredForm::kText, ValueKind::Text, "60"},
-    {keys::kThumbnailPrefix, StoredForm::kText, ValueKind::Text, "small_"},
-    {keys::kMainTemplate, StoredForm::kText, ValueKind::Text, ""},
-    {keys::kPictureTemplate, StoredForm::kText, ValueKind::Text, ""},
+    {keys::kShowPics, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kScalePics, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kUseThumbnails, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kThumbnailSubdir, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kPicsInHtml, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kIndexFilename, StoredForm::kText, ValueKind::Text, "index.html", ValueRule::kFileName},
+    {keys::kScalePercent, StoredForm::kText, ValueKind::Text, "60", ValueRule::kPercent, 1, 100},
+    {keys::kThumbnailPrefix, StoredForm::kText, ValueKind::Text, "small_", ValueRule::kNamePrefix},
+    {keys::kMainTemplate, StoredForm::kText, ValueKind::Text, "", ValueRule::kPath},
+    {keys::kPictureTemplate, StoredForm::kText, ValueKind::Text, "", ValueRule::kPath},
     {keys::kFileTypes, StoredForm::kText, ValueKind::Text, kFirstRunFileTypes},
     {keys::kPageTitle, StoredForm::kText, ValueKind::Text, ""},
     {keys::kKeywords, StoredForm::kText, ValueKind::Text, ""},
     {keys::kSeparator, StoredForm::kText, ValueKind::Text, ""},
-    {keys::kDynamicTitle, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kDynamicDescription, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kDynamicKeywords, StoredForm::kFlag, ValueKind::Number, "0"},
+    {keys::kDynamicTitle, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kDynamicDescription, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kDynamicKeywords, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
     // Bound to the two Display checkboxes; seeded on: a run opens the top
     // page and the desktop application ends with it.
-    {keys::kOpenIndexWhenDone, StoredForm::kFlag, ValueKind::Number, "1"},
-    {keys::kCloseWhenDone, StoredForm::kFlag, ValueKind::Number, "1"},
+    {keys::kOpenIndexWhenDone, StoredForm::kFlag, ValueKind::Number, "1", ValueRule::kSwitch},
+    {keys::kCloseWhenDone, StoredForm::kFlag, ValueKind::Number, "1", ValueRule::kSwitch},
     // The gallery and the Display tab. Their first-run values (and their
     // absence, in a store written before they existed) give the same pages
     // as a store without them.
-    {keys::kThumbnailFolder, StoredForm::kText, ValueKind::Text, "thumbnails"},
-    {keys::kPictureDisplay, StoredForm::kText, ValueKind::Text, ""},
-    {keys::kShowHeadings, StoredForm::kFlag, ValueKind::Number, "1"},
-    {keys::kCategoriesInOneLine, StoredForm::kFlag, ValueKind::Number, "1"},
-    {keys::kBulletPicture, StoredForm::kText, ValueKind::Text, ""},
-    {keys::kBulletWidth, StoredForm::kText, ValueKind::Text, ""},
-    {keys::kBulletHeight, StoredForm::kText, ValueKind::Text, ""},
-    {keys::kMakeThumbnails, StoredForm::kFlag, ValueKind::Number, "0"},
-    {keys::kThumbnailSize, StoredForm::kText, ValueKind::Text, "160"},
-    {kDataHasBeenSetUp, StoredForm::kBoolean, ValueKind::Boolean, "True"},
+    {keys::kThumbnailFolder, StoredForm::kText, ValueKind::Text, "thumbnails",
+     ValueRule::kFileName},
+    {keys::kPictureDisplay, StoredForm::kText, ValueKind::Text, "", ValueRule::kPictureDisplay},
+    {keys::kShowHeadings, StoredForm::kFlag, ValueKind::Number, "1", ValueRule::kSwitch},
+    {keys::kCategoriesInOneLine, StoredForm::kFlag, ValueKind::Number, "1", ValueRule::kSwitch},
+    {keys::kBulletPicture, StoredForm::kText, ValueKind::Text, "", ValueRule::kPath},
+    {keys::kBulletWidth, StoredForm::kText, ValueKind::Text, "", ValueRule::kOptionalNumber, 1,
+     10000},
+    {keys::kBulletHeight, StoredForm::kText, ValueKind::Text, "", ValueRule::kOptionalNumber, 1,
+     10000},
+    {keys::kMakeThumbnails, StoredForm::kFlag, ValueKind::Number, "0", ValueRule::kSwitch},
+    {keys::kThumbnailSize, StoredForm::kText, ValueKind::Text, "160", ValueRule::kWholeNumber,
+     kMinThumbnailSize, kMaxThumbnailSize},
+    {kDataHasBeenSetUp, StoredForm::kBoolean, ValueKind::Boolean, "True", ValueRule::kTrueFalse},
 }};
 
 }  // namespace
@@ -74,6 +82,138 @@ void SeedMissingValues(SettingsStore& store, const std::string& installation_fol
     if (key.form == StoredForm::kBoolean || IsStored(store, key.key)) continue;
     SaveVariable(store, key.key, FirstRunValue(key, installation_folder));
   }
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// The switch a word means: 1 for 1/yes/true/on, 0 for 0/no/false/off, -1
+// for anything else.
+int SwitchOf(std::string_view word) {
+  for (const char* on : {"1", "yes", "true", "on"}) {
+    if (EqualsIgnoreCase(word, on)) return 1;
+  }
+  for (const char* off : {"0", "no", "false", "off"}) {
+    if (EqualsIgnoreCase(word, off)) return 0;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool ReadWholeNumber(std::string_view text, int min, int max, int* value) {
+  text = Trimmed(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  long long number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return false;
+  if (number < min || number > max) return false;
+  *value = static_cast<int>(number);
+  return true;
+}
+
+std::string AcceptedForm(const OptionKey& key) {
+  const std::string range = "from " + std::to_string(key.min) + " to " + std::to_string(key.max);
+  switch (key.rule) {
+    case ValueRule::kText:
+      return "any text";
+    case ValueRule::kPath:
+      return "a file's path";
+    case ValueRule::kSwitch:
+      return "0 or 1 (or yes/no, true/false, on/off)";
+    case ValueRule::kTrueFalse:
+      return "True or False";
+    case ValueRule::kWholeNumber:
+      return "a whole number " + range;
+    case ValueRule::kPercent:
+      return "a whole number " + range + ", with or without %";
+    case ValueRule::kOptionalNumber:
+      return "nothing or a whole number " + range;
+    case ValueRule::kPictureDisplay:
+      return "nothing (a table only with thumbnails), 0 (a column) or 1 (a table)";
+    case ValueRule::kFileName:
+      return "a plain file name (no /)";
+    case ValueRule::kNamePrefix:
+      return "text without /";
+  }
+  return {};
+}
+
+bool NormaliseValue(const OptionKey& key, std::string_view value, std::string* stored) {
+  int number = 0;
+  switch (key.rule) {
+    case ValueRule::kText:
+    case ValueRule::kPath:
+      *stored = value;
+      return true;
+    case ValueRule::kSwitch: {
+      const int on = SwitchOf(Trimmed(value));
+      if (on < 0) return false;
+      *stored = on ? "1" : "0";
+      return true;
+    }
+    case ValueRule::kTrueFalse: {
+      const int on = SwitchOf(Trimmed(value));
+      if (on < 0) return false;
+      *stored = on ? "True" : "False";
+      return true;
+    }
+    case ValueRule::kOptionalNumber:
+      if (Trimmed(value).empty()) {
+        stored->clear();
+        return true;
+      }
+      [[fallthrough]];
+    case ValueRule::kWholeNumber:
+      if (!ReadWholeNumber(value, key.min, key.max, &number)) return false;
+      *stored = std::to_string(number);
+      return true;
+    case ValueRule::kPercent: {
+      std::string_view digits = Trimmed(value);
+      const bool percent = !digits.empty() && digits.back() == '%';
+      if (percent) digits.remove_suffix(1);
+      if (!ReadWholeNumber(digits, key.min, key.max, &number)) return false;
+      *stored = std::to_string(number) + (percent ? "%" : "");
+      return true;
+    }
+    case ValueRule::kPictureDisplay:
+      if (value != "" && value != "0" && value != "1") return false;
+      *stored = value;
+      return true;
+    case ValueRule::kFileName:
+      if (!IsPlainFileName(value)) return false;
+      *stored = value;
+      return true;
+    case ValueRule::kNamePrefix:
+      if (value.find('/') != std::string_view::npos || value.find('\0') != std::string_view::npos) {
+        return false;
+      }
+      *stored = value;
+      return true;
+  }
+  return false;
+}
+
+bool StoredValueFits(const OptionKey& key, std::string_view stored) {
+  if (stored.empty()) return true;
+  if (key.rule == ValueRule::kSwitch) return stored == "0" || stored == "1";
+  // Any text reads as true or false; none is out of range.
+  if (key.rule == ValueRule::kTrueFalse) return true;
+  std::string normalised;
+  return NormaliseValue(key, stored, &normalised);
+}
+
+bool NeedsFirstRunValues(const SettingsStore& store) {
+  if (GetBoolean(store, kDataHasBeenSetUp)) return false;
+  for (const OptionKey& key : kKeys) {
+    if (IsStored(store, key.key)) return false;
+  }
+  return true;
 }
 
 std::string TextOrFirstRun(const SettingsStore& store, const std::string& key) {
@@ -116,8 +256,12 @@ PageOptions LoadPageOptions(const SettingsStore& store) {
   options.bullet_width = GetText(store, keys::kBulletWidth);
   options.bullet_height = GetText(store, keys::kBulletHeight);
   options.make_thumbnails = FlagOrFirstRun(store, keys::kMakeThumbnails);
-  options.thumbnail_size =
-      static_cast<int>(ReadNumber(TextOrFirstRun(store, keys::kThumbnailSize)));
+  // Out of range (the options check reports it) reads as the first-run size,
+  // never as a wrapped number.
+  if (!ReadWholeNumber(TextOrFirstRun(store, keys::kThumbnailSize), kMinThumbnailSize,
+                       kMaxThumbnailSize, &options.thumbnail_size)) {
+    options.thumbnail_size = kFirstRunThumbnailSize;
+  }
   return options;
 }
 

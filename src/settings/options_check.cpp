@@ -2,16 +2,21 @@
 
 #include <sys/stat.h>
 
-#include <utility>
+#include <algorithm>
+#include <cctype>
 
 #include "common/path_routines.h"
 #include "common/text_routines.h"
+#include "engine/pictures.h"
 #include "settings/option_keys.h"
 #include "settings/variables.h"
 
 namespace pelorin {
 
 namespace {
+
+// The longest file name Linux file systems take.
+constexpr std::size_t kMaxNameBytes = 255;
 
 // A template path that names a FIFO, device or socket: reading one would
 // hang or make no sense, and the person is told which file it is. (A folder
@@ -22,71 +27,139 @@ bool NamesASpecialFile(const std::string& path) {
          !S_ISDIR(st.st_mode);
 }
 
-}  // namespace
-
-namespace {
-
-// A whole number from 16 to 2048, blanks around it allowed.
-bool IsThumbnailSize(const std::string& text) {
-  std::size_t consumed = 0;
-  const double value = ReadNumber(text, &consumed);
-  if (!IsBlank(std::string_view(text).substr(consumed))) return false;
-  return value >= 16 && value <= 2048 && value == static_cast<int>(value);
+// Rules whose values are read as numbers or switches: a stored value the
+// rule refuses would be read as something else.
+bool IsReadAsNumber(ValueRule rule) {
+  return rule == ValueRule::kSwitch || rule == ValueRule::kWholeNumber ||
+         rule == ValueRule::kPercent || rule == ValueRule::kOptionalNumber ||
+         rule == ValueRule::kPictureDisplay;
 }
 
-}  // namespace
+std::string LowerFirst(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
 
-std::vector<OptionProblem> FindOptionProblems(const SettingsStore& store) {
-  std::vector<OptionProblem> problems;
-  // A name with a separator ("../index.html") would write outside the tree.
-  if (!IsPlainFileName(GetText(store, keys::kIndexFilename))) {
-    problems.push_back({keys::kIndexFilename, "  - Please specify a name for the index files"});
+class ProblemList {
+ public:
+  void Add(const char* key, std::string request, bool names_no_option = false) {
+    problems_.push_back({key, std::move(request), names_no_option});
   }
+  bool Has(const std::string& key) const {
+    return std::any_of(problems_.begin(), problems_.end(),
+                       [&](const OptionProblem& problem) { return problem.key == key; });
+  }
+  std::vector<OptionProblem> Take() { return std::move(problems_); }
+
+ private:
+  std::vector<OptionProblem> problems_;
+};
+
+void CheckIndexFilename(const SettingsStore& store, ProblemList& problems) {
+  const std::string name = GetText(store, keys::kIndexFilename);
+  // A name with a separator ("../index.html") would write outside the tree;
+  // a picture's name or a picture page's name would put a page over a
+  // picture or be overwritten by one.
+  if (!IsPlainFileName(name)) {
+    problems.Add(keys::kIndexFilename, "Please specify a name for the index files");
+  } else if (IsPictureName(name)) {
+    problems.Add(keys::kIndexFilename,
+                 "Please specify a name for the index files that is not a picture's name");
+  } else if (IsPicturePageName(name)) {
+    problems.Add(keys::kIndexFilename,
+                 "Please specify a name for the index files that is not a picture page's name");
+  }
+}
+
+void CheckTemplates(const SettingsStore& store, ProblemList& problems) {
   const std::string main_template = GetText(store, keys::kMainTemplate);
   if (NamesASpecialFile(main_template)) {
-    problems.push_back(
-        {keys::kMainTemplate, "  - The template file " + main_template + " is not a regular file"});
+    problems.Add(keys::kMainTemplate,
+                 "The template file " + main_template + " is not a regular file");
   } else if (main_template.empty() || !FileExists(main_template)) {
-    problems.push_back({keys::kMainTemplate, "  - Please define a template file"});
+    problems.Add(keys::kMainTemplate, "Please define a template file");
   }
   if (GetFlag(store, keys::kPicsInHtml)) {
     const std::string picture_template = GetText(store, keys::kPictureTemplate);
     if (NamesASpecialFile(picture_template)) {
-      problems.push_back({keys::kPictureTemplate, "  - The picture template " + picture_template +
-                                                      " is not a regular file"});
+      problems.Add(keys::kPictureTemplate,
+                   "The picture template " + picture_template + " is not a regular file");
     } else if (picture_template.empty() || !FileExists(picture_template)) {
-      problems.push_back({keys::kPictureTemplate,
-                          "  - Please define a template file for the individual pictures"});
+      problems.Add(keys::kPictureTemplate,
+                   "Please define a template file for the individual pictures");
     }
   }
-  if (GetFlag(store, keys::kUseThumbnails) && GetFlag(store, keys::kThumbnailSubdir)) {
+}
+
+void CheckThumbnails(const SettingsStore& store, ProblemList& problems) {
+  const bool thumbnails = GetFlag(store, keys::kUseThumbnails);
+  const bool subfolder = thumbnails && GetFlag(store, keys::kThumbnailSubdir);
+  if (subfolder) {
     const std::string folder = TextOrFirstRun(store, keys::kThumbnailFolder);
     if (!IsPlainFileName(folder) || IsHiddenName(folder)) {
-      problems.push_back(
-          {keys::kThumbnailFolder, "  - Please define the name of the thumbnail subdirectory"});
+      problems.Add(keys::kThumbnailFolder, "Please define the name of the thumbnail subdirectory");
+    } else if (folder.size() > kMaxNameBytes) {
+      problems.Add(keys::kThumbnailFolder,
+                   "Please define a name of the thumbnail subdirectory of at most 255 bytes");
+    } else if (folder == GetText(store, keys::kIndexFilename)) {
+      problems.Add(keys::kThumbnailFolder,
+                   "Please define a name of the thumbnail subdirectory other than the index "
+                   "files' name");
     }
   }
-  if (GetFlag(store, keys::kUseThumbnails) && GetFlag(store, keys::kMakeThumbnails)) {
-    if (!IsThumbnailSize(TextOrFirstRun(store, keys::kThumbnailSize))) {
-      problems.push_back(
-          {keys::kThumbnailSize, "  - Please give a thumbnail size from 16 to 2048 pixels"});
-    }
-    // Without either, a thumbnail would be the picture itself.
-    if (GetText(store, keys::kThumbnailPrefix).empty() && !GetFlag(store, keys::kThumbnailSubdir)) {
-      problems.push_back({keys::kThumbnailPrefix,
-                          "  - Please define a thumbnail prefix or a thumbnail subdirectory"});
-    }
+  const std::string prefix = GetText(store, keys::kThumbnailPrefix);
+  if (thumbnails && prefix.find('/') != std::string::npos) {
+    problems.Add(keys::kThumbnailPrefix, "Please define a thumbnail prefix without /");
   }
+  const bool making = thumbnails && GetFlag(store, keys::kMakeThumbnails);
+  const std::string size = TextOrFirstRun(store, keys::kThumbnailSize);
+  int pixels = 0;
+  if ((making || !size.empty()) &&
+      !ReadWholeNumber(size, kMinThumbnailSize, kMaxThumbnailSize, &pixels)) {
+    problems.Add(keys::kThumbnailSize, "Please give a thumbnail size from 16 to 2048 pixels");
+  }
+  // Without either, a thumbnail would be the picture itself.
+  if (making && prefix.empty() && !subfolder) {
+    problems.Add(keys::kThumbnailPrefix,
+                 "Please define a thumbnail prefix or a thumbnail subdirectory");
+  }
+}
+
+}  // namespace
+
+std::vector<OptionProblem> CheckOptions(const SettingsStore& store) {
+  ProblemList problems;
+  CheckIndexFilename(store, problems);
+  CheckTemplates(store, problems);
+  CheckThumbnails(store, problems);
   if (GetText(store, keys::kFileTypes).empty()) {
-    problems.push_back({keys::kFileTypes, "  - Please specify which file types you want to list"});
+    problems.Add(keys::kFileTypes, "Please specify which file types you want to list");
   }
-  return problems;
+  for (const OptionKey& key : OptionKeys()) {
+    if (!IsReadAsNumber(key.rule) || problems.Has(key.key)) continue;
+    if (!StoredValueFits(key, GetText(store, key.key))) {
+      problems.Add(key.key, "Please give " + AcceptedForm(key), true);
+    }
+  }
+  return problems.Take();
+}
+
+std::vector<std::string> OptionProblemLines(const std::vector<OptionProblem>& problems) {
+  std::vector<std::string> lines;
+  for (const OptionProblem& problem : problems) {
+    lines.push_back(problem.names_no_option
+                        ? "  - " + problem.key + ": " + LowerFirst(problem.request)
+                        : "  - " + problem.request);
+  }
+  return lines;
 }
 
 std::vector<std::string> OptionProblems(const SettingsStore& store) {
-  std::vector<std::string> lines;
-  for (OptionProblem& problem : FindOptionProblems(store)) lines.push_back(std::move(problem.line));
-  return lines;
+  return OptionProblemLines(CheckOptions(store));
+}
+
+std::string KeyedProblemLine(const OptionProblem& problem) {
+  return "  " + problem.key + ": " + LowerFirst(problem.request);
 }
 
 std::string OptionsCheckMessage(const std::vector<std::string>& problems) {

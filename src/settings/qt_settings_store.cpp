@@ -51,6 +51,10 @@ QtSettingsStore::QtSettingsStore(const std::string& file)
 
 QtSettingsStore::~QtSettingsStore() = default;
 
+std::string QtSettingsStore::FileFor(const std::string& file) {
+  return file.empty() ? PerUserFile() : file;
+}
+
 std::string QtSettingsStore::GetSetting(const std::string& section, const std::string& key,
                                         const std::string& default_value) const {
   if (!settings_) return default_value;

@@ -15,6 +15,8 @@ class QtSettingsStore : public SettingsStore {
  public:
   // An empty file means the per-user store.
   explicit QtSettingsStore(const std::string& file = {});
+  // The file the store of that name reads and writes.
+  static std::string FileFor(const std::string& file);
   ~QtSettingsStore() override;
 
   std::string GetSetting(const std::string& section, const std::string& key,

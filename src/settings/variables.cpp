@@ -182,8 +182,12 @@ void SaveLastDirectory(SettingsStore& store, const std::string& folder) {
 }
 
 WindowPlacement GetWindowPlacement(const SettingsStore& store) {
+  // A place or size no screen has (or that no int holds) reads as nothing
+  // stored, never as a wrapped number.
+  constexpr double kLimit = 1 << 20;
   const auto read = [&store](const char* key) {
-    return static_cast<int>(ReadNumber(store.GetSetting(kMainSection, key, "0")));
+    const double value = ReadNumber(store.GetSetting(kMainSection, key, "0"));
+    return value > -kLimit && value < kLimit ? static_cast<int>(value) : 0;
   };
   return {read(kWindowLeftKey), read(kWindowTopKey), read(kWindowWidthKey), read(kWindowHeightKey)};
 }

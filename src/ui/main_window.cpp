@@ -418,7 +418,7 @@ bool MainWindow::RunIndexCommand(bool dry_run, IndexOutcome* outcome) {
   running_ = false;
   switch (outcome->status) {
     case IndexStatus::kOptionsIncomplete:
-      OfferOptionsWindow(services_, this, outcome->option_problems);
+      OfferOptionsWindow(services_, this, outcome->problems);
       return false;
     case IndexStatus::kDeclined:
       folder_tree_->setFocus();

@@ -454,7 +454,7 @@ void OptionsWindow::ChooseTemplateFile(int index) {
 }
 
 bool CheckOptionsValid(WindowServices& services, QWidget* parent) {
-  const std::vector<OptionProblem> problems = FindOptionProblems(services.store);
+  const std::vector<OptionProblem> problems = CheckOptions(services.store);
   if (problems.empty()) return true;
   OfferOptionsWindow(services, parent, problems);
   return false;
@@ -462,8 +462,7 @@ bool CheckOptionsValid(WindowServices& services, QWidget* parent) {
 
 void OfferOptionsWindow(WindowServices& services, QWidget* parent,
                         const std::vector<OptionProblem>& problems) {
-  std::vector<std::string> lines;
-  for (const OptionProblem& problem : problems) lines.push_back(problem.line);
+  const std::vector<std::string> lines = OptionProblemLines(problems);
   const MessageAnswer answer =
       services.prompter.ShowMessage(parent, MessageIcon::kCritical, MessageButtons::kOkCancel,
                                     kAppTitle, OptionsCheckMessage(lines));

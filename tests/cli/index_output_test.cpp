@@ -45,7 +45,7 @@ void SetOptions(const TempTree& tree,
 
 ProcessResult Index(const TempTree& tree, int jobs) {
   return RunCli(tree,
-                {"index", "--yes", "--quiet", "--jobs", std::to_string(jobs), tree.Path("tree")});
+                {"index", "--yes", "--jobs", std::to_string(jobs), tree.Path("tree")});
 }
 
 // Folders several levels deep, pictures with thumbnails, names that need

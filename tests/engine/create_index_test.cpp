@@ -49,8 +49,8 @@ TEST(CreateIndex, RiskyFolders) {
 
 TEST(CreateIndex, ConfirmationDeclinedWritesNothing) {
   EXPECT_EQ(RiskyFolderMessage("index.html", "/photos/"),
-            "Warning:\r\nThis will create a index.html file in \r\n\"/photos/\"\r\n"
-            " and every subdirectory\r\nContinue");
+            "This will write index.html into\r\n  \"/photos/\"\r\n"
+            "and into every folder below it.\r\nContinue?");
 
   testing::TempTree tree;
   tree.WriteFile("template.htm", "<!--#filelist-->\n");
@@ -121,8 +121,8 @@ TEST(CreateIndex, RunsInTheFolderTheKernelReaches) {
     EXPECT_FALSE(tree.Exists("here/index.html"));
   }
   EXPECT_EQ(RiskyFolderMessage("index.html", "/l/", "/home/ann/"),
-            "Warning:\r\nThis will create a index.html file in \r\n\"/l/\"\r\n which is "
-            "\"/home/ann/\"\r\n and every subdirectory\r\nContinue");
+            "This will write index.html into\r\n  \"/l/\"\r\n  (that is \"/home/ann/\")\r\n"
+            "and into every folder below it.\r\nContinue?");
 }
 
 }  // namespace

@@ -556,12 +556,22 @@ TEST_F(IndexFaults, IndexFileNameMustNameAFileInItsFolder) {
   BuildSmallTree();
   const TreeState tree_before = Snapshot(Tree());
   const TreeState outside_before = Snapshot(Workspace("outside"));
-  const std::string problem = "  - Please specify a name for the index files";
+  const std::string problem = "  IndexFilename: please specify a name for the index files";
+  const std::string settings = temp_.ReadFile("settings.ini");
+  const std::string stored = "IndexFilename=index.html\n";
+  const std::string::size_type line = settings.find(stored);
+  ASSERT_NE(line, std::string::npos);
   for (const std::string& name :
        {std::string("../escape.html"), std::string("a/index.html"),
         Workspace("outside/absolute.html"), std::string(".."), std::string(".")}) {
     SCOPED_TRACE("IndexFilename " + name);
-    SetOption("IndexFilename", name);
+    // Refused when set; written into the file by hand, refused by the check.
+    EXPECT_EQ(
+        RunCli({"--settings", SettingsPath(), "options", "set", "IndexFilename", name}).exit_code,
+        2);
+    std::string edited = settings;
+    edited.replace(line, stored.size(), "IndexFilename=" + name + "\n");
+    temp_.WriteFile("settings.ini", edited);
     const ProcessResult check = RunCli({"--settings", SettingsPath(), "check"});
     EXPECT_EQ(check.exit_code, 2) << check.Describe();
     EXPECT_NE(check.out.find(problem), std::string::npos) << check.Describe();

@@ -102,7 +102,7 @@ void IndexFixture::SetOption(const std::string& key, const std::string& value) c
 
 ProcessResult IndexFixture::Index(const ProcessOptions& options,
                                   const std::vector<std::string>& extra) const {
-  std::vector<std::string> args = {"--settings", SettingsPath(), "index", "--yes", "--quiet"};
+  std::vector<std::string> args = {"--settings", SettingsPath(), "index", "--yes"};
   // Faults strike at an exact page in walk order: one thread unless the test
   // names a number (the default follows the machine's processors).
   if (std::find(extra.begin(), extra.end(), "--jobs") == extra.end()) {
@@ -161,7 +161,7 @@ Baseline IndexFixture::Capture() const {
   fs::copy(Tree(), reference, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
   EXPECT_FALSE(ec) << "copying the tree: " << ec.message();
   const ProcessResult run =
-      RunCli({"--settings", SettingsPath(), "index", "--yes", "--quiet", reference});
+      RunCli({"--settings", SettingsPath(), "index", "--yes", reference});
   EXPECT_TRUE(run.exit_code == 0 || run.exit_code == 1) << run.Describe();
   baseline.expected_pages = PagesOf(Snapshot(reference), "index.html");
   RemoveTree(reference);

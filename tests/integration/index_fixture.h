@@ -70,7 +70,7 @@ class IndexFixture : public ::testing::Test {
   std::string FolderLine(const std::string& relative) const;
 
   void SetOption(const std::string& key, const std::string& value) const;
-  // Runs "index --yes --quiet" on the tree with extra arguments before it.
+  // Runs "index --yes" on the tree with extra arguments before it.
   ProcessResult Index(const ProcessOptions& options = {},
                       const std::vector<std::string>& extra = {}) const;
 

@@ -91,7 +91,8 @@ void RemoveContents(int dir_fd) {
     struct stat st;
     if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      ::fchmodat(dir_fd, name.c_str(), 0700, 0);
+      // A folder that stays unreadable shows as such below.
+      [[maybe_unused]] const int made_readable = ::fchmodat(dir_fd, name.c_str(), 0700, 0);
       const int fd =
           ::openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       if (fd >= 0) {

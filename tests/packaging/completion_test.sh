@@ -40,7 +40,7 @@ check 'pelorin2-cli o|' 'options'
 check 'pelorin2-cli --|' '--help --settings --version'
 check 'pelorin2-cli --settings Hot|' 'Hotel.txt'
 check 'pelorin2-cli --settings my.ini i|' 'index'
-check 'pelorin2-cli index --|' '--dry-run --jobs --open --quiet --verbose --yes'
+check 'pelorin2-cli index --|' '--dry-run --help --jobs --open --quiet --remake-thumbnails --set --verbose --yes'
 check 'pelorin2-cli index Ho|' 'Holiday pictures Homework'
 check 'pelorin2-cli index --jobs |' ''
 check 'pelorin2-cli --settings my.ini index --yes Homew|' 'Homework'
@@ -51,6 +51,15 @@ check 'pelorin2-cli --settings my.ini options set Dynamic|' \
 check 'pelorin2-cli options set MainTemplate Hot|' 'Hotel.txt'
 check 'pelorin2-cli options set PageTitle |' ''
 check 'pelorin2-cli options list |' ''
+# bash splits a word at "=": "--settings=my.ini" comes as three words.
+check 'pelorin2-cli --settings = my.ini in|' 'index'
+check 'pelorin2-cli --settings = Hot|' 'Hotel.txt'
+check 'pelorin2-cli options set ShowPics |' '0 1'
+check 'pelorin2-cli options set BulletPicture Hot|' 'Hotel.txt'
+check 'pelorin2-cli index --set ThumbnailS|' 'ThumbnailSize= ThumbnailSubdir='
+check 'pelorin2-cli index --set MakeThumbnails = |' '0 1'
+check 'pelorin2-cli index --set = PicsInHtml = |' '0 1'
+check 'pelorin2-cli help i|' 'index'
 
 # Every key the program lists is offered, so a new key needs no change here.
 expected=$("$cli" --settings "$work/keys.ini" options list | sed 's/=.*//' | sort | paste -sd ' ')

@@ -38,8 +38,7 @@ TEST(IndexCommand, OutcomeOfEachWayARunEnds) {
     const IndexOutcome outcome = f.Run({.folder = "site", .current_folder = f.tree.root()});
     EXPECT_EQ(outcome.status, IndexStatus::kOptionsIncomplete);
     ASSERT_EQ(outcome.option_problems.size(), 1u);
-    EXPECT_EQ(outcome.option_problems[0].line,
-              "  - Please specify which file types you want to list");
+    EXPECT_EQ(outcome.option_problems[0], "  - Please specify which file types you want to list");
     EXPECT_FALSE(f.tree.Exists("site/index.html"));
   }
   {  // A declined warning for a risky folder writes nothing.

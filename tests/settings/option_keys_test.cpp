@@ -90,9 +90,83 @@ TEST(OptionProblems, MessagesForEachMissingOption) {
   EXPECT_TRUE(OptionProblems(store).empty());
   SaveVariable(store, "ThumbnailSubdir", std::int16_t{0});
   SaveVariable(store, "ThumbnailPrefix", "");
-  EXPECT_EQ(OptionProblems(store),
-            std::vector<std::string>{
-                "  - Please define a thumbnail prefix or a thumbnail subdirectory"});
+  EXPECT_EQ(
+      OptionProblems(store),
+      std::vector<std::string>{"  - Please define a thumbnail prefix or a thumbnail subdirectory"});
+}
+
+TEST(OptionKeys, EachKeyTakesWhatItsRuleAllows) {
+  const struct {
+    const char* key;
+    const char* value;
+    const char* stored;  // nullptr: refused
+  } cases[] = {
+      {"ShowPics", " Yes ", "1"},
+      {"ShowPics", "OFF", "0"},
+      {"ShowPics", "maybe", nullptr},
+      {"ShowPics", "", nullptr},
+      {"ThumbnailSize", " 300 ", "300"},
+      {"ThumbnailSize", "15", nullptr},
+      {"ThumbnailSize", "1e20", nullptr},
+      {"ThumbnailSize", "16.5", nullptr},
+      {"ScalePercent", "60%", "60%"},
+      {"ScalePercent", "101", nullptr},
+      {"BulletWidth", "", ""},
+      {"BulletWidth", "x", nullptr},
+      {"PictureDisplay", "1", "1"},
+      {"PictureDisplay", "2", nullptr},
+      {"IndexFilename", "a/b", nullptr},
+      {"IndexFilename", "..", nullptr},
+      {"ThumbnailPrefix", "", ""},
+      {"ThumbnailPrefix", "t/", nullptr},
+      {"DataHasBeenSetUp", "on", "True"},
+      {"PageTitle", "a/b <b>", "a/b <b>"},
+  };
+  for (const auto& c : cases) {
+    std::string stored;
+    const bool taken = NormaliseValue(*FindOptionKey(c.key), c.value, &stored);
+    EXPECT_EQ(taken, c.stored != nullptr) << c.key << "=" << c.value;
+    if (taken && c.stored != nullptr) {
+      EXPECT_EQ(stored, c.stored) << c.key << "=" << c.value;
+    }
+  }
+  // A stored switch must already be 0 or 1: "yes" would read as off.
+  EXPECT_FALSE(StoredValueFits(*FindOptionKey("ShowPics"), "yes"));
+  EXPECT_TRUE(StoredValueFits(*FindOptionKey("ShowPics"), ""));
+}
+
+TEST(OptionProblems, NamesThatTakeAPicturesPlaceAndNumbersOutOfRange) {
+  testing::TempTree tree;
+  tree.WriteFile("template.htm", "x");
+  MemorySettingsStore store;
+  SeedFirstRunValues(store, tree.root());
+  SaveVariable(store, "UseThumbnails", "1");
+  SaveVariable(store, "ThumbnailSubdir", "1");
+  const struct {
+    const char* key;
+    std::string value;
+    const char* line;
+  } cases[] = {
+      {"IndexFilename", "b.PNG",
+       "  - Please specify a name for the index files that is not a picture's name"},
+      {"IndexFilename", "b.jpe.html",
+       "  - Please specify a name for the index files that is not a picture page's name"},
+      {"ThumbnailFolder", std::string(256, 't'),
+       "  - Please define a name of the thumbnail subdirectory of at most 255 bytes"},
+      {"ThumbnailFolder", "index.html",
+       "  - Please define a name of the thumbnail subdirectory other than the index files' name"},
+      // Checked even while no thumbnail is made, and never read as a wrapped number.
+      {"ThumbnailSize", "1e20", "  - Please give a thumbnail size from 16 to 2048 pixels"},
+      {"ShowPics", "yes", "  - ShowPics: please give 0 or 1 (or yes/no, true/false, on/off)"},
+      {"BulletHeight", "99999",
+       "  - BulletHeight: please give nothing or a whole number from 1 to 10000"},
+  };
+  for (const auto& c : cases) {
+    MemorySettingsStore changed = store;
+    SaveVariable(changed, c.key, c.value);
+    EXPECT_EQ(OptionProblems(changed), std::vector<std::string>{c.line}) << c.key;
+    EXPECT_EQ(LoadPageOptions(changed).thumbnail_size, 160) << c.key;
+  }
 }
 
 TEST(OptionKeys, AStoreWithoutTheNewerKeysKeepsItsPages) {

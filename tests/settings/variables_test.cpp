@@ -63,6 +63,12 @@ TEST(GetVariable, KindsAndWrittenForms) {
   SaveLastDirectory(store, "/srv/photos");
   EXPECT_EQ(store.GetSetting("Main settings", "Last directory", ""), "/srv/photos");
   EXPECT_EQ(GetLastDirectory(store, "/home/x"), "/srv/photos");
+
+  // A place no int holds reads as nothing stored.
+  store.SaveSetting("Main settings", "Window left", "1e20");
+  store.SaveSetting("Main settings", "Window width", "640");
+  EXPECT_EQ(GetWindowPlacement(store).left, 0);
+  EXPECT_EQ(GetWindowPlacement(store).width, 640);
 }
 
 }  // namespace

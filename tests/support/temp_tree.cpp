@@ -1,5 +1,6 @@
 #include "support/temp_tree.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,11 +66,12 @@ bool TempTree::Exists(std::string_view relative) const {
 
 void TempTree::GiveTo(unsigned uid, unsigned gid) const {
   std::error_code ec;
-  ::lchown(root_.c_str(), uid, gid);
+  bool given = ::lchown(root_.c_str(), uid, gid) == 0;
   for (auto it = fs::recursive_directory_iterator(root_, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    ::lchown(it->path().c_str(), uid, gid);
+    given = ::lchown(it->path().c_str(), uid, gid) == 0 && given;
   }
+  EXPECT_TRUE(given) << "giving " << root_ << " away";
 }
 
 }  // namespace pelorin::testing

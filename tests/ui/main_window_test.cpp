@@ -501,8 +501,8 @@ TEST(MainWindow, RiskyFolderIsConfirmedFirst) {
     const bool ok = answer == MessageAnswer::kOk;
     ASSERT_GE(env.prompter.messages.size(), 1u);
     const auto& message = env.prompter.messages[0];
-    EXPECT_EQ(message.text, "Warning:\r\nThis will create a index.html file in \r\n\"" +
-                                tree.Path("site") + "/\"\r\n and every subdirectory\r\nContinue");
+    EXPECT_EQ(message.text, "This will write index.html into\r\n  \"" + tree.Path("site") +
+                                "/\"\r\nand into every folder below it.\r\nContinue?");
     EXPECT_EQ(message.title, "Pelorin2");
     EXPECT_EQ(message.icon, MessageIcon::kCritical);
     EXPECT_EQ(message.buttons, MessageButtons::kOkCancelDefaultCancel);
