@@ -34,7 +34,7 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
             "ShowPics=0\nScalePics=0\nUseThumbnails=0\nThumbnailSubdir=0\nPicsInHtml=0\n"
             "IndexFilename=index.html\nScalePercent=60\nThumbnailPrefix=small_\n");
   EXPECT_NE(r.out.find("/template.htm\nPictureTemplate="), std::string::npos);
-  EXPECT_NE(r.out.find("\nFileTypes=GIF, PNG\\r\\nJPG, JPEG, JPE\\r\\nHTM, HTML, SHTML, PHP, "
+  EXPECT_NE(r.out.find("\nFileTypes=GIF, PNG, WEBP\\r\\nJPG, JPEG, JPE\\r\\nHTM, HTML, SHTML, PHP, "
                        "PHP3\\r\\n\nPageTitle=\n"),
             std::string::npos)
       << r.out;
@@ -42,7 +42,8 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
       r.out.ends_with("OpenIndexWhenDone=1\nCloseWhenDone=1\nThumbnailFolder=thumbnails\n"
                       "PictureDisplay=\nShowHeadings=1\nCategoriesInOneLine=1\n"
                       "BulletPicture=\nBulletWidth=\nBulletHeight=\nMakeThumbnails=0\n"
-                      "ThumbnailSize=160\nDataHasBeenSetUp=True\n"))
+                      "ThumbnailSize=160\nShowCaptions=0\nModernImages=0\nDisplaySize=\n"
+                      "DataHasBeenSetUp=True\n"))
       << r.out;
 
   r = Cli({"--settings", ini, "options", "set", "PageTitle", "My <b>pics</b>"});
