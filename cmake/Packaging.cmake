@@ -56,4 +56,10 @@ add_custom_target(pelorin_changelog ALL DEPENDS ${changelog_gz})
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${changelog_gz}
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME})
 
+# Tags lintian gives in error, each with its reason in the file.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides.in
+               ${CMAKE_CURRENT_BINARY_DIR}/debian/lintian-overrides @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${CPACK_PACKAGE_NAME})
+
 include(CPack)

@@ -5,21 +5,13 @@
 
 #include "common/path_routines.h"
 #include "common/text_routines.h"
+#include "engine/picture_formats.h"
 
 namespace pelorin {
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kPictureExtensions = {"gif", "png",  "jpg", "jpeg",
-                                                                "jpe", "webp", "bmp", "svg"};
-
-bool HasPictureExtension(std::string_view name) {
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  const std::string_view extension = name.substr(dot + 1);
-  return std::any_of(kPictureExtensions.begin(), kPictureExtensions.end(),
-                     [&](std::string_view e) { return EqualsIgnoreCase(extension, e); });
-}
+bool HasPictureExtension(std::string_view name) { return PictureFormatOf(name) != nullptr; }
 
 }  // namespace
 

@@ -11,18 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/picture_formats.h"
 #include "engine/picture_info.h"
 
 namespace pelorin {
-
-// The formats a thumbnail is written in: the picture's own, so that a
-// browser shows the thumbnail wherever it shows the picture.
-enum class ThumbnailFormat { kJpeg, kPng, kGif, kWebp };
-
-// The thumbnail format for a picture's name, by its extension with ASCII
-// case ignored: jpg, jpeg and jpe make JPEG; png, gif and webp their own.
-// Every other name (bmp, svg, none at all) has no thumbnail: nullopt.
-std::optional<ThumbnailFormat> ThumbnailFormatOf(std::string_view picture_name);
 
 // One thumbnail to make.
 struct ThumbnailJob {

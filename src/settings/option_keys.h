@@ -34,7 +34,6 @@ enum class ValueRule {
 struct OptionKey {
   const char* key;
   StoredForm form;
-  ValueKind kind;
   // First-run value; empty for the template paths, which depend on the
   // installation folder (see FirstRunValue).
   const char* first_run;

@@ -31,41 +31,20 @@ struct Unref {
 template <typename T>
 using Ref = std::unique_ptr<T, Unref>;
 
-// What each format is written with. JPEG is progressive, so that a page of
-// thumbnails shows every one at once, coarse first; GIF keeps only the first
-// frame, since the thumbnail loads only that one.
-const char* SaveSuffix(ThumbnailFormat format) {
-  switch (format) {
-    case ThumbnailFormat::kJpeg:
-      return ".jpg[Q=85,interlace,optimize_coding,strip]";
-    case ThumbnailFormat::kPng:
-      return ".png[strip]";
-    case ThumbnailFormat::kGif:
-      return ".gif[strip]";
-    case ThumbnailFormat::kWebp:
-      return ".webp[strip]";
-  }
-  return ".jpg";
-}
-
-// The loaders of the formats a thumbnail is made of (base classes), with
-// the word their error texts carry. Every other loader is blocked: a
-// picture's bytes come from whoever filled the tree, and a file named
-// photo.jpg must not reach the PDF, SVG or matrix loaders.
-struct Loader {
-  const char* class_prefix;
-  const char* error_word;
-};
-constexpr Loader kAllowedLoaders[] = {{"VipsForeignLoadJpeg", "jpeg"},
-                                      {"VipsForeignLoadPng", "png"},
-                                      {"VipsForeignLoadNsgif", "gif"},
-                                      {"VipsForeignLoadWebp", "webp"}};
+// The loaders of the formats a thumbnail is made of (base classes, from the
+// table of picture formats), with the word their error texts carry. Every
+// other loader is blocked: a picture's bytes come from whoever filled the
+// tree, and a file named photo.jpg must not reach the PDF, SVG or matrix
+// loaders.
+using Loader = PictureFormat;
 
 // The allowed loader a class name belongs to, or null.
 const Loader* AllowedLoader(const char* name) {
   if (name == nullptr) return nullptr;
-  for (const Loader& loader : kAllowedLoaders) {
-    if (std::string_view(name).starts_with(loader.class_prefix)) return &loader;
+  for (const Loader& loader : kPictureFormats) {
+    if (!loader.loader.empty() && std::string_view(name).starts_with(loader.loader)) {
+      return &loader;
+    }
   }
   return nullptr;
 }
@@ -109,8 +88,9 @@ const std::string& StartVips() {
     // only hold memory.
     vips_cache_set_max(0);
     vips_operation_block_set("VipsForeignLoad", TRUE);
-    for (const Loader& loader : kAllowedLoaders) {
-      vips_operation_block_set(loader.class_prefix, FALSE);
+    for (const Loader& loader : kPictureFormats) {
+      if (loader.loader.empty()) continue;
+      vips_operation_block_set(std::string(loader.loader).c_str(), FALSE);
     }
     g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, KeepWarning, nullptr);
   });
@@ -557,8 +537,8 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
   RemoveMetadata(bare.get());
   void* data = nullptr;
   std::size_t length = 0;
-  if (vips_image_write_to_buffer(bare.get(), SaveSuffix(job.format), &data, &length, nullptr) !=
-      0) {
+  const std::string suffix(RowOf(job.format).save_suffix);
+  if (vips_image_write_to_buffer(bare.get(), suffix.c_str(), &data, &length, nullptr) != 0) {
     return Failed("cannot encode the thumbnail");
   }
   std::string bytes(static_cast<const char*>(data), length);

@@ -8,25 +8,21 @@
 namespace pelorin {
 namespace {
 
+// The first-run values are a store every rule accepts as it stands, with
+// the templates of the installation, that allows a run.
 TEST(OptionKeys, SeedingWritesEveryFirstRunValueThenTheFlag) {
   MemorySettingsStore store;
   SeedFirstRunValues(store, "/opt/pelorin2");
-  std::string listed;
-  for (const OptionKey& key : OptionKeys())
-    listed += std::string(key.key) + "=" + GetText(store, key.key) + ";";
-  EXPECT_EQ(listed,
-            "ShowPics=0;ScalePics=0;UseThumbnails=0;ThumbnailSubdir=0;PicsInHtml=0;"
-            "IndexFilename=index.html;ScalePercent=60;ThumbnailPrefix=small_;"
-            "MainTemplate=/opt/pelorin2/template.htm;"
-            "PictureTemplate=/opt/pelorin2/picture_template.htm;"
-            "FileTypes=GIF, PNG, WEBP\r\nJPG, JPEG, JPE\r\nHTM, HTML, SHTML, PHP, PHP3\r\n;"
-            "PageTitle=;Keywords=;Separator=;DynamicTitle=0;DynamicDescription=0;"
-            "DynamicKeywords=0;OpenIndexWhenDone=1;CloseWhenDone=1;ThumbnailFolder=thumbnails;"
-            "PictureDisplay=;ShowHeadings=1;CategoriesInOneLine=1;BulletPicture=;BulletWidth=;"
-            "BulletHeight=;MakeThumbnails=0;ThumbnailSize=160;ShowCaptions=0;ModernImages=0;"
-            "DisplaySize=;DataHasBeenSetUp=True;");
-  EXPECT_EQ(std::string(kFirstRunFileTypes).size(), 61u);
+  for (const OptionKey& key : OptionKeys()) {
+    const std::string value = GetText(store, key.key);
+    std::string stored;
+    EXPECT_TRUE(NormaliseValue(key, value, &stored)) << key.key << "=" << value;
+    EXPECT_EQ(stored, value) << key.key;
+  }
+  EXPECT_EQ(GetText(store, keys::kMainTemplate), "/opt/pelorin2/template.htm");
+  EXPECT_EQ(GetText(store, keys::kPictureTemplate), "/opt/pelorin2/picture_template.htm");
   EXPECT_TRUE(GetBoolean(store, kDataHasBeenSetUp));
+  EXPECT_FALSE(NeedsFirstRunValues(store));
   EXPECT_EQ(FindOptionKey("Nope"), nullptr);
   ASSERT_NE(FindOptionKey("Separator"), nullptr);
 

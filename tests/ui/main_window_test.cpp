@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
 #include "engine/create_index.h"
 #include "engine/run_report.h"
 #include "settings/option_keys.h"
@@ -350,7 +351,7 @@ TEST(MainWindow, HelpAndFileCommands) {
   MainWindow window(env.services);
   Action(window, "mnuHelpAbout")->trigger();
   ASSERT_EQ(env.prompter.messages.size(), 1u);
-  EXPECT_EQ(env.prompter.messages[0].text, "Pelorin version 2.0.10");
+  EXPECT_EQ(env.prompter.messages[0].text, std::string("Pelorin version ") + kVersionText);
   EXPECT_EQ(env.prompter.messages[0].title, "Pelorin2");
   EXPECT_EQ(env.prompter.messages[0].icon, MessageIcon::kInformation);
   EXPECT_EQ(env.prompter.messages[0].buttons, MessageButtons::kOk);
