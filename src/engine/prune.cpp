@@ -250,7 +250,7 @@ PruneResult RemoveOrphans(const std::vector<Orphan>& orphans, const PageOptions&
         status = ::unlinkat(sub ? thumbnails.fd.get() : dir.get(), base.c_str(), 0);
       }
       if (status == 0) {
-        ++result.removed;
+        ++(name == subfolder ? result.folders_removed : result.removed);
       } else {
         result.failures.push_back({path + name, "cannot remove: " + ErrnoText(errno)});
       }

@@ -54,8 +54,9 @@ OrphanList FindOrphans(const std::string& root, const PageOptions& options,
                        const MadeImageTest& made_image, std::stop_token stop = {});
 
 struct PruneResult {
-  std::int64_t removed = 0;
-  std::vector<Failure> failures;  // "path: reason" for each file not removed
+  std::int64_t removed = 0;          // files
+  std::int64_t folders_removed = 0;  // emptied thumbnail subfolders
+  std::vector<Failure> failures;     // "path: reason" for each file not removed
   bool stopped = false;
 };
 

@@ -96,7 +96,8 @@ TEST(Prune, RemovesWhatWasMadeForPicturesThatAreGone) {
   tree.WriteFile("thumbnails/gone@2x.jpg", "replaced since the list was made");
   const PruneResult result = RemoveOrphans(list.orphans, options, made);
   EXPECT_TRUE(result.failures.empty());
-  EXPECT_EQ(result.removed, 6);
+  EXPECT_EQ(result.removed, 5);
+  EXPECT_EQ(result.folders_removed, 1);
   for (const char* gone : {"gone.jpg.html", "thumbnails/gone.jpg", "thumbnails/display_gone.jpg",
                            "Sub/lone.png.html", "Sub/thumbnails"}) {
     EXPECT_FALSE(tree.Exists(gone)) << gone;
