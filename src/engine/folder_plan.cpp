@@ -68,8 +68,8 @@ void PlanPicturePages(FolderPlan& plan, const std::vector<std::size_t>& pictures
   }
 }
 
-// Adds the task unless a folder stands where its image goes.
-void PlanImage(FolderPlan& plan, const FolderListing* thumbnail_listing, const PageOptions& options,
+// Adds the task unless a folder stands where its image goes; false then.
+bool PlanImage(FolderPlan& plan, const FolderListing* thumbnail_listing, const PageOptions& options,
                ThumbnailTaskPlan task) {
   const FolderListing* where = task.place.in_subfolder ? thumbnail_listing : &plan.page_listing;
   if (where != nullptr && IsFolderEntry(*where, task.place.name)) {
@@ -77,9 +77,10 @@ void PlanImage(FolderPlan& plan, const FolderListing* thumbnail_listing, const P
                                    ? options.thumbnail_folder + kSeparator + task.place.name
                                    : task.place.name,
                                std::string(kIsFolder)});
-    return;
+    return false;
   }
   plan.thumbnails.push_back(std::move(task));
+  return true;
 }
 
 // Each picture's thumbnail, with ModernImages its copy of twice the size,
@@ -94,15 +95,25 @@ void PlanThumbnails(FolderPlan& plan, const std::vector<std::size_t>& pictures,
     ThumbnailPlace place = ThumbnailPlaceOf(picture, options);
     if (!place.in_subfolder && place.name == picture) continue;  // a picture is never written to
     ThumbnailPlace sharper{place.in_subfolder, DoubleDensityNameOf(place.name)};
-    PlanImage(plan, thumbnail_listing, options,
-              {picture, std::move(place), *format, options.thumbnail_size});
+    // The display copy first: the thumbnails are made from it when it is
+    // larger than they are.
+    const int largest = options.modern_images ? 2 * options.thumbnail_size : options.thumbnail_size;
+    std::string source;
+    if (display_copies) {
+      std::string display = DisplayCopyNameOf(picture);
+      if (PlanImage(plan, thumbnail_listing, options,
+                    {picture, {true, display}, *format, options.display_size}) &&
+          options.display_size >= largest) {
+        source = std::move(display);
+      }
+    }
+    PlanImage(
+        plan, thumbnail_listing, options,
+        {picture, std::move(place), *format, options.thumbnail_size, source, !source.empty()});
     if (options.modern_images) {
       PlanImage(plan, thumbnail_listing, options,
-                {picture, std::move(sharper), *format, 2 * options.thumbnail_size});
-    }
-    if (display_copies) {
-      PlanImage(plan, thumbnail_listing, options,
-                {picture, {true, DisplayCopyNameOf(picture)}, *format, options.display_size});
+                {picture, std::move(sharper), *format, 2 * options.thumbnail_size, source,
+                 !source.empty()});
     }
   }
 }

@@ -63,9 +63,30 @@ void FolderWork::Start() {
     return;
   }
   thumbnails_left_.store(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    context_.pool.Post([self, i] { self->MakeThumbnail(i); }, /*urgent=*/false, /*heavy=*/true);
+  // A task that reads what the one before it made runs after it, in the
+  // same pool task.
+  for (std::size_t begin = 0; begin < count;) {
+    std::size_t end = begin + 1;
+    while (end < count && plan_.thumbnails[end].after_previous) ++end;
+    context_.pool.Post(
+        [self, begin, end] {
+          for (std::size_t i = begin; i < end; ++i) self->MakeThumbnail(i);
+        },
+        /*urgent=*/false, /*heavy=*/true);
+    begin = end;
   }
+}
+
+// Whether the task's source, made earlier in its group, is there to read.
+bool FolderWork::SourceReady(std::size_t index) const {
+  const std::string& source = plan_.thumbnails[index].source;
+  for (std::size_t j = index; j > 0 && plan_.thumbnails[j].after_previous; --j) {
+    const ThumbnailTaskPlan& before = plan_.thumbnails[j - 1];
+    if (!before.place.in_subfolder || before.place.name != source) continue;
+    return thumbnail_results_[j - 1] == ThumbnailResult::kMade ||
+           thumbnail_results_[j - 1] == ThumbnailResult::kUpToDate;
+  }
+  return false;
 }
 
 void FolderWork::Fail(std::string path, std::string reason, bool picture) {
@@ -104,7 +125,8 @@ int FolderWork::ThumbnailFolder(std::string* error) {
   return -1;
 }
 
-ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
+ThumbnailResult FolderWork::BringUpToDate(std::size_t index) {
+  const ThumbnailTaskPlan& plan = plan_.thumbnails[index];
   int thumbnail_dir = dir_fd_.get();
   if (plan.place.in_subfolder) {
     std::string folder_error;
@@ -112,8 +134,11 @@ ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
     // Its folder's failure is reported once, not once per picture.
     if (thumbnail_dir < 0 && !context_.dry_run) return ThumbnailResult::kFailed;
   }
-  const ThumbnailTask task{dir_fd_.get(),
-                           plan.picture,
+  // From the display copy when it is there; otherwise (it could not be made,
+  // or someone's file stands at its name) from the picture.
+  const bool from_copy = !plan.source.empty() && !context_.dry_run && SourceReady(index);
+  const ThumbnailTask task{from_copy ? thumbnail_dir : dir_fd_.get(),
+                           from_copy ? plan.source : plan.picture,
                            thumbnail_dir,
                            plan.place.name,
                            plan.format,
@@ -148,9 +173,8 @@ ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
 }
 
 void FolderWork::MakeThumbnail(std::size_t index) {
-  const ThumbnailResult result = context_.stop.stop_requested()
-                                     ? ThumbnailResult::kNotStarted
-                                     : BringUpToDate(plan_.thumbnails[index]);
+  const ThumbnailResult result =
+      context_.stop.stop_requested() ? ThumbnailResult::kNotStarted : BringUpToDate(index);
   thumbnail_results_[index] = result;
   RunEvent event{RunEvent::Kind::kThumbnail, {}};
   event.thumbnail = result;

@@ -65,7 +65,8 @@ class FolderWork : public std::enable_shared_from_this<FolderWork> {
 
  private:
   void MakeThumbnail(std::size_t index);
-  ThumbnailResult BringUpToDate(const ThumbnailTaskPlan& plan);
+  ThumbnailResult BringUpToDate(std::size_t index);
+  bool SourceReady(std::size_t index) const;
   int ThumbnailFolder(std::string* error);
   void ThumbnailDone();
   void ReadHeaders();

@@ -26,8 +26,9 @@ std::string Describe(const FolderPlan& plan) {
     text += "picture page " + p.page + " [" + p.previous + "|" + p.next + "]\n";
   }
   for (const ThumbnailTaskPlan& t : plan.thumbnails) {
-    text += "thumbnail " + t.picture + " -> " + (t.place.in_subfolder ? "sub/" : "") +
-            t.place.name + " " + std::to_string(t.size) + "\n";
+    text += "thumbnail " + t.picture + (t.source.empty() ? "" : " via " + t.source) + " -> " +
+            (t.place.in_subfolder ? "sub/" : "") + t.place.name + " " + std::to_string(t.size) +
+            "\n";
   }
   for (const Collision& c : plan.collisions) text += "collision " + c.name + ": " + c.reason + "\n";
   return text;
@@ -80,8 +81,9 @@ TEST(PlanFolder, PageViewPicturePagesThumbnailsAndCollisions) {
        "collision c.gif.html: is a folder\ncollision th/b.png: is a folder\n"},
       {"sharper thumbnails and display copies", MakeListing({"a.jpg", "th/"}), modern, true,
        "page: a.jpg index.html (new)\npicture page a.jpg.html [|]\n"
-       "thumbnail a.jpg -> sub/a.jpg 160\n"
-       "thumbnail a.jpg -> sub/a@2x.jpg 320\nthumbnail a.jpg -> sub/display_a.jpg 1600\n"},
+       "thumbnail a.jpg -> sub/display_a.jpg 1600\n"
+       "thumbnail a.jpg via display_a.jpg -> sub/a.jpg 160\n"
+       "thumbnail a.jpg via display_a.jpg -> sub/a@2x.jpg 320\n"},
   };
   for (const auto& c : cases) {
     const FolderPlan plan =
