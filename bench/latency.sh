@@ -119,7 +119,9 @@ measure() {  # NAME COMMAND...: appends the wall time to NAME's series when coun
     awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt" >>"$work/$name.rss"
   fi
 }
-pages_written() { awk '/pages written/ { for (i = 1; i <= NF; ++i) if ($i == "pages") print $(i - 1) }' "$work/out.txt"; }
+pages_written() {
+  awk '/written/ { for (i = 2; i < NF; ++i) if ($i ~ /^pages?$/ && $(i + 1) ~ /^written/) { print $(i - 1); exit } }' "$work/out.txt"
+}
 # Through the source folder, so that checking costs no waits.
 snapshot() { find "$tree" -name "$page" -printf '%i %T@ %p\n' | sort | md5sum; }
 tree_sum() { (cd "$tree" && find . -name "$page" -print0 | sort -z | xargs -0 cat | md5sum); }
@@ -142,7 +144,7 @@ for (( round = 0; round <= rounds; ++round )); do
     measure "limit_first_$config" "$limit" --jobs "$threads" "$mnt"
     measure "limit_rerun_$config" "$limit" --jobs "$threads" --compare "$mnt"
     clean
-    measure "cli_first_$config" "$cli" --settings "$settings" index --yes --quiet "${cli_jobs[@]}" "$mnt"
+    measure "cli_first_$config" "$cli" --settings "$settings" index --yes "${cli_jobs[@]}" "$mnt"
     [[ $(pages_written) == "$folders" ]] || fail "--jobs $config first run wrote $(pages_written) of $folders pages"
     if (( round == 0 )); then
       sum=$(tree_sum)
@@ -150,7 +152,7 @@ for (( round = 0; round <= rounds; ++round )); do
       [[ $sum == "$one_thread_sum" ]] || fail "--jobs $config pages differ from --jobs 1 pages"
     fi
     before=$(snapshot)
-    measure "cli_rerun_$config" "$cli" --settings "$settings" index --yes --quiet "${cli_jobs[@]}" "$mnt"
+    measure "cli_rerun_$config" "$cli" --settings "$settings" index --yes "${cli_jobs[@]}" "$mnt"
     [[ $(pages_written) == 0 ]] || fail "--jobs $config unchanged re-run wrote $(pages_written) pages"
     [[ $(snapshot) == "$before" ]] || fail "--jobs $config unchanged re-run touched pages"
   done

@@ -236,7 +236,11 @@ class FileListWriter {
   }
 
  private:
-  bool ToPage(std::string_view name) const { return options_.pics_in_html && IsPictureName(name); }
+  // Only a picture of the folder has a page: a thumbnail beside it links to
+  // itself.
+  bool ToPage(std::string_view name) const {
+    return options_.pics_in_html && IsFolderPicture(name, options_);
+  }
 
   // Whether the file is shown in the column or table: as a picture, as a
   // thumbnail, or as the picture a thumbnail beside it links to.

@@ -83,6 +83,10 @@ bool DisplayCopiesOn(const PageOptions& options) {
          ThumbnailsInSubfolder(options);
 }
 
+bool IsFolderPicture(std::string_view name, const PageOptions& options) {
+  return IsPictureName(name) && !IsThumbnailBeside(name, options);
+}
+
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
   // A page that lists itself would count one file more than it shows.
   if (name == options.index_filename || !filter.IsInteresting(name)) return false;
@@ -98,8 +102,7 @@ std::vector<std::size_t> PicturesOf(const FolderListing& listing, const PageOpti
   std::vector<std::size_t> pictures;
   for (std::size_t i = 0; i < listing.entries.size(); ++i) {
     const FolderEntry& entry = listing.entries[i];
-    if (entry.kind != EntryKind::kFile || !IsPictureName(entry.name)) continue;
-    if (IsThumbnailBeside(entry.name, options)) continue;
+    if (entry.kind != EntryKind::kFile || !IsFolderPicture(entry.name, options)) continue;
     if (IsListedFile(entry.name, options, filter)) pictures.push_back(i);
   }
   return pictures;

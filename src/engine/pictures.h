@@ -50,6 +50,10 @@ struct ThumbnailPlace {
 };
 ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& options);
 
+// Whether a file is a picture of its folder, which alone has a picture
+// page: a picture's extension, and not a thumbnail beside its picture.
+bool IsFolderPicture(std::string_view name, const PageOptions& options);
+
 // The sharper thumbnail beside a thumbnail, for screens of twice the
 // density: "small_a.jpg" -> "small_a@2x.jpg".
 inline constexpr std::string_view kDoubleDensityMark = "@2x";

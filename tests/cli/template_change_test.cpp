@@ -41,6 +41,8 @@ RunSummary RunWith(const TempTree& tree, std::function<void()> hook, int jobs = 
   PageOptions options;
   options.main_template = tree.Path("template.htm");
   options.index_filename = "index.html";
+  options.pics_in_html = tree.Exists("picture.htm");
+  options.picture_template = tree.Path("picture.htm");
   IndexRun run(host, options, FileTypeList("jpg"));
   run.set_jobs(jobs);
   const std::string folder = tree.Path("tree");
@@ -105,6 +107,18 @@ TEST(TemplateDuringRun, ChangesLeaveEveryPageFromTheFirstVersion) {
                 c.changed);
     }
   }
+  // The picture template too: one version for every picture page, and the
+  // run says when it changed.
+  TempTree tree;
+  tree.WriteFile("template.htm", "OLD\r\n");
+  tree.WriteFile("picture.htm", "PIC\r\n");
+  tree.WriteFile("tree/a/x.jpg");
+  tree.WriteFile("tree/b/y.jpg");
+  const RunSummary summary = RunWith(
+      tree, [&] { RewriteKeepingMtime(tree.Path("picture.htm"), "NEW\r\n"); }, 3);
+  EXPECT_EQ(tree.ReadFile("tree/a/x.jpg.html"), "PIC\r\n");
+  EXPECT_EQ(tree.ReadFile("tree/b/y.jpg.html"), "PIC\r\n");
+  EXPECT_TRUE(summary.template_changed);
 }
 
 // Permission bits stop nothing for root, so the run is made by an ordinary user.

@@ -198,6 +198,19 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"a.jpg.html\">a.jpg</a></li>\r\n"
        "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
        "<li><a href=\"small_a.jpg.html\">small_a.jpg</a></li>\r\n</ul>\r\n"},
+      {"thumbnails beside their pictures have no page of their own",
+       [](PageOptions& o) { o.pics_in_html = true, o.use_thumbnails = true; }, ListMode::FileList,
+       "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"a.jpg.html\">a.jpg</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
+       "<li><a href=\"small_a.jpg\">small_a.jpg</a></li>\r\n</ul>\r\n"},
+      {"with an empty prefix beside the pictures, every file is its own thumbnail",
+       [](PageOptions& o) {
+         o.pics_in_html = true, o.use_thumbnails = true, o.thumbnail_prefix = "";
+       },
+       ListMode::FileList,
+       "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"a.jpg\">a.jpg</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
+       "<li><a href=\"small_a.jpg\">small_a.jpg</a></li>\r\n</ul>\r\n"},
       {"table without thumbnails",
        [](PageOptions& o) { o.show_pics = true, o.picture_display = "1", o.scale_pics = true; },
        ListMode::FileList,
