@@ -2,14 +2,17 @@
 // is read back form by form: every link target and text must give back the
 // entry's name exactly, and no byte of a name may appear where it could end an
 // attribute, start markup or change what a link points at.
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/html_text.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
 #include "engine/file_type_list.h"
 #include "engine/list_builder.h"
+#include "engine/pictures.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -130,6 +133,18 @@ void CheckSubfolderList(const pelorin::FolderListing& listing, const pelorin::Pa
   Check(links == count, "folder count");
 }
 
+void ExpectListItem(Reader& reader, const std::string& name) {
+  reader.AllowRawHigh(name);
+  reader.Expect("<li><a href=\"");
+  Check(reader.Target('"') == name, "list link target");
+  reader.Expect("\">");
+  Check(reader.Text("</a></li>\r\n") == name, "list link text");
+  reader.Expect("</a></li>\r\n");
+}
+
+// Pictures go into the column or table (with thumbnails: the thumbnails, and
+// the pictures they stand for are left out); every other listed file is
+// reachable from a list after it.
 void CheckFileList(const pelorin::FolderListing& listing, const pelorin::PageOptions& options,
                    const pelorin::FileTypeList& filter, const std::string& out,
                    std::int64_t count) {
@@ -141,23 +156,35 @@ void CheckFileList(const pelorin::FolderListing& listing, const pelorin::PageOpt
     if (value.empty() || value.back() != '%') value += '%';
     width = "Width=\"" + value + "\" ";
   }
+  std::vector<std::string> listed;
+  std::set<std::string> with_thumbnail;
+  const auto is_thumbnail = [&](const std::string& name) {
+    return pelorin::IsPictureName(name) &&
+           pelorin::LineStartsWithTag(name, options.thumbnail_prefix, true);
+  };
+  for (const pelorin::FolderEntry& entry : listing.entries) {
+    if (entry.kind != pelorin::EntryKind::kFile || !filter.IsInteresting(entry.name)) continue;
+    if (entry.name == options.index_filename) continue;  // the page itself
+    listed.push_back(entry.name);
+    if (is_thumbnail(entry.name)) {
+      const std::size_t cut = options.thumbnail_prefix.size();
+      with_thumbnail.insert(cut >= entry.name.size() ? std::string() : entry.name.substr(cut));
+    }
+  }
   if (!options.show_pics) reader.Expect("<h2>Files</h2>\r\n<ul>\r\n");
   if (thumbnails) reader.Expect("<table border=1><tr>\r\n");
 
-  std::int64_t files = 0;
+  std::vector<std::string> others;
   int row = 0;
-  for (const pelorin::FolderEntry& entry : listing.entries) {
-    if (entry.kind != pelorin::EntryKind::kFile || !filter.IsInteresting(entry.name)) continue;
-    ++files;
-    const std::string& name = entry.name;
+  for (const std::string& name : listed) {
     reader.AllowRawHigh(name);
     if (!options.show_pics) {
-      reader.Expect("<li><a href=\"");
-      Check(reader.Target('"') == name, "list link target");
-      reader.Expect("\">");
-      Check(reader.Text("</a></li>\r\n") == name, "list link text");
-      reader.Expect("</a></li>\r\n");
+      ExpectListItem(reader, name);
     } else if (!thumbnails) {
+      if (!pelorin::IsPictureName(name)) {
+        others.push_back(name);
+        continue;
+      }
       reader.Expect("<p ALIGN=\"center\"><a href=\"");
       Check(reader.Target('"') == name, "picture link target");
       reader.Expect("\"><IMG SRC=\"");
@@ -165,7 +192,7 @@ void CheckFileList(const pelorin::FolderListing& listing, const pelorin::PageOpt
       reader.Expect("\" ALT=\"");
       Check(reader.Text("\"") == name, "picture text");
       reader.Expect("\" " + width + "border=0></a></p>\r\n");
-    } else if (pelorin::LineStartsWithTag(name, options.thumbnail_prefix, true)) {
+    } else if (is_thumbnail(name)) {
       const std::size_t cut = options.thumbnail_prefix.size();
       const std::string full = cut >= name.size() ? std::string() : name.substr(cut);
       reader.Expect("<td align=center valign=center><a href=\"");
@@ -181,12 +208,19 @@ void CheckFileList(const pelorin::FolderListing& listing, const pelorin::PageOpt
         row = 0;
         reader.Expect("</tr><tr>\r\n");
       }
+    } else if (with_thumbnail.count(name) == 0) {
+      others.push_back(name);
     }
   }
   if (!options.show_pics) reader.Expect("</ul>\r\n");
   if (thumbnails) reader.Expect("</tr></table>\r\n");
+  if (!others.empty()) {
+    reader.Expect("<h2>Files</h2>\r\n<ul>\r\n");
+    for (const std::string& name : others) ExpectListItem(reader, name);
+    reader.Expect("</ul>\r\n");
+  }
   Check(reader.AtEnd(), "text after the file list");
-  Check(files == count, "file count");
+  Check(static_cast<std::int64_t>(listed.size()) == count, "file count");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ shoot() {
   chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --hide-scrollbars --user-data-dir="$profile" --window-size=900,640 \
+    --virtual-time-budget=5000 \
     --screenshot="$2" "file://$1" >/dev/null 2>&1
 }
 shoot "$tree/Holiday/index.html" "$root/docs/gallery-index.png"

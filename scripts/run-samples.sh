@@ -17,9 +17,10 @@ mkdir -p "$work"
 cp -r "$root/samples" "$work/tree"
 "$cli" --settings "$settings" options reset
 # The sample tree is a small gallery: pictures with thumbnails in a table,
-# and a page for every picture. The run makes the thumbnails, in a
+# captioned, sharp on dense screens, and a page for every picture. The run makes the thumbnails, in a
 # "thumbnails" subfolder of every folder.
-for key in ShowPics UseThumbnails MakeThumbnails ThumbnailSubdir PicsInHtml; do
+for key in ShowPics UseThumbnails MakeThumbnails ThumbnailSubdir PicsInHtml ShowCaptions \
+  ModernImages; do
   "$cli" --settings "$settings" options set "$key" 1
 done
 "$cli" --settings "$settings" options set FileTypes "gif png jpg jpeg jpe webp htm html"

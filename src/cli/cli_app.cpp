@@ -24,6 +24,7 @@ constexpr Command kCommands[] = {
     {"index", IndexHelp, IndexCommandLine},
     {"check", CheckHelp, CheckCommand},
     {"options", OptionsHelp, OptionsCommand},
+    {"prune", PruneHelp, PruneCommandLine},
 };
 
 const Command* FindCommand(const std::string& name) {

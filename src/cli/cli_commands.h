@@ -23,6 +23,7 @@ struct CliRun {
 int IndexCommandLine(CliRun& run, const std::vector<std::string>& args);
 int OptionsCommand(CliRun& run, const std::vector<std::string>& args);
 int CheckCommand(CliRun& run, const std::vector<std::string>& args);
+int PruneCommandLine(CliRun& run, const std::vector<std::string>& args);
 
 // The help texts; the index command's options come from its flag table.
 std::string MainHelp();
@@ -30,6 +31,7 @@ std::string IndexHelp();
 std::string IndexOptionLines();
 std::string OptionsHelp();
 std::string CheckHelp();
+std::string PruneHelp();
 // "  -j, --jobs N        text", the text from column on, wrapped and
 // indented below.
 std::string HelpLine(const std::string& label, const std::string& text, std::size_t column = 22);

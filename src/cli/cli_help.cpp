@@ -76,6 +76,10 @@ Commands:
                       a warning asks [y/N] on a terminal.
 )") + IndexOptionLines() +
          R"(  check               Check that the stored options allow a run.
+  prune [--dry-run] FOLDER
+                      Remove the picture pages, thumbnails and display copies
+                      Pelorin2 made below FOLDER for pictures that are gone;
+                      --dry-run lists them and removes nothing.
 )" + kOptionsCommands +
          R"(  help [COMMAND]      Show this help, or the help of COMMAND; so does
                       'COMMAND --help'.

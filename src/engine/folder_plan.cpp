@@ -68,22 +68,53 @@ void PlanPicturePages(FolderPlan& plan, const std::vector<std::size_t>& pictures
   }
 }
 
+// Adds the task unless a folder stands where its image goes; false then.
+bool PlanImage(FolderPlan& plan, const FolderListing* thumbnail_listing, const PageOptions& options,
+               ThumbnailTaskPlan task) {
+  const FolderListing* where = task.place.in_subfolder ? thumbnail_listing : &plan.page_listing;
+  if (where != nullptr && IsFolderEntry(*where, task.place.name)) {
+    plan.collisions.push_back({task.place.in_subfolder
+                                   ? options.thumbnail_folder + kSeparator + task.place.name
+                                   : task.place.name,
+                               std::string(kIsFolder)});
+    return false;
+  }
+  plan.thumbnails.push_back(std::move(task));
+  return true;
+}
+
+// Each picture's thumbnail, with ModernImages its copy of twice the size,
+// with display copies its copy for the picture page.
 void PlanThumbnails(FolderPlan& plan, const std::vector<std::size_t>& pictures,
                     const FolderListing* thumbnail_listing, const PageOptions& options) {
+  const bool display_copies = DisplayCopiesOn(options);
   for (const std::size_t index : pictures) {
     const std::string& picture = plan.page_listing.entries[index].name;
     const std::optional<ThumbnailFormat> format = ThumbnailFormatOf(picture);
     if (!format) continue;  // bmp and svg are shown as they are
     ThumbnailPlace place = ThumbnailPlaceOf(picture, options);
     if (!place.in_subfolder && place.name == picture) continue;  // a picture is never written to
-    const FolderListing* where = place.in_subfolder ? thumbnail_listing : &plan.page_listing;
-    if (where != nullptr && IsFolderEntry(*where, place.name)) {
-      plan.collisions.push_back(
-          {place.in_subfolder ? options.thumbnail_folder + kSeparator + place.name : place.name,
-           std::string(kIsFolder)});
-      continue;
+    ThumbnailPlace sharper{place.in_subfolder, DoubleDensityNameOf(place.name)};
+    // The display copy first: the thumbnails are made from it when it is
+    // larger than they are.
+    const int largest = options.modern_images ? 2 * options.thumbnail_size : options.thumbnail_size;
+    std::string source;
+    if (display_copies) {
+      std::string display = DisplayCopyNameOf(picture);
+      if (PlanImage(plan, thumbnail_listing, options,
+                    {picture, {true, display}, *format, options.display_size}) &&
+          options.display_size >= largest) {
+        source = std::move(display);
+      }
     }
-    plan.thumbnails.push_back({picture, std::move(place), *format});
+    PlanImage(
+        plan, thumbnail_listing, options,
+        {picture, std::move(place), *format, options.thumbnail_size, source, !source.empty()});
+    if (options.modern_images) {
+      PlanImage(plan, thumbnail_listing, options,
+                {picture, std::move(sharper), *format, 2 * options.thumbnail_size, source,
+                 !source.empty()});
+    }
   }
 }
 

@@ -23,12 +23,20 @@ struct PicturePageTask {
   std::string next;      // empty for the last picture
 };
 
-// A picture whose thumbnail is made when it is missing or older than the
-// picture.
+// A picture whose thumbnail (or its sharper @2x copy, or its display copy)
+// is made when it is missing or older than the picture.
 struct ThumbnailTaskPlan {
   std::string picture;
   ThumbnailPlace place;
   ThumbnailFormat format;
+  int size = 0;  // the box it fits, in pixels
+  // Made from this file in the thumbnail subfolder rather than from the
+  // picture: the display copy, made by the task just before it, already
+  // upright and in sRGB, is far cheaper to read than a photo. Empty: from
+  // the picture.
+  std::string source{};
+  // Runs after the task before it, on the same thread (its source).
+  bool after_previous = false;
 };
 
 // A name that stands where the run means to write something else. The run

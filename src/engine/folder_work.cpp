@@ -7,6 +7,7 @@
 
 #include "common/path_routines.h"
 #include "common/temp_file_name.h"
+#include "engine/pictures.h"
 #include "engine/thumbnail_task.h"
 
 namespace pelorin {
@@ -62,9 +63,30 @@ void FolderWork::Start() {
     return;
   }
   thumbnails_left_.store(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    context_.pool.Post([self, i] { self->MakeThumbnail(i); }, /*urgent=*/false, /*heavy=*/true);
+  // A task that reads what the one before it made runs after it, in the
+  // same pool task.
+  for (std::size_t begin = 0; begin < count;) {
+    std::size_t end = begin + 1;
+    while (end < count && plan_.thumbnails[end].after_previous) ++end;
+    context_.pool.Post(
+        [self, begin, end] {
+          for (std::size_t i = begin; i < end; ++i) self->MakeThumbnail(i);
+        },
+        /*urgent=*/false, /*heavy=*/true);
+    begin = end;
   }
+}
+
+// Whether the task's source, made earlier in its group, is there to read.
+bool FolderWork::SourceReady(std::size_t index) const {
+  const std::string& source = plan_.thumbnails[index].source;
+  for (std::size_t j = index; j > 0 && plan_.thumbnails[j].after_previous; --j) {
+    const ThumbnailTaskPlan& before = plan_.thumbnails[j - 1];
+    if (!before.place.in_subfolder || before.place.name != source) continue;
+    return thumbnail_results_[j - 1] == ThumbnailResult::kMade ||
+           thumbnail_results_[j - 1] == ThumbnailResult::kUpToDate;
+  }
+  return false;
 }
 
 void FolderWork::Fail(std::string path, std::string reason, bool picture) {
@@ -103,7 +125,8 @@ int FolderWork::ThumbnailFolder(std::string* error) {
   return -1;
 }
 
-ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
+ThumbnailResult FolderWork::BringUpToDate(std::size_t index) {
+  const ThumbnailTaskPlan& plan = plan_.thumbnails[index];
   int thumbnail_dir = dir_fd_.get();
   if (plan.place.in_subfolder) {
     std::string folder_error;
@@ -111,12 +134,15 @@ ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
     // Its folder's failure is reported once, not once per picture.
     if (thumbnail_dir < 0 && !context_.dry_run) return ThumbnailResult::kFailed;
   }
-  const ThumbnailTask task{dir_fd_.get(),
-                           plan.picture,
+  // From the display copy when it is there; otherwise (it could not be made,
+  // or someone's file stands at its name) from the picture.
+  const bool from_copy = !plan.source.empty() && !context_.dry_run && SourceReady(index);
+  const ThumbnailTask task{from_copy ? thumbnail_dir : dir_fd_.get(),
+                           from_copy ? plan.source : plan.picture,
                            thumbnail_dir,
                            plan.place.name,
                            plan.format,
-                           context_.options.thumbnail_size,
+                           plan.size,
                            context_.options.remake_thumbnails};
   if (context_.dry_run) {
     return thumbnail_dir >= 0 && !ThumbnailNeedsMaking(task) ? ThumbnailResult::kUpToDate
@@ -147,9 +173,8 @@ ThumbnailResult FolderWork::BringUpToDate(const ThumbnailTaskPlan& plan) {
 }
 
 void FolderWork::MakeThumbnail(std::size_t index) {
-  const ThumbnailResult result = context_.stop.stop_requested()
-                                     ? ThumbnailResult::kNotStarted
-                                     : BringUpToDate(plan_.thumbnails[index]);
+  const ThumbnailResult result =
+      context_.stop.stop_requested() ? ThumbnailResult::kNotStarted : BringUpToDate(index);
   thumbnail_results_[index] = result;
   RunEvent event{RunEvent::Kind::kThumbnail, {}};
   event.thumbnail = result;
@@ -176,6 +201,40 @@ void FolderWork::AddMadeThumbnails() {
   }
 }
 
+// What the pages show of the pictures' headers: with ModernImages the sizes
+// of the pictures, thumbnails and display copies, for <!--#imageinfo--> the
+// pictures' details. Read once, before the pages, by the maker, which never
+// decodes a picture for it.
+void FolderWork::ReadHeaders() {
+  const PageOptions& options = context_.options;
+  const auto& picture_template = context_.templates.picture();
+  const bool details =
+      options.pics_in_html && picture_template && picture_template->needs_headers();
+  if (context_.maker == nullptr || (!options.modern_images && !details)) return;
+  const auto read = [&](int dir_fd, const std::string& name, std::string key) {
+    const UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    PictureHeader header;
+    context_.maker->ReadPictureHeader(fd.get(), &header);
+    header.bytes = st.st_size;
+    headers_.emplace(std::move(key), std::move(header));
+  };
+  for (const FolderEntry& entry : plan_.page_listing.entries) {
+    if (entry.kind == EntryKind::kFile && IsPictureName(entry.name)) {
+      read(dir_fd_.get(), entry.name, entry.name);
+    }
+  }
+  const FolderListing* thumbnails = thumbnail_folder_.listing.get();
+  if (!options.modern_images || thumbnails == nullptr || !thumbnail_folder_.fd.valid()) return;
+  for (const FolderEntry& entry : thumbnails->entries) {
+    if (entry.kind == EntryKind::kFile && IsPictureName(entry.name)) {
+      read(thumbnail_folder_.fd.get(), entry.name,
+           options.thumbnail_folder + kSeparator + entry.name);
+    }
+  }
+}
+
 void FolderWork::StartPages() {
   if (context_.stop.stop_requested()) {
     // The folder stays as it was: no page shows part of its pictures.
@@ -184,6 +243,7 @@ void FolderWork::StartPages() {
     return;
   }
   AddMadeThumbnails();
+  ReadHeaders();
   const std::size_t count = plan_.picture_pages.size();
   bool pictures = WriteIndexPage() && count > 0;
   if (pictures && !context_.templates.picture()) {
@@ -231,6 +291,7 @@ bool FolderWork::WriteIndexPage() {
   PageInput input{path_, context_.selected_folder, plan_.page_listing, context_.options,
                   context_.filter};
   input.thumbnails = thumbnail_folder_.listing.get();
+  input.headers = &headers_;
   std::string page;
   context_.templates.main()->Render(input, &page);
   std::string error;
@@ -267,6 +328,8 @@ void FolderWork::WritePicturePages(std::size_t begin, std::size_t end) {
     PageInput input{path_, context_.selected_folder, plan_.page_listing, context_.options,
                     context_.filter};
     input.picture = &picture;
+    input.thumbnails = thumbnail_folder_.listing.get();
+    input.headers = &headers_;
     page.clear();
     context_.templates.picture()->Render(input, &page);
     const WriteOutcome outcome = Write(task.page, page, existing, &error);

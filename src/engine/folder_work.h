@@ -17,6 +17,7 @@
 #include "engine/folder_plan.h"
 #include "engine/page_options.h"
 #include "engine/page_writer.h"
+#include "engine/picture_info.h"
 #include "engine/run_events.h"
 #include "engine/run_templates.h"
 #include "engine/task_pool.h"
@@ -64,9 +65,11 @@ class FolderWork : public std::enable_shared_from_this<FolderWork> {
 
  private:
   void MakeThumbnail(std::size_t index);
-  ThumbnailResult BringUpToDate(const ThumbnailTaskPlan& plan);
+  ThumbnailResult BringUpToDate(std::size_t index);
+  bool SourceReady(std::size_t index) const;
   int ThumbnailFolder(std::string* error);
   void ThumbnailDone();
+  void ReadHeaders();
   void StartPages();
   bool WriteIndexPage();
   void WritePicturePages(std::size_t begin, std::size_t end);
@@ -84,6 +87,7 @@ class FolderWork : public std::enable_shared_from_this<FolderWork> {
 
   std::mutex thumbnail_folder_mutex_;
   ThumbnailFolderState thumbnail_folder_;
+  PictureHeaders headers_;  // written once, before the pages, then only read
 
   std::vector<ThumbnailResult> thumbnail_results_;
   std::atomic<std::size_t> thumbnails_left_{0};

@@ -1,5 +1,8 @@
 #include "engine/list_builder.h"
 
+#include <optional>
+#include <unordered_set>
+
 #include "common/html_text.h"
 #include "common/path_routines.h"
 #include "common/text_routines.h"
@@ -24,6 +27,7 @@ class Name {
       AppendUrlAttribute(out, name_);
     }
   }
+  std::string_view view() const { return name_; }
   void AsText(std::string& out) const {
     if (plain_) {
       out.append(name_);
@@ -84,24 +88,58 @@ void AppendListItem(std::string& out, const Name& name, bool to_page, const Page
   out += kCrLf;
 }
 
-// A linked picture, as a paragraph of the column or a cell of the table: the
-// link, then the picture shown (the picture itself, scaled by width, or its
-// thumbnail at src, in src_folder when thumbnails have a folder of their own).
-void AppendLinkedPicture(std::string& out, bool cell, const Name& link, bool to_page,
-                         const Name& src, std::string_view src_folder, const std::string& width) {
-  out += cell ? "<td align=center valign=center><a href=\""sv : "<p ALIGN=\"center\"><a href=\""sv;
-  AppendTarget(out, link, to_page);
+// A linked picture, as a paragraph of the column or a cell of the table.
+struct LinkedPicture {
+  bool cell = false;
+  Name link;  // where it links: the picture (or its page, with to_page)
+  bool to_page = false;
+  // What it shows: the picture itself, scaled by width, or its thumbnail, in
+  // src_folder when thumbnails have a folder of their own.
+  Name src;
+  std::string_view src_folder;
+  std::string_view picture;  // the picture's name, for its title
+  std::string_view src_2x;   // the sharper thumbnail beside src, or empty
+};
+
+void AppendLinkedPicture(std::string& out, const LinkedPicture& p, const std::string& width,
+                         const PageOptions& options, const PictureHeaders* headers) {
+  out +=
+      p.cell ? "<td align=center valign=center><a href=\""sv : "<p ALIGN=\"center\"><a href=\""sv;
+  AppendTarget(out, p.link, p.to_page);
   out += "\"><IMG SRC=\""sv;
-  if (!src_folder.empty()) {
-    Name(src_folder).AsUrl(out);
+  if (!p.src_folder.empty()) {
+    Name(p.src_folder).AsUrl(out);
     out += '/';
   }
-  src.AsUrl(out);
-  out += cell ? "\" ALIGN=center ALT=\""sv : "\" ALT=\""sv;
-  src.AsText(out);
-  out += "\" "sv;
+  p.src.AsUrl(out);
+  out += p.cell ? "\" ALIGN=center ALT=\""sv : "\" ALT=\""sv;
+  if (options.modern_images) {
+    AppendEscapedHtml(out, PictureTitleOf(p.picture));
+    out += '"';
+    std::string src_name;
+    if (!p.src_folder.empty()) src_name.append(p.src_folder).append(1, kSeparator);
+    src_name.append(p.src.view());
+    AppendModernImageAttributes(out, HeaderOf(headers, src_name), !width.empty());
+    if (!p.src_2x.empty()) {
+      out += " srcset=\""sv;
+      AppendSrcsetUrl(out, p.src_folder, p.src.view());
+      out += " 1x, "sv;
+      AppendSrcsetUrl(out, p.src_folder, p.src_2x);
+      out += " 2x\""sv;
+    }
+    out += ' ';
+  } else {
+    p.src.AsText(out);
+    out += "\" "sv;
+  }
   out += width;
-  out += cell ? "border=0></a></td>"sv : "border=0></a></p>"sv;
+  out += "border=0></a>"sv;
+  if (options.show_captions) {
+    out += "<br><small>"sv;
+    AppendEscapedHtml(out, PictureTitleOf(p.picture));
+    out += "</small>"sv;
+  }
+  out += p.cell ? "</td>"sv : "</p>"sv;
   out += kCrLf;
 }
 
@@ -151,56 +189,167 @@ void AppendListClosing(ListMode mode, const PageOptions& options, std::string& t
   }
 }
 
-// Writes the entries of the file list; one per listed file, or per picture
-// with a thumbnail.
+// Writes the entries of the file list. In the column and the table only
+// pictures are shown (a picture through its thumbnail, when thumbnails are
+// on); every other listed file follows them in a list of its own, so that
+// each file counted is reachable and nothing shows as a broken picture.
 class FileListWriter {
  public:
-  FileListWriter(const PageOptions& options, const FolderListing* thumbnails, std::string& text)
-      : options_(options),
+  FileListWriter(const FolderListing& listing, const PageOptions& options,
+                 const FolderListing* thumbnails, const PictureHeaders* headers, std::string& text)
+      : listing_(listing),
+        options_(options),
         thumbnails_(thumbnails),
+        headers_(headers),
         text_(text),
         layout_(LayoutOf(options)),
         width_(options.use_thumbnails ? std::string() : PictureWidthAttribute(options)) {}
 
-  void Add(const std::string& name) {
-    // Only a picture of the folder has a page: a thumbnail beside it links
-    // to itself.
-    const bool to_page = options_.pics_in_html && IsFolderPicture(name, options_);
-    if (layout_ == FileLayout::kBulletList) {
-      AppendListItem(text_, Name(name), to_page, options_);
-    } else if (!options_.use_thumbnails) {
-      AddPicture(Name(name), to_page, Name(name), {});
-    } else if (ThumbnailsInSubfolder(options_)) {
-      if (thumbnails_ == nullptr || !IsPictureName(name)) return;
-      const std::string thumbnail = ThumbnailNameOf(name, options_);
-      if (!HasFile(*thumbnails_, thumbnail)) return;
-      AddPicture(Name(name), to_page, Name(thumbnail), options_.thumbnail_folder);
-    } else if (IsThumbnailBeside(name, options_)) {
-      const std::string full = StripEnds(name, options_.thumbnail_prefix.size(), 0);
-      AddPicture(Name(full), options_.pics_in_html && IsPictureName(full), Name(name), {});
+  // Thumbnails beside their pictures come after them in the listing, so the
+  // listed files are looked at once first to know which pictures have one.
+  bool NeedsThumbnailPass() const {
+    return layout_ != FileLayout::kBulletList && options_.use_thumbnails &&
+           !ThumbnailsInSubfolder(options_);
+  }
+  void NoteListedFile(const std::string& name) {
+    if (IsPictureName(name) && IsThumbnailBeside(name, options_)) {
+      with_thumbnail_.insert(StripEnds(name, options_.thumbnail_prefix.size(), 0));
     }
   }
 
+  void Add(const std::string& name) {
+    if (layout_ == FileLayout::kBulletList) {
+      AppendListItem(text_, Name(name), ToPage(name), options_);
+    } else if (!AddPicture(name)) {
+      others_.push_back(name);
+    }
+  }
+
+  // The files the column or table did not show, as a list after it.
+  void AddOthers() {
+    if (others_.empty()) return;
+    if (options_.show_headings) text_ += "<h2>Files</h2>\r\n"sv;
+    text_ += "<ul>\r\n"sv;
+    for (const std::string_view name : others_)
+      AppendListItem(text_, Name(name), ToPage(name), options_);
+    text_ += "</ul>\r\n"sv;
+  }
+
  private:
-  void AddPicture(const Name& link, bool to_page, const Name& src, std::string_view folder) {
-    const bool cell = layout_ == FileLayout::kTable;
-    AppendLinkedPicture(text_, cell, link, to_page, src, folder, width_);
-    if (!cell) return;
+  // Only a picture of the folder has a page: a thumbnail beside it links to
+  // itself.
+  bool ToPage(std::string_view name) const {
+    return options_.pics_in_html && IsFolderPicture(name, options_);
+  }
+
+  // Whether the file is shown in the column or table: as a picture, as a
+  // thumbnail, or as the picture a thumbnail beside it links to.
+  bool AddPicture(const std::string& name) {
+    if (!options_.use_thumbnails) {
+      if (!IsPictureName(name)) return false;
+      Show({.link = Name(name),
+            .to_page = ToPage(name),
+            .src = Name(name),
+            .src_folder = {},
+            .picture = name,
+            .src_2x = {}});
+      return true;
+    }
+    if (ThumbnailsInSubfolder(options_)) {
+      if (thumbnails_ == nullptr || !IsPictureName(name)) return false;
+      const std::string thumbnail = ThumbnailNameOf(name, options_);
+      if (!HasFile(*thumbnails_, thumbnail)) return false;
+      const std::string sharper = SharperOf(*thumbnails_, thumbnail);
+      Show({.link = Name(name),
+            .to_page = ToPage(name),
+            .src = Name(thumbnail),
+            .src_folder = options_.thumbnail_folder,
+            .picture = name,
+            .src_2x = sharper});
+      return true;
+    }
+    if (IsThumbnailBeside(name, options_) && IsPictureName(name)) {
+      const std::string full = StripEnds(name, options_.thumbnail_prefix.size(), 0);
+      const std::string sharper = SharperOf(listing_, name);
+      Show({.link = Name(full),
+            .to_page = ToPage(full),
+            .src = Name(name),
+            .src_folder = {},
+            .picture = full,
+            .src_2x = sharper});
+      return true;
+    }
+    return with_thumbnail_.count(name) > 0;
+  }
+
+  // The @2x thumbnail of a thumbnail when there is one and the page asks for it.
+  std::string SharperOf(const FolderListing& where, const std::string& thumbnail) const {
+    if (!options_.modern_images) return {};
+    std::string sharper = DoubleDensityNameOf(thumbnail);
+    return HasFile(where, sharper) ? sharper : std::string();
+  }
+
+  void Show(LinkedPicture picture) {
+    picture.cell = layout_ == FileLayout::kTable;
+    AppendLinkedPicture(text_, picture, width_, options_, headers_);
+    if (!picture.cell) return;
     if (++row_ == 5) {
       row_ = 0;
       text_ += "</tr><tr>\r\n"sv;
     }
   }
 
+  const FolderListing& listing_;
   const PageOptions& options_;
   const FolderListing* thumbnails_;
+  const PictureHeaders* headers_;
   std::string& text_;
   const FileLayout layout_;
   const std::string width_;
   int row_ = 0;
+  // Thumbnails beside their pictures: the pictures they show.
+  std::unordered_set<std::string> with_thumbnail_;
+  std::vector<std::string_view> others_;
 };
 
 }  // namespace
+
+const PictureHeader* HeaderOf(const PictureHeaders* headers, const std::string& name) {
+  if (headers == nullptr) return nullptr;
+  const auto it = headers->find(name);
+  return it == headers->end() ? nullptr : &it->second;
+}
+
+void AppendModernImageAttributes(std::string& out, const PictureHeader* header, bool scaled) {
+  out += " loading=\"lazy\" decoding=\"async\""sv;
+  int width = 0;
+  int height = 0;
+  if (scaled || header == nullptr || !UprightSize(*header, &width, &height)) return;
+  out += " width=\""sv;
+  out += std::to_string(width);
+  out += "\" height=\""sv;
+  out += std::to_string(height);
+  out += '"';
+}
+
+void AppendSrcsetUrl(std::string& out, std::string_view folder, std::string_view name) {
+  // A browser splits srcset at commas and spaces, so those are encoded too.
+  std::string url;
+  if (!folder.empty()) {
+    AppendUrlAttribute(url, folder);
+    url += '/';
+  }
+  AppendUrlAttribute(url, name);
+  for (const char c : url) {
+    if (c == ' ') {
+      out += "%20"sv;
+    } else if (c == ',') {
+      out += "%2C"sv;
+    } else {
+      out += c;
+    }
+  }
+}
 
 std::string PictureWidthAttribute(const PageOptions& options) {
   if (!options.scale_pics) return {};
@@ -221,13 +370,25 @@ std::vector<bool> ListedFiles(const FolderListing& listing, const PageOptions& o
 
 std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageOptions& options,
                         const FileTypeList& filter, std::string* out,
-                        const std::vector<bool>* listed, const FolderListing* thumbnails) {
+                        const std::vector<bool>* listed, const FolderListing* thumbnails,
+                        const PictureHeaders* headers) {
   std::string scratch;  // count modes write nothing
   std::string& text = out != nullptr ? *out : scratch;
   if (mode == ListMode::SubdirectoryList && listing.total_subfolders == 0) return 0;
   AppendListOpening(mode, options, text);
   const Name index(options.index_filename);
-  FileListWriter files_out(options, thumbnails, text);
+  std::optional<FileListWriter> files_out;
+  if (mode == ListMode::FileList) files_out.emplace(listing, options, thumbnails, headers, text);
+  const auto is_listed = [&](std::size_t i) {
+    const FolderEntry& entry = listing.entries[i];
+    return entry.kind == EntryKind::kFile &&
+           (listed != nullptr ? (*listed)[i] : IsListedFile(entry.name, options, filter));
+  };
+  if (files_out && files_out->NeedsThumbnailPass()) {
+    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+      if (is_listed(i)) files_out->NoteListedFile(listing.entries[i].name);
+    }
+  }
 
   std::int64_t folder_count = 0;
   std::int64_t file_count = 0;
@@ -243,11 +404,12 @@ std::int64_t BuildLists(const FolderListing& listing, ListMode mode, const PageO
       continue;
     }
     if (!files) continue;
-    if (listed != nullptr ? !(*listed)[i] : !IsListedFile(entry.name, options, filter)) continue;
+    if (!is_listed(i)) continue;
     ++file_count;
-    if (mode == ListMode::FileList) files_out.Add(entry.name);
+    if (files_out) files_out->Add(entry.name);
   }
   AppendListClosing(mode, options, text);
+  if (files_out) files_out->AddOthers();
   if (mode == ListMode::NumberOfSubdirectories) return folder_count;
   if (mode == ListMode::NumberOfFiles) return file_count;
   return 0;

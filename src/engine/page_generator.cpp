@@ -38,6 +38,8 @@ enum class PageTemplate::Tag : std::uint8_t {
   kBackToDirectory,
   kNextImage,
   kPreviousImage,
+  kImagePageTitle,
+  kImageInfo,
 };
 
 namespace {
@@ -49,7 +51,7 @@ struct TagName {
   Tag tag;
 };
 
-constexpr std::array<TagName, 17> kTags = {{
+constexpr std::array<TagName, 19> kTags = {{
     {"<!--#fullcategory-->", Tag::kFullCategory},
     {"<!--#category-->", Tag::kCategory},
     {"<!--#uptotop-->", Tag::kUpToTop},
@@ -67,6 +69,8 @@ constexpr std::array<TagName, 17> kTags = {{
     {"<!--#backtodirectory-->", Tag::kBackToDirectory},
     {"<!--#nextimage-->", Tag::kNextImage},
     {"<!--#previousimage-->", Tag::kPreviousImage},
+    {"<!--#imagepagetitle-->", Tag::kImagePageTitle},
+    {"<!--#imageinfo-->", Tag::kImageInfo},
 }};
 
 // The shortest and longest tag, so that most lines are told apart by their
@@ -108,6 +112,54 @@ std::string ReplaceAll(std::string_view text, std::string_view find, std::string
   }
   out.append(text.substr(pos));
   return out;
+}
+
+// The picture of a picture page: its display copy, linked to the picture,
+// when there is one; otherwise the picture itself.
+void AppendImage(const PageInput& input, std::string& page) {
+  const PageOptions& options = input.options;
+  const std::string_view name = input.picture->name;
+  std::string display;
+  if (DisplayCopiesOn(options) && input.thumbnails != nullptr &&
+      HasFile(*input.thumbnails, DisplayCopyNameOf(name))) {
+    display = DisplayCopyNameOf(name);
+  }
+  const bool linked = !display.empty();
+  const std::string width = linked ? std::string() : PictureWidthAttribute(options);
+  if (linked) {
+    page += "<a href=\""sv;
+    AppendUrlAttribute(page, name);
+    page += "\">"sv;
+  }
+  page += "<IMG SRC=\""sv;
+  if (linked) {
+    AppendUrlAttribute(page, options.thumbnail_folder);
+    page += '/';
+    AppendUrlAttribute(page, display);
+  } else {
+    AppendUrlAttribute(page, name);
+  }
+  page += "\" ALT=\""sv;
+  if (options.modern_images) {
+    AppendEscapedHtml(page, PictureTitleOf(name));
+    page += '"';
+    const std::string shown =
+        linked ? options.thumbnail_folder + kSeparator + display : std::string(name);
+    AppendModernImageAttributes(page, HeaderOf(input.headers, shown), !width.empty());
+    page += ' ';
+  } else {
+    AppendEscapedHtml(page, name);
+    page += "\" "sv;
+  }
+  page += width;
+  page += "border=0>"sv;
+  if (linked) page += "</a>"sv;
+}
+
+// What the title tag puts between its tags.
+void AppendTitleText(const PageOptions& options, const Categories& categories, std::string& page) {
+  page += options.page_title;
+  if (options.dynamic_title) page += options.separator + categories.full_category;
 }
 
 }  // namespace
@@ -172,10 +224,12 @@ PageTemplate::PageTemplate(std::string_view text) {
     pieces_.push_back({tag, 0, 0});
     if (tag == Tag::kSubdirectoryList || tag == Tag::kFileList) ++list_tags_;
     if (tag == Tag::kFileList || tag == Tag::kNumberOfFiles) ++file_tags_;
+    if (tag == Tag::kImageInfo) needs_headers_ = true;
     switch (tag) {
       case Tag::kFullCategory:
       case Tag::kCategory:
       case Tag::kTitle:
+      case Tag::kImagePageTitle:
       case Tag::kMetaKeywords:
       case Tag::kMetaDescription:
       case Tag::kUpOneLevel:
@@ -226,6 +280,12 @@ void PageTemplate::Render(const PageInput& input, std::string* out) const {
     AppendTag(piece.tag, input, categories, listed, page);
     page += kCrLf;
   }
+  if (input.picture != nullptr) {
+    // Whatever the template, a picture page says who made it, so that prune
+    // can tell it from a page someone wrote.
+    page += kMadeByLine;
+    page += kCrLf;
+  }
 }
 
 // The text that replaces one tag line, without its line end.
@@ -241,12 +301,11 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
       break;
     case Tag::kTitle:
       page += "<TITLE>"sv;
-      page += options.page_title;
-      if (options.dynamic_title) page += options.separator + categories.full_category;
+      AppendTitleText(options, categories, page);
       page += "</TITLE>"sv;
       break;
     case Tag::kMetaKeywords:
-      page += "<META NAME=\"keywords\" VALUE=\""sv;
+      page += "<META NAME=\"keywords\" CONTENT=\""sv;
       page += options.keywords;
       if (options.dynamic_keywords) {
         page += ',';
@@ -255,7 +314,7 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
       page += "\">"sv;
       break;
     case Tag::kMetaDescription:
-      page += "<META NAME=\"description\" VALUE=\"Directory listing of "sv;
+      page += "<META NAME=\"description\" CONTENT=\"Directory listing of "sv;
       if (options.dynamic_description) page += categories.full_category;
       page += "\">"sv;
       break;
@@ -278,7 +337,17 @@ void PageTemplate::AppendTag(Tag tag, const PageInput& input, const Categories& 
     case Tag::kBackToDirectory:
     case Tag::kNextImage:
     case Tag::kPreviousImage:
-      if (input.picture != nullptr) AppendPictureTag(tag, *input.picture, options, page);
+    case Tag::kImageInfo:
+      if (input.picture != nullptr) AppendPictureTag(tag, input, page);
+      break;
+    case Tag::kImagePageTitle:
+      // The picture first, so that a browser's tab names it.
+      if (input.picture == nullptr) break;
+      page += "<title>"sv;
+      AppendEscapedHtml(page, PictureTitleOf(input.picture->name));
+      page += " - "sv;
+      AppendTitleText(options, categories, page);
+      page += "</title>"sv;
       break;
     default:  // uptotop gives an empty line
       break;
@@ -294,7 +363,7 @@ void PageTemplate::AppendList(Tag tag, const PageInput& input, const std::vector
       break;
     case Tag::kFileList:
       BuildLists(input.listing, ListMode::FileList, options, input.filter, &page, listed,
-                 input.thumbnails);
+                 input.thumbnails, input.headers);
       break;
     case Tag::kNumberOfSubdirectories:
       page += std::to_string(BuildLists(input.listing, ListMode::NumberOfSubdirectories, options,
@@ -311,20 +380,18 @@ void PageTemplate::AppendList(Tag tag, const PageInput& input, const std::vector
   }
 }
 
-void PageTemplate::AppendPictureTag(Tag tag, const PicturePage& picture, const PageOptions& options,
-                                    std::string& page) {
+void PageTemplate::AppendPictureTag(Tag tag, const PageInput& input, std::string& page) {
+  const PicturePage& picture = *input.picture;
+  const PageOptions& options = input.options;
   switch (tag) {
     case Tag::kImage:
-      page += "<IMG SRC=\""sv;
-      AppendUrlAttribute(page, picture.name);
-      page += "\" ALT=\""sv;
-      AppendEscapedHtml(page, picture.name);
-      page += "\" "sv;
-      page += PictureWidthAttribute(options);
-      page += "border=0>"sv;
+      AppendImage(input, page);
+      break;
+    case Tag::kImageInfo:
+      page += ImageInfoLine(HeaderOf(input.headers, std::string(picture.name)));
       break;
     case Tag::kImageTitle:
-      AppendEscapedHtml(page, picture.name.substr(0, picture.name.rfind('.')));
+      AppendEscapedHtml(page, PictureTitleOf(picture.name));
       break;
     case Tag::kImageFilename:
       AppendEscapedHtml(page, picture.name);

@@ -9,6 +9,7 @@
 #include "common/folder_reader.h"
 #include "engine/file_type_list.h"
 #include "engine/page_options.h"
+#include "engine/picture_info.h"
 
 namespace pelorin {
 
@@ -30,6 +31,10 @@ struct PageInput {
   const FileTypeList& filter;
   // The thumbnail subfolder's listing, when thumbnails live in one.
   const FolderListing* thumbnails = nullptr;
+  // What the headers of the folder's pictures, thumbnails and display
+  // copies say, by name relative to the folder; read only when the options
+  // or the templates need them.
+  const PictureHeaders* headers = nullptr;
   // Set for a picture page: the picture tags are filled in, the list and
   // count tags give an empty line.
   const PicturePage* picture = nullptr;
@@ -57,7 +62,10 @@ class PageTemplate {
   // Appends the page of one folder to *page.
   void Render(const PageInput& input, std::string* page) const;
 
-  enum class Tag : std::uint8_t;  // the seventeen tags and kNone
+  // The template shows what a picture's header says (<!--#imageinfo-->).
+  bool needs_headers() const { return needs_headers_; }
+
+  enum class Tag : std::uint8_t;  // the template tags and kNone
 
  private:
   std::size_t RoomFor(const PageInput& input) const;
@@ -65,8 +73,7 @@ class PageTemplate {
                         const std::vector<bool>* listed, std::string& page);
   static void AppendList(Tag tag, const PageInput& input, const std::vector<bool>* listed,
                          std::string& page);
-  static void AppendPictureTag(Tag tag, const PicturePage& picture, const PageOptions& options,
-                               std::string& page);
+  static void AppendPictureTag(Tag tag, const PageInput& input, std::string& page);
 
   struct Piece {
     Tag tag;  // kNone: literal_[begin, end), line ends included
@@ -78,6 +85,7 @@ class PageTemplate {
   bool needs_categories_ = false;
   int list_tags_ = 0;  // subdirectorylist and filelist lines
   int file_tags_ = 0;  // filelist and numberoffiles lines
+  bool needs_headers_ = false;
 };
 
 // The page for one folder; PageTemplate(template_text).Render(input).

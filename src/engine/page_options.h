@@ -35,6 +35,11 @@ struct PageOptions {
   bool categories_in_one_line = false;  // CategoriesInOneLine
   bool make_thumbnails = false;         // MakeThumbnails
   int thumbnail_size = 0;               // ThumbnailSize, in pixels
+  bool show_captions = false;           // ShowCaptions
+  // ModernImages: pictures with their sizes, loaded lazily, and thumbnails
+  // twice as sharp on dense screens.
+  bool modern_images = false;
+  int display_size = 0;  // DisplaySize, in pixels; 0: no display copies
   // Not stored: every thumbnail Pelorin2 made is made again, up to date or
   // not (index --remake-thumbnails).
   bool remake_thumbnails = false;

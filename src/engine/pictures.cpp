@@ -17,6 +17,10 @@ bool HasPictureExtension(std::string_view name) { return PictureFormatOf(name) !
 
 bool IsPictureName(std::string_view name) { return HasPictureExtension(name); }
 
+std::string_view PictureTitleOf(std::string_view picture) {
+  return picture.substr(0, picture.rfind('.'));
+}
+
 std::string PicturePageName(std::string_view picture) {
   std::string name(picture);
   name += kPicturePageSuffix;
@@ -49,12 +53,47 @@ ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& opt
   return {ThumbnailsInSubfolder(options), ThumbnailNameOf(picture, options)};
 }
 
+std::string DoubleDensityNameOf(std::string_view thumbnail) {
+  std::size_t dot = thumbnail.rfind('.');
+  if (dot == std::string_view::npos) dot = thumbnail.size();
+  std::string name(thumbnail.substr(0, dot));
+  name += kDoubleDensityMark;
+  name += thumbnail.substr(dot);
+  return name;
+}
+
+std::optional<std::string> SingleDensityNameOf(std::string_view name) {
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) dot = name.size();
+  const std::string_view stem = name.substr(0, dot);
+  if (!stem.ends_with(kDoubleDensityMark)) return std::nullopt;
+  std::string single(stem.substr(0, stem.size() - kDoubleDensityMark.size()));
+  single += name.substr(dot);
+  return single;
+}
+
+std::string DisplayCopyNameOf(std::string_view picture) {
+  std::string name(kDisplayCopyPrefix);
+  name += picture;
+  return name;
+}
+
+bool DisplayCopiesOn(const PageOptions& options) {
+  return options.display_size > 0 && options.pics_in_html && options.make_thumbnails &&
+         ThumbnailsInSubfolder(options);
+}
+
 bool IsFolderPicture(std::string_view name, const PageOptions& options) {
   return IsPictureName(name) && !IsThumbnailBeside(name, options);
 }
 
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter) {
-  if (!filter.IsInteresting(name)) return false;
+  // A page that lists itself would count one file more than it shows.
+  if (name == options.index_filename || !filter.IsInteresting(name)) return false;
+  // A sharper copy of a thumbnail is shown through its thumbnail.
+  if (options.modern_images && IsThumbnailBeside(name, options) && SingleDensityNameOf(name)) {
+    return false;
+  }
   return !options.pics_in_html || !IsPicturePageName(name);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,10 @@ bool IsPictureName(std::string_view name);
 
 // What a picture's name becomes the name of its page with.
 inline constexpr std::string_view kPicturePageSuffix = ".html";
+
+// A picture's name as people read it: without its last extension
+// ("IMG 1.jpg" -> "IMG 1"). Not escaped.
+std::string_view PictureTitleOf(std::string_view picture);
 
 // "IMG_1.jpg" -> "IMG_1.jpg.html".
 std::string PicturePageName(std::string_view picture);
@@ -49,8 +54,28 @@ ThumbnailPlace ThumbnailPlaceOf(std::string_view picture, const PageOptions& opt
 // page: a picture's extension, and not a thumbnail beside its picture.
 bool IsFolderPicture(std::string_view name, const PageOptions& options);
 
-// Whether the file list lists this file: the filter accepts it, and with
-// picture pages on it is not one of them.
+// The sharper thumbnail beside a thumbnail, for screens of twice the
+// density: "small_a.jpg" -> "small_a@2x.jpg".
+inline constexpr std::string_view kDoubleDensityMark = "@2x";
+std::string DoubleDensityNameOf(std::string_view thumbnail);
+// The thumbnail a name is the sharper copy of, or nullopt when it is none.
+std::optional<std::string> SingleDensityNameOf(std::string_view name);
+
+// The copy of a picture a picture page shows, sized for the screen, in the
+// thumbnail subfolder: "a.jpg" -> "display_a.jpg".
+inline constexpr std::string_view kDisplayCopyPrefix = "display_";
+std::string DisplayCopyNameOf(std::string_view picture);
+// Display copies are made and shown: DisplaySize set, with picture pages,
+// thumbnails made by the run, and a thumbnail subfolder to hold them.
+bool DisplayCopiesOn(const PageOptions& options);
+
+// The last line of every picture page: a file whose last line is exactly
+// this is one the program made, which prune may remove once its picture is
+// gone.
+inline constexpr std::string_view kMadeByLine = "<!-- made by Pelorin2 -->";
+
+// Whether the file list lists this file: the filter accepts it, it is not
+// the folder's own page, and with picture pages on it is not one of them.
 bool IsListedFile(std::string_view name, const PageOptions& options, const FileTypeList& filter);
 
 // The entries of the listing that are pictures, in listing order: listed

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/picture_formats.h"
+#include "engine/picture_info.h"
 
 namespace pelorin {
 
@@ -57,6 +58,14 @@ class ThumbnailMaker {
   // The width and height of the picture in fd from its header alone, fd
   // read from its start; false when it is no picture the maker reads.
   virtual bool ReadPictureSize(int fd, int* width, int* height) = 0;
+
+  // What the header of the picture in fd says, without decoding a pixel:
+  // its size as stored, its EXIF orientation, date taken, make and model
+  // (header->bytes is left to the caller). False when it is no picture the
+  // maker reads. A maker that knows only sizes gives just those.
+  virtual bool ReadPictureHeader(int fd, PictureHeader* header) {
+    return ReadPictureSize(fd, &header->width, &header->height);
+  }
 };
 
 }  // namespace pelorin

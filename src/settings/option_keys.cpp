@@ -10,7 +10,7 @@ namespace pelorin {
 
 namespace {
 
-constexpr std::array<OptionKey, 29> kKeys = {{
+constexpr std::array<OptionKey, 32> kKeys = {{
     {keys::kShowPics, StoredForm::kFlag, "0", ValueRule::kSwitch},
     {keys::kScalePics, StoredForm::kFlag, "0", ValueRule::kSwitch},
     {keys::kUseThumbnails, StoredForm::kFlag, "0", ValueRule::kSwitch},
@@ -45,6 +45,10 @@ constexpr std::array<OptionKey, 29> kKeys = {{
     {keys::kMakeThumbnails, StoredForm::kFlag, "0", ValueRule::kSwitch},
     {keys::kThumbnailSize, StoredForm::kText, "160", ValueRule::kWholeNumber, kMinThumbnailSize,
      kMaxThumbnailSize},
+    {keys::kShowCaptions, StoredForm::kFlag, "0", ValueRule::kSwitch},
+    {keys::kModernImages, StoredForm::kFlag, "0", ValueRule::kSwitch},
+    {keys::kDisplaySize, StoredForm::kText, "", ValueRule::kOptionalNumber, kMinDisplaySize,
+     kMaxDisplaySize},
     {kDataHasBeenSetUp, StoredForm::kBoolean, "True", ValueRule::kTrueFalse},
 }};
 
@@ -258,6 +262,13 @@ PageOptions LoadPageOptions(const SettingsStore& store) {
   if (!ReadWholeNumber(TextOrFirstRun(store, keys::kThumbnailSize), kMinThumbnailSize,
                        kMaxThumbnailSize, &options.thumbnail_size)) {
     options.thumbnail_size = kFirstRunThumbnailSize;
+  }
+  options.show_captions = FlagOrFirstRun(store, keys::kShowCaptions);
+  options.modern_images = FlagOrFirstRun(store, keys::kModernImages);
+  // Empty or out of range (the options check reports it): no display copies.
+  if (!ReadWholeNumber(GetText(store, keys::kDisplaySize), kMinDisplaySize, kMaxDisplaySize,
+                       &options.display_size)) {
+    options.display_size = 0;
   }
   return options;
 }

@@ -72,16 +72,22 @@ inline constexpr char kBulletWidth[] = "BulletWidth";
 inline constexpr char kBulletHeight[] = "BulletHeight";
 inline constexpr char kMakeThumbnails[] = "MakeThumbnails";
 inline constexpr char kThumbnailSize[] = "ThumbnailSize";
+inline constexpr char kShowCaptions[] = "ShowCaptions";
+inline constexpr char kModernImages[] = "ModernImages";
+inline constexpr char kDisplaySize[] = "DisplaySize";
 }  // namespace keys
 
 // The thumbnails a run makes fit a square of this many pixels.
 inline constexpr int kMinThumbnailSize = 16;
 inline constexpr int kMaxThumbnailSize = 2048;
 inline constexpr int kFirstRunThumbnailSize = 160;
+// The display copies a picture page shows fit a square of this many pixels.
+inline constexpr int kMinDisplaySize = 320;
+inline constexpr int kMaxDisplaySize = 4096;
 
 inline constexpr char kDataHasBeenSetUp[] = "DataHasBeenSetUp";
 inline constexpr char kFirstRunFileTypes[] =
-    "GIF, PNG\r\nJPG, JPEG, JPE\r\nHTM, HTML, SHTML, PHP, PHP3\r\n";
+    "GIF, PNG, WEBP\r\nJPG, JPEG, JPE\r\nHTM, HTML, SHTML, PHP, PHP3\r\n";
 
 // Every key in the order the options window writes and reads them, ending
 // with DataHasBeenSetUp.

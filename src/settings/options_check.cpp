@@ -35,6 +35,12 @@ bool IsReadAsNumber(ValueRule rule) {
          rule == ValueRule::kPictureDisplay;
 }
 
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 std::string LowerFirst(std::string text) {
   if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;
@@ -117,6 +123,12 @@ void CheckThumbnails(const SettingsStore& store, ProblemList& problems) {
   if ((making || !size.empty()) &&
       !ReadWholeNumber(size, kMinThumbnailSize, kMaxThumbnailSize, &pixels)) {
     problems.Add(keys::kThumbnailSize, "Please give a thumbnail size from 16 to 2048 pixels");
+  }
+  // Display copies live in the thumbnail subfolder.
+  if (!Trimmed(GetText(store, keys::kDisplaySize)).empty() && !subfolder) {
+    problems.Add(keys::kDisplaySize,
+                 "Please put the thumbnails in a subdirectory for display copies, or leave the "
+                 "display size empty");
   }
   // Without either, a thumbnail would be the picture itself.
   if (making && prefix.empty() && !subfolder) {

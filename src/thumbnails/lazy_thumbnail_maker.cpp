@@ -58,4 +58,8 @@ bool LazyThumbnailMaker::ReadPictureSize(int fd, int* width, int* height) {
   return Loaded() && maker_->ReadPictureSize(fd, width, height);
 }
 
+bool LazyThumbnailMaker::ReadPictureHeader(int fd, PictureHeader* header) {
+  return Loaded() && maker_->ReadPictureHeader(fd, header);
+}
+
 }  // namespace pelorin

@@ -21,6 +21,7 @@ class LazyThumbnailMaker : public ThumbnailMaker {
   // thumbnail fails with the reason.
   MakeResult Make(const ThumbnailJob& job) override;
   bool ReadPictureSize(int fd, int* width, int* height) override;
+  bool ReadPictureHeader(int fd, PictureHeader* header) override;
 
  private:
   void Load();

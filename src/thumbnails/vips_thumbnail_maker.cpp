@@ -394,25 +394,55 @@ std::string Pixels(VipsImage* image) {
          std::to_string(vips_image_get_height(image)) + " pixels";
 }
 
+// The picture's header, opened without decoding; null when it is no
+// picture the maker reads.
+Ref<VipsImage> OpenHeader(int fd) {
+  if (!StartVips().empty() || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  Ref<VipsSource> source(vips_source_new_from_descriptor(fd));
+  if (!source || AllowedLoader(vips_foreign_find_load_source(source.get())) == nullptr) {
+    vips_error_clear();
+    return nullptr;
+  }
+  Ref<VipsImage> header(vips_image_new_from_source(source.get(), "", nullptr));
+  if (!header) vips_error_clear();
+  return header;
+}
+
+// An EXIF text field as the camera wrote it: libvips gives it as
+// "VALUE (VALUE, ASCII, N components, N bytes)".
+std::string ExifText(VipsImage* image, const char* field) {
+  const char* text = nullptr;
+  if (vips_image_get_typeof(image, field) == 0 || vips_image_get_string(image, field, &text) != 0 ||
+      text == nullptr) {
+    vips_error_clear();
+    return {};
+  }
+  const std::string_view value(text);
+  return std::string(value.substr(0, value.find(" (")));
+}
+
 }  // namespace
 
 VipsThumbnailMaker::VipsThumbnailMaker(const VipsThumbnailOptions& options)
     : options_(options), budget_(options.whole_decode_bytes) {}
 
 bool VipsThumbnailMaker::ReadPictureSize(int fd, int* width, int* height) {
-  if (!StartVips().empty() || ::lseek(fd, 0, SEEK_SET) != 0) return false;
-  Ref<VipsSource> source(vips_source_new_from_descriptor(fd));
-  if (!source || AllowedLoader(vips_foreign_find_load_source(source.get())) == nullptr) {
-    vips_error_clear();
-    return false;
-  }
-  Ref<VipsImage> header(vips_image_new_from_source(source.get(), "", nullptr));
-  if (!header) {
-    vips_error_clear();
-    return false;
-  }
+  const Ref<VipsImage> header = OpenHeader(fd);
+  if (!header) return false;
   *width = vips_image_get_width(header.get());
   *height = vips_image_get_height(header.get());
+  return true;
+}
+
+bool VipsThumbnailMaker::ReadPictureHeader(int fd, PictureHeader* out) {
+  const Ref<VipsImage> header = OpenHeader(fd);
+  if (!header) return false;
+  out->width = vips_image_get_width(header.get());
+  out->height = vips_image_get_height(header.get());
+  out->orientation = vips_image_get_orientation(header.get());
+  out->date_time_original = ExifText(header.get(), "exif-ifd2-DateTimeOriginal");
+  out->make = ExifText(header.get(), "exif-ifd0-Make");
+  out->model = ExifText(header.get(), "exif-ifd0-Model");
   return true;
 }
 

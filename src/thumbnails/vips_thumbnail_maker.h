@@ -38,6 +38,7 @@ class VipsThumbnailMaker : public ThumbnailMaker {
 
   MakeResult Make(const ThumbnailJob& job) override;
   bool ReadPictureSize(int fd, int* width, int* height) override;
+  bool ReadPictureHeader(int fd, PictureHeader* header) override;
 
  private:
   VipsThumbnailOptions options_;

@@ -201,6 +201,9 @@ void OptionsWindow::BindKeys() {
   bindings_.push_back({keys::kBulletHeight, nullptr, bullet_size_[1]});
   bindings_.push_back({keys::kMakeThumbnails, make_thumbnails_});
   bindings_.push_back({keys::kThumbnailSize, nullptr, thumbnail_size_});
+  bindings_.push_back({keys::kShowCaptions, show_captions_});
+  bindings_.push_back({keys::kModernImages, modern_images_});
+  bindings_.push_back({keys::kDisplaySize, nullptr, display_size_});
 }
 
 QLabel* OptionsWindow::OptionLabel(int index, const char* caption) {
@@ -361,6 +364,16 @@ void OptionsWindow::BuildDisplayTab(QWidget* page) {
 
   AddRow(grid, OptionLabel(20, "Display Category and &Files headings"), display_checks_[0]);
   AddRow(grid, OptionLabel(21, "Display category list in o&ne line?"), display_checks_[3]);
+  show_captions_ = new QCheckBox;
+  show_captions_->setObjectName(QStringLiteral("chkShowCaptions"));
+  AddRow(grid, OptionLabel(32, "Show p&icture names under them"), show_captions_);
+  modern_images_ = new QCheckBox;
+  modern_images_->setObjectName(QStringLiteral("chkModernImages"));
+  AddRow(grid, OptionLabel(33, "&Modern images: sized, lazy, sharp on dense screens"),
+         modern_images_);
+  display_size_ = NewLine(QStringLiteral("txtDisplaySize"), 60);
+  display_size_->setMaximumWidth(72);
+  AddRow(grid, OptionLabel(34, "Size of the picture on its page, in pi&xels"), display_size_);
   for (int i = 22; i <= 24; ++i) AddRow(grid, OptionLabel(i, ".."), nullptr);
   AddRow(grid, OptionLabel(25, "Open index file in b&rowser when done"), display_checks_[1]);
   AddRow(grid, OptionLabel(26, "Close this &program when done"), display_checks_[2]);

@@ -75,6 +75,9 @@ class OptionsWindow : public QDialog {
   QLineEdit* thumbnail_folder_ = nullptr;
   QCheckBox* make_thumbnails_ = nullptr;
   QLineEdit* thumbnail_size_ = nullptr;
+  QCheckBox* show_captions_ = nullptr;
+  QCheckBox* modern_images_ = nullptr;
+  QLineEdit* display_size_ = nullptr;
   // Vertical column, table, automatic.
   std::array<QRadioButton*, 3> picture_display_{};
   QLineEdit* bullet_picture_ = nullptr;

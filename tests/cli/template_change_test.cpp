@@ -116,8 +116,8 @@ TEST(TemplateDuringRun, ChangesLeaveEveryPageFromTheFirstVersion) {
   tree.WriteFile("tree/b/y.jpg");
   const RunSummary summary = RunWith(
       tree, [&] { RewriteKeepingMtime(tree.Path("picture.htm"), "NEW\r\n"); }, 3);
-  EXPECT_EQ(tree.ReadFile("tree/a/x.jpg.html"), "PIC\r\n");
-  EXPECT_EQ(tree.ReadFile("tree/b/y.jpg.html"), "PIC\r\n");
+  EXPECT_EQ(tree.ReadFile("tree/a/x.jpg.html"), "PIC\r\n<!-- made by Pelorin2 -->\r\n");
+  EXPECT_EQ(tree.ReadFile("tree/b/y.jpg.html"), "PIC\r\n<!-- made by Pelorin2 -->\r\n");
   EXPECT_TRUE(summary.template_changed);
 }
 

@@ -32,7 +32,7 @@ TEST(CliOptions, ResetListGetSetAndErrors) {
   EXPECT_EQ(r.exit_code, 0);
   // Line breaks in a value shown as \r and \n, the flag last.
   EXPECT_TRUE(r.out.ends_with("\nDataHasBeenSetUp=True\n")) << r.out;
-  EXPECT_NE(r.out.find("\nFileTypes=GIF, PNG\\r\\nJPG, JPEG, JPE\\r\\nHTM, HTML, SHTML, PHP, "
+  EXPECT_NE(r.out.find("\nFileTypes=GIF, PNG, WEBP\\r\\nJPG, JPEG, JPE\\r\\nHTM, HTML, SHTML, PHP, "
                        "PHP3\\r\\n\n"),
             std::string::npos)
       << r.out;

@@ -26,8 +26,9 @@ std::string Describe(const FolderPlan& plan) {
     text += "picture page " + p.page + " [" + p.previous + "|" + p.next + "]\n";
   }
   for (const ThumbnailTaskPlan& t : plan.thumbnails) {
-    text += "thumbnail " + t.picture + " -> " + (t.place.in_subfolder ? "sub/" : "") +
-            t.place.name + "\n";
+    text += "thumbnail " + t.picture + (t.source.empty() ? "" : " via " + t.source) + " -> " +
+            (t.place.in_subfolder ? "sub/" : "") + t.place.name + " " + std::to_string(t.size) +
+            "\n";
   }
   for (const Collision& c : plan.collisions) text += "collision " + c.name + ": " + c.reason + "\n";
   return text;
@@ -43,6 +44,9 @@ TEST(PlanFolder, PageViewPicturePagesThumbnailsAndCollisions) {
   subfolder.thumbnail_folder = "th";
   PageOptions folder_page = plain;
   folder_page.index_filename = "Docs";
+  PageOptions modern = subfolder;
+  modern.modern_images = modern.make_thumbnails = true;
+  modern.display_size = 1600;
   PageOptions picture_is_page = gallery;
   picture_is_page.index_filename = "b.png.html";
   const FolderListing thumbs = MakeListing({"a.jpg", "b.png/"});
@@ -65,7 +69,7 @@ TEST(PlanFolder, PageViewPicturePagesThumbnailsAndCollisions) {
        gallery, true,
        "page: a.jpg b.png c.bmp d.svg e.gif.html/ index.html notes.txt small_a.jpg (new)\n"
        "picture page a.jpg.html [|b.png]\npicture page b.png.html [a.jpg|]\n"
-       "thumbnail a.jpg -> small_a.jpg\nthumbnail b.png -> small_b.png\n"},
+       "thumbnail a.jpg -> small_a.jpg 160\nthumbnail b.png -> small_b.png 160\n"},
       {"the folder's page wins over a picture page", MakeListing({"a.jpg", "b.png"}),
        picture_is_page, false,
        "page: a.jpg b.png b.png.html (new)\npicture page a.jpg.html [|b.png]\n"},
@@ -73,8 +77,13 @@ TEST(PlanFolder, PageViewPicturePagesThumbnailsAndCollisions) {
        MakeListing({"a.jpg", "b.png", "th/", "c.gif.html/", "c.gif"}), subfolder, true,
        "page: a.jpg b.png c.gif c.gif.html/ index.html (new)\n"
        "picture page a.jpg.html [|b.png]\npicture page b.png.html [a.jpg|c.gif]\n"
-       "thumbnail a.jpg -> sub/a.jpg\nthumbnail c.gif -> sub/c.gif\n"
+       "thumbnail a.jpg -> sub/a.jpg 160\nthumbnail c.gif -> sub/c.gif 160\n"
        "collision c.gif.html: is a folder\ncollision th/b.png: is a folder\n"},
+      {"sharper thumbnails and display copies", MakeListing({"a.jpg", "th/"}), modern, true,
+       "page: a.jpg index.html (new)\npicture page a.jpg.html [|]\n"
+       "thumbnail a.jpg -> sub/display_a.jpg 1600\n"
+       "thumbnail a.jpg via display_a.jpg -> sub/a.jpg 160\n"
+       "thumbnail a.jpg via display_a.jpg -> sub/a@2x.jpg 320\n"},
   };
   for (const auto& c : cases) {
     const FolderPlan plan =

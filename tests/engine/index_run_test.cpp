@@ -59,12 +59,10 @@ TEST(IndexRun, WritesEveryPageAndReportsStatus) {
   EXPECT_EQ(summary.top_page, t.tree.Path("site/index.html"));
   EXPECT_EQ(t.tree.ReadFile("site/index.html"),
             "<TITLE>Pics</TITLE>\r\nMain directory\r\n<h2>Files</h2>\r\n<ul>\r\n"
-            "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n</ul>\r\n\r\n\r\n");
+            "<li><a href=\"a.gif\">a.gif</a></li>\r\n</ul>\r\n\r\n\r\n");
   EXPECT_EQ(t.tree.ReadFile("site/Trips/2001/index.html"),
             "<TITLE>Pics</TITLE>\r\nTrips - 2001\r\n<h2>Files</h2>\r\n<ul>\r\n"
-            "<li><a href=\"c.jpg\">c.jpg</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n</ul>\r\n\r\n"
+            "<li><a href=\"c.jpg\">c.jpg</a></li>\r\n</ul>\r\n\r\n"
             "<p><a href=\"../index.html\">Parent directory</a></p>\r\n");
   EXPECT_TRUE(t.tree.Exists("site/Empty/index.html"));
   EXPECT_FALSE(t.tree.Exists("site/.hidden/index.html"));
@@ -250,18 +248,20 @@ TEST(IndexRun, GalleryWithPicturePagesAndAThumbnailSubfolder) {
       EXPECT_EQ(summary.picture_pages_unchanged, round == 0 ? 0 : 4) << jobs;
     }
     const std::string index = tree.ReadFile("site/index.html");
-    EXPECT_EQ(index,
-              "<h2>Categories</h2><p>\r\n[<a href=\"Sub/index.html\">Sub</a>] \r\n</p>\r\n\r\n"
-              "<table border=1><tr>\r\n"
-              "<td align=center valign=center><a href=\"a.jpg.html\"><IMG "
-              "SRC=\"thumbs/small_a.jpg\" ALIGN=center ALT=\"small_a.jpg\" border=0></a></td>\r\n"
-              "<td align=center valign=center><a href=\"c.jpg.html\"><IMG "
-              "SRC=\"thumbs/small_c.jpg\" ALIGN=center ALT=\"small_c.jpg\" border=0></a></td>\r\n"
-              "</tr></table>\r\n\r\n");
+    EXPECT_EQ(
+        index,
+        "<h2>Categories</h2><p>\r\n[<a href=\"Sub/index.html\">Sub</a>] \r\n</p>\r\n\r\n"
+        "<table border=1><tr>\r\n"
+        "<td align=center valign=center><a href=\"a.jpg.html\"><IMG "
+        "SRC=\"thumbs/small_a.jpg\" ALIGN=center ALT=\"small_a.jpg\" border=0></a></td>\r\n"
+        "<td align=center valign=center><a href=\"c.jpg.html\"><IMG "
+        "SRC=\"thumbs/small_c.jpg\" ALIGN=center ALT=\"small_c.jpg\" border=0></a></td>\r\n"
+        "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"b.png.html\">b.png</a></li>\r\n"
+        "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n\r\n");
     EXPECT_EQ(tree.ReadFile("site/b.png.html"),
               "<IMG SRC=\"b.png\" ALT=\"b.png\" border=0>\r\n"
               "<p><a href=\"a.jpg.html\">Previous image</a></p>\r\n"
-              "<p><a href=\"c.jpg.html\">Next image</a></p>\r\n");
+              "<p><a href=\"c.jpg.html\">Next image</a></p>\r\n<!-- made by Pelorin2 -->\r\n");
     EXPECT_TRUE(tree.Exists("site/Sub/d.gif.html"));
     EXPECT_FALSE(tree.Exists("site/thumbs/index.html"));
     EXPECT_FALSE(tree.Exists("site/old.gif.html.html"));

@@ -51,9 +51,9 @@ TEST(BuildLists, FileListForms) {
             "<h2>Files</h2>\r\n<ul>\r\n"
             "<li><a href=\"a.gif\">a.gif</a></li>\r\n"
             "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n"
             "</ul>\r\n");
-  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
+  // The folder's own page is neither listed nor counted.
+  EXPECT_EQ(BuildLists(files, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 2);
   EXPECT_EQ(Lines(MakeListing({"notes.txt"}), ListMode::FileList, options),
             "<h2>Files</h2>\r\n<ul>\r\n</ul>\r\n");
 
@@ -61,8 +61,7 @@ TEST(BuildLists, FileListForms) {
   options.use_thumbnails = true;
   EXPECT_EQ(Lines(files, ListMode::FileList, options),
             "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"a.gif\">a.gif</a></li>\r\n"
-            "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n"
-            "<li><a href=\"index.html\">index.html</a></li>\r\n</ul>\r\n");
+            "<li><a href=\"b.jpg\">b.jpg</a></li>\r\n</ul>\r\n");
 
   options = DefaultPageOptions();
   options.show_pics = true;
@@ -95,8 +94,11 @@ TEST(BuildLists, ThumbnailTable) {
 
   std::int64_t count = 0;
   const FolderListing mixed = MakeListing({"a.jpg", "Small_a.jpg", "b.gif"});
-  EXPECT_EQ(Lines(mixed, ListMode::FileList, options),
-            "<table border=1><tr>\r\n" + Cell("a.jpg", "Small_a.jpg") + "</tr></table>\r\n");
+  EXPECT_EQ(
+      Lines(mixed, ListMode::FileList, options),
+      "<table border=1><tr>\r\n" + Cell("a.jpg", "Small_a.jpg") +
+          "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"b.gif\">b.gif</a></li>\r\n"
+          "</ul>\r\n");
   EXPECT_EQ(BuildLists(mixed, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
 
   for (int thumbnails : {10, 12}) {
@@ -214,13 +216,11 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        ListMode::FileList,
        "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
        "SRC=\"a.jpg\" ALIGN=center ALT=\"a.jpg\" Width=\"60%\" border=0></a></td>\r\n"
-       "<td align=center valign=center><a href=\"a.jpg.html\"><IMG SRC=\"a.jpg.html\" "
-       "ALIGN=center ALT=\"a.jpg.html\" Width=\"60%\" border=0></a></td>\r\n"
-       "<td align=center valign=center><a href=\"notes.html\"><IMG SRC=\"notes.html\" "
-       "ALIGN=center ALT=\"notes.html\" Width=\"60%\" border=0></a></td>\r\n"
        "<td align=center valign=center><a href=\"small_a.jpg\"><IMG SRC=\"small_a.jpg\" "
        "ALIGN=center ALT=\"small_a.jpg\" Width=\"60%\" border=0></a></td>\r\n"
-       "</tr></table>\r\n"},
+       "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a "
+       "href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
       {"column with thumbnails beside their pictures, linking to picture pages",
        [](PageOptions& o) {
          o.show_pics = true, o.use_thumbnails = true, o.picture_display = "0";
@@ -228,7 +228,8 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        },
        ListMode::FileList,
        "<p ALIGN=\"center\"><a href=\"a.jpg.html\"><IMG SRC=\"small_a.jpg\" "
-       "ALT=\"small_a.jpg\" border=0></a></p>\r\n"},
+       "ALT=\"small_a.jpg\" border=0></a></p>\r\n"
+       "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
       {"table of thumbnails in a subfolder",
        [](PageOptions& o) {
          o.show_pics = true, o.use_thumbnails = true, o.thumbnail_subdir = true;
@@ -237,7 +238,27 @@ TEST(BuildLists, GalleryAndDisplayForms) {
        ListMode::FileList,
        "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
        "SRC=\"th umbs/t_a.jpg\" ALIGN=center ALT=\"t_a.jpg\" border=0></a></td>\r\n"
-       "</tr></table>\r\n"},
+       "</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n<li><a "
+       "href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n"
+       "<li><a href=\"small_a.jpg\">small_a.jpg</a></li>\r\n</ul>\r\n"},
+      {"captions under thumbnails beside their pictures",
+       [](PageOptions& o) { o.show_pics = o.use_thumbnails = o.show_captions = true; },
+       ListMode::FileList,
+       "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a.jpg\"><IMG "
+       "SRC=\"small_a.jpg\" ALIGN=center ALT=\"small_a.jpg\" border=0></a><br><small>a</small>"
+       "</td>\r\n</tr></table>\r\n<h2>Files</h2>\r\n<ul>\r\n"
+       "<li><a href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
+      {"captions under the column's pictures, no heading for the other files",
+       [](PageOptions& o) { o.show_pics = o.show_captions = true, o.show_headings = false; },
+       ListMode::FileList,
+       "<p ALIGN=\"center\"><a href=\"a.jpg\"><IMG SRC=\"a.jpg\" ALT=\"a.jpg\" "
+       "border=0></a><br><small>a</small></p>\r\n"
+       "<p ALIGN=\"center\"><a href=\"small_a.jpg\"><IMG SRC=\"small_a.jpg\" "
+       "ALT=\"small_a.jpg\" border=0></a><br><small>small_a</small></p>\r\n"
+       "<ul>\r\n<li><a href=\"a.jpg.html\">a.jpg.html</a></li>\r\n"
+       "<li><a href=\"notes.html\">notes.html</a></li>\r\n</ul>\r\n"},
   };
   for (const Case& c : cases) {
     PageOptions options = DefaultPageOptions();
@@ -248,6 +269,55 @@ TEST(BuildLists, GalleryAndDisplayForms) {
     BuildLists(listing, c.mode, options, kTestFilter, &out, nullptr, &thumbs);
     EXPECT_EQ(out, c.expected) << c.what;
   }
+}
+
+}  // namespace
+}  // namespace pelorin
+
+namespace pelorin {
+namespace {
+
+// ModernImages: the size from the header (upright), the title as ALT, and a
+// srcset wherever a sharper thumbnail is there; @2x files are not listed.
+TEST(BuildLists, ModernImages) {
+  PageOptions options = DefaultPageOptions();
+  options.show_pics = options.modern_images = true;
+  PictureHeaders headers;
+  headers["a b.jpg"] = {.width = 4000, .height = 3000, .orientation = 6};
+  headers["t,s/small_a b.jpg"] = {.width = 120, .height = 160};
+  headers["small_c.png"] = {.width = 160, .height = 90};
+  const FolderListing beside = MakeListing({"c.png", "small_c.png", "small_c@2x.png", "d.gif"});
+  const FolderListing thumbs = MakeListing({"small_a b.jpg", "small_a b@2x.jpg"});
+  std::string out;
+  BuildLists(MakeListing({"a b.jpg"}), ListMode::FileList, options, kTestFilter, &out, nullptr,
+             nullptr, &headers);
+  EXPECT_EQ(out,
+            "<p ALIGN=\"center\"><a href=\"a b.jpg\"><IMG SRC=\"a b.jpg\" ALT=\"a b\" "
+            "loading=\"lazy\" decoding=\"async\" width=\"3000\" height=\"4000\" "
+            "border=0></a></p>\r\n");
+
+  options.use_thumbnails = true;
+  out.clear();
+  BuildLists(beside, ListMode::FileList, options, kTestFilter, &out, nullptr, nullptr, &headers);
+  EXPECT_EQ(out,
+            "<table border=1><tr>\r\n<td align=center valign=center><a href=\"c.png\"><IMG "
+            "SRC=\"small_c.png\" ALIGN=center ALT=\"c\" loading=\"lazy\" decoding=\"async\" "
+            "width=\"160\" height=\"90\" srcset=\"small_c.png 1x, small_c@2x.png 2x\" "
+            "border=0></a></td>\r\n</tr></table>\r\n"
+            "<h2>Files</h2>\r\n<ul>\r\n<li><a href=\"d.gif\">d.gif</a></li>\r\n</ul>\r\n");
+  EXPECT_EQ(BuildLists(beside, ListMode::NumberOfFiles, options, kTestFilter, nullptr), 3);
+
+  options.thumbnail_subdir = true;
+  options.thumbnail_folder = "t,s";
+  out.clear();
+  BuildLists(MakeListing({"a b.jpg"}), ListMode::FileList, options, kTestFilter, &out, nullptr,
+             &thumbs, &headers);
+  EXPECT_EQ(out,
+            "<table border=1><tr>\r\n<td align=center valign=center><a href=\"a b.jpg\"><IMG "
+            "SRC=\"t,s/small_a b.jpg\" ALIGN=center ALT=\"a b\" loading=\"lazy\" "
+            "decoding=\"async\" width=\"120\" height=\"160\" "
+            "srcset=\"t%2Cs/small_a%20b.jpg 1x, t%2Cs/small_a%20b@2x.jpg 2x\" "
+            "border=0></a></td>\r\n</tr></table>\r\n");
 }
 
 }  // namespace

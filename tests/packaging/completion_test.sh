@@ -35,7 +35,7 @@ check() {
   fi
 }
 
-check 'pelorin2-cli |' 'check help index options'
+check 'pelorin2-cli |' 'check help index options prune'
 check 'pelorin2-cli o|' 'options'
 check 'pelorin2-cli --|' '--help --settings --version'
 check 'pelorin2-cli --settings Hot|' 'Hotel.txt'
@@ -60,6 +60,7 @@ check 'pelorin2-cli index --set ThumbnailS|' 'ThumbnailSize= ThumbnailSubdir='
 check 'pelorin2-cli index --set MakeThumbnails = |' '0 1'
 check 'pelorin2-cli index --set = PicsInHtml = |' '0 1'
 check 'pelorin2-cli help i|' 'index'
+check 'pelorin2-cli prune --d|' '--dry-run'
 
 # Every key the program lists is offered, so a new key needs no change here.
 expected=$("$cli" --settings "$work/keys.ini" options list | sed 's/=.*//' | sort | paste -sd ' ')

@@ -118,6 +118,10 @@ TEST(OptionKeys, EachKeyTakesWhatItsRuleAllows) {
       {"ThumbnailPrefix", "t/", nullptr},
       {"DataHasBeenSetUp", "on", "True"},
       {"PageTitle", "a/b <b>", "a/b <b>"},
+      {"DisplaySize", "", ""},
+      {"DisplaySize", "1600", "1600"},
+      {"DisplaySize", "319", nullptr},
+      {"DisplaySize", "4097", nullptr},
   };
   for (const auto& c : cases) {
     std::string stored;
@@ -157,9 +161,15 @@ TEST(OptionProblems, NamesThatTakeAPicturesPlaceAndNumbersOutOfRange) {
       {"ShowPics", "yes", "  - ShowPics: please give 0 or 1 (or yes/no, true/false, on/off)"},
       {"BulletHeight", "99999",
        "  - BulletHeight: please give nothing or a whole number from 1 to 10000"},
+      {"DisplaySize", "big",
+       "  - DisplaySize: please give nothing or a whole number from 320 to 4096"},
+      {"ThumbnailSubdir", "0",
+       "  - Please put the thumbnails in a subdirectory for display copies, or leave the "
+       "display size empty"},
   };
   for (const auto& c : cases) {
     MemorySettingsStore changed = store;
+    if (std::string(c.key) == "ThumbnailSubdir") SaveVariable(changed, "DisplaySize", "1600");
     SaveVariable(changed, c.key, c.value);
     EXPECT_EQ(OptionProblems(changed), std::vector<std::string>{c.line}) << c.key;
     EXPECT_EQ(LoadPageOptions(changed).thumbnail_size, 160) << c.key;
@@ -171,8 +181,9 @@ TEST(OptionKeys, AStoreWithoutTheNewerKeysKeepsItsPages) {
   SeedFirstRunValues(store, "/opt");
   const PageOptions first_run = LoadPageOptions(store);
   SaveVariable(store, "PageTitle", "Mine");
-  for (const char* key : {"ThumbnailFolder", "PictureDisplay", "ShowHeadings",
-                          "CategoriesInOneLine", "BulletPicture", "BulletWidth", "BulletHeight"}) {
+  for (const char* key :
+       {"ThumbnailFolder", "PictureDisplay", "ShowHeadings", "CategoriesInOneLine", "BulletPicture",
+        "BulletWidth", "BulletHeight", "ShowCaptions", "ModernImages", "DisplaySize"}) {
     store.Erase(kGeneralSection, key);
   }
   const PageOptions older = LoadPageOptions(store);
@@ -180,6 +191,8 @@ TEST(OptionKeys, AStoreWithoutTheNewerKeysKeepsItsPages) {
   EXPECT_TRUE(older.categories_in_one_line);
   EXPECT_EQ(older.thumbnail_folder, first_run.thumbnail_folder);
   EXPECT_EQ(older.picture_display, "");
+  EXPECT_FALSE(older.show_captions || older.modern_images);
+  EXPECT_EQ(older.display_size, 0);
 
   SeedMissingValues(store, "/opt");
   EXPECT_EQ(GetText(store, "ShowHeadings"), "1");

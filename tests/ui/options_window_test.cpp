@@ -260,7 +260,7 @@ TEST(OptionsWindow, FirstOpeningSeedsEveryKeyAndCancelKeepsTheSeed) {
     EXPECT_EQ(Find<QLineEdit>(window, "txtGeneralOptions_1")->text(), "60");
     EXPECT_EQ(Find<QLineEdit>(window, "txtGeneralOptions_2")->text(), "small_");
     EXPECT_EQ(Find<QPlainTextEdit>(window, "txtFileTypesToIndex")->toPlainText(),
-              "GIF, PNG\nJPG, JPEG, JPE\nHTM, HTML, SHTML, PHP, PHP3\n");
+              "GIF, PNG, WEBP\nJPG, JPEG, JPE\nHTM, HTML, SHTML, PHP, PHP3\n");
     EXPECT_TRUE(Find<QCheckBox>(window, "chkDisplayOptions_1")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>(window, "chkDisplayOptions_2")->isChecked());
     EXPECT_FALSE(Find<QCheckBox>(window, "chkGeneralOptions_0")->isChecked());
