@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <system_error>
 #include <vector>
 
@@ -34,6 +35,7 @@
 #include "engine/run_report.h"
 #include "settings/index_command.h"
 #include "settings/option_keys.h"
+#include "settings/prune_command.h"
 #include "settings/user_folders.h"
 #include "settings/variables.h"
 #include "ui/options_window.h"
@@ -246,6 +248,8 @@ void MainWindow::BuildMenus() {
   connect(create_index, &QAction::triggered, this, [this] { CreateIndex(); });
   connect(AddAction(tools_menu_, "mnuToolsPreviewRun", "&Preview run"), &QAction::triggered, this,
           [this] { PreviewRun(); });
+  connect(AddAction(tools_menu_, "mnuToolsRemoveOrphans", "&Remove orphans..."),
+          &QAction::triggered, this, [this] { RemoveOrphans(); });
   AddSeparator(tools_menu_, "mnuToolsSep1");
   QAction* options = AddAction(tools_menu_, "mnuToolsOptions", "&Options");
   options->setShortcut(QKeySequence(Qt::Key_F2));
@@ -444,6 +448,48 @@ void MainWindow::PreviewRun() {
     CreateIndex();
   }
   folder_tree_->setFocus();
+}
+
+void MainWindow::RunAside(const std::function<void()>& work) {
+  stop_ = std::stop_source();
+  running_ = true;
+  closed_ = false;
+  SetBusy(true);
+  std::future<void> done = std::async(std::launch::async, work);
+  while (done.wait_for(kRepaintInterval) != std::future_status::ready) {
+    QCoreApplication::processEvents();
+  }
+  done.get();
+  SetBusy(false);
+  running_ = false;
+}
+
+void MainWindow::RemoveOrphans() {
+  if (running_) return;
+  PruneListing listing;
+  RunAside(
+      [&] { listing = ListOrphans(services_.store, selected_folder_, "/", stop_.get_token()); });
+  if (closed_) return;
+  std::vector<std::string> summary = {FileCount(static_cast<std::int64_t>(listing.lines.size())) +
+                                      " made for pictures that are gone"};
+  for (const std::string& line : listing.failure_lines) summary.push_back(line);
+  if (stop_.stop_requested()) summary.push_back("Stopped: only part of the tree was looked at.");
+  if (listing.lines.empty()) {
+    services_.prompter.ShowMessage(this, MessageIcon::kInformation, MessageButtons::kOk, kAppTitle,
+                                   summary.front() + ": nothing to remove.");
+    return;
+  }
+  if (!services_.prompter.ShowReport(this, "Remove orphans", summary, listing.lines, "&Remove")) {
+    return;
+  }
+  PruneOutcome outcome;
+  RunAside([&] { outcome = RemoveListedOrphans(listing, stop_.get_token()); });
+  if (closed_) return;
+  ShowRunLine(outcome.summary_line, outcome.summary_line);
+  if (!outcome.failure_lines.empty()) {
+    services_.prompter.ShowMessage(this, MessageIcon::kWarning, MessageButtons::kOk, kAppTitle,
+                                   FailureMessage(outcome.failure_lines));
+  }
 }
 
 void MainWindow::CreateIndex() {

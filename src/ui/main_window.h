@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -95,6 +96,12 @@ class MainWindow : public QMainWindow, public RunHost {
   // Tools > Preview run: a dry run, then its report, from which the run can
   // be started.
   void PreviewRun();
+  // Tools > Remove orphans: the list of what was made for pictures that are
+  // gone, then, when the person agrees, its removal.
+  void RemoveOrphans();
+  // Runs work off the window's thread, busy and stoppable like a run, and
+  // handles the window's events until it is done.
+  void RunAside(const std::function<void()>& work);
   // Runs the Create index command (dry_run: writes nothing) with this window
   // as its host; false when no run took place (options incomplete, warning
   // declined), which it has told the person about.

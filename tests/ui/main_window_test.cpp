@@ -24,6 +24,7 @@
 #include <QTreeView>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -166,7 +167,8 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"mnuFile", "&File", {"mnuFileOpenCurrentDir", "mnuFileSep1", "mnuFileExit"}},
       {"mnuTools",
        "&Tools",
-       {"mnuToolsCreateIndex", "mnuToolsPreviewRun", "mnuToolsSep1", "mnuToolsOptions"}},
+       {"mnuToolsCreateIndex", "mnuToolsPreviewRun", "mnuToolsRemoveOrphans", "mnuToolsSep1",
+        "mnuToolsOptions"}},
       {"mnuHelp",
        "&Help",
        {"mnuHelpContents", "mnuHelpCreateTemplates", "mnuHelpSep1", "mnuHelpAbout"}},
@@ -194,6 +196,7 @@ TEST(MainWindow, MenusHaveTheirCaptionsShortcutsAndStates) {
       {"mnuFileExit", "E&xit", "", true},
       {"mnuToolsCreateIndex", "&Create index", "F5", true},
       {"mnuToolsPreviewRun", "&Preview run", "", true},
+      {"mnuToolsRemoveOrphans", "&Remove orphans...", "", true},
       {"mnuToolsOptions", "&Options", "F2", true},
       {"mnuHelpContents", "&Contents", "", false},
       {"mnuHelpCreateTemplates", "Creating &Templates", "", true},
@@ -441,6 +444,34 @@ TEST(MainWindow, PreviewRunShowsTheRunBeforeItWrites) {
   EXPECT_EQ(report.summary[0], "Dry run over 5 folders; nothing was written.");
   EXPECT_EQ(report.summary[1], "Pages: 5 new, 0 changed, 0 unchanged");
   EXPECT_EQ(report.summary[5], "  " + tree.Path("site/b/2.png.html") + ": is a folder");
+}
+
+// The pages of pictures that are gone are listed first and removed only when
+// the person agrees; everything else stays.
+TEST(MainWindow, RemoveOrphansListsThenRemoves) {
+  TempTree tree;
+  MakeSite(tree);
+  WindowEnv env;
+  SeedRunOptions(env, tree);
+  SaveVariable(env.store, "PicsInHtml", std::int16_t{1});
+  SaveVariable(env.store, "OpenIndexWhenDone", std::int16_t{0});
+  SaveVariable(env.store, "CloseWhenDone", std::int16_t{0});
+  MainWindow window(env.services);
+  window.ShowFolder(tree.Path("site"));
+  Action(window, "mnuToolsCreateIndex")->trigger();
+  ASSERT_TRUE(tree.Exists("site/a/1.png.html"));
+  std::filesystem::remove(tree.Path("site/a/1.png"));
+  for (const bool act : {false, true}) {
+    env.prompter.act_on_report = act;
+    Action(window, "mnuToolsRemoveOrphans")->trigger();
+    EXPECT_EQ(tree.Exists("site/a/1.png.html"), !act);
+  }
+  ASSERT_EQ(env.prompter.reports.size(), 2u);
+  EXPECT_EQ(env.prompter.reports[0].items,
+            std::vector<std::string>{tree.Path("site/a/1.png.html")});
+  EXPECT_EQ(env.prompter.reports[0].action, "&Remove");
+  EXPECT_TRUE(tree.Exists("site/b/2.png.html"));
+  EXPECT_TRUE(tree.Exists("site/a/index.html"));
 }
 
 TEST(MainWindow, ToolsCannotStartAnythingDuringARun) {
