@@ -129,10 +129,16 @@ trap 'rm -rf "$work"' EXIT
 settings=$work/settings.ini
 "$cli" --settings "$settings" options reset
 set_title() { "$cli" --settings "$settings" options set PageTitle "$1"; }
-# The same options with a page per picture.
+# The same options with a page per picture, from the shipped picture
+# template without its two tags that read every picture's header (the tree's
+# pictures are not real ones): the row compares writing the pages with the
+# limit writing the same files.
 picture_settings=$work/pictures.ini
 cp "$settings" "$picture_settings"
 "$cli" --settings "$picture_settings" options set PicsInHtml 1
+grep -v -e '<!--#imageinfo-->' -e '<!--#imagepagetitle-->' \
+  "$("$cli" --settings "$picture_settings" options get PictureTemplate)" >"$work/picture.htm"
+"$cli" --settings "$picture_settings" options set PictureTemplate "$work/picture.htm"
 # The window's run opens no page and leaves the window to its autorun exit.
 "$cli" --settings "$settings" options set OpenIndexWhenDone 0
 

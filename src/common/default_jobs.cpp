@@ -54,12 +54,13 @@ bool IsRemoteFileSystem(long f_type) {
          std::end(kRemoteFileSystems);
 }
 
-int DefaultJobs(const std::string& folder) {
+bool IsOnRemoteFileSystem(const std::string& folder) {
   struct statfs st;
-  if (::statfs(folder.c_str(), &st) == 0 && IsRemoteFileSystem(static_cast<long>(st.f_type))) {
-    return kRemoteDefaultJobs;
-  }
-  return DefaultJobs();
+  return ::statfs(folder.c_str(), &st) == 0 && IsRemoteFileSystem(static_cast<long>(st.f_type));
+}
+
+int DefaultJobs(const std::string& folder) {
+  return IsOnRemoteFileSystem(folder) ? kRemoteDefaultJobs : DefaultJobs();
 }
 
 }  // namespace pelorin

@@ -24,6 +24,9 @@ int DefaultJobsFor(unsigned processors);
 // remote file system, DefaultJobs() otherwise (or when it cannot be told).
 int DefaultJobs(const std::string& folder);
 
+// Whether folder lies on such a file system (false when it cannot be told).
+bool IsOnRemoteFileSystem(const std::string& folder);
+
 // Whether statfs's f_type names a file system whose calls go over a network
 // or to a user-space server (NFS, SMB/CIFS, FUSE, 9p and the like).
 bool IsRemoteFileSystem(long f_type);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "common/default_jobs.h"
 #include "common/path_routines.h"
 #include "engine/folder_plan.h"
 #include "engine/folder_work.h"
@@ -146,7 +147,9 @@ void IndexRun::ProcessDirectory(WalkFolder& folder) {
 void IndexRun::Walk(const std::string& root) {
   std::string walk_root = root;
   WalkAdapter adapter(*this);
-  WalkDirectory(walk_root, adapter, jobs_);
+  // Reading folders ahead overlaps the round trips of a share; on a local
+  // disk a folder is read sooner than a thread could be handed it.
+  WalkDirectory(walk_root, adapter, IsOnRemoteFileSystem(root) ? jobs_ : 1);
   pool_->WaitIdle([this] { Tick(); });
   ApplyEvents();
 }
