@@ -33,6 +33,7 @@ class TerminalHost : public RunHost {
   bool AskYesNo(const std::string& title, const std::string& text) override;
   void ShowProgress(const RunProgress& progress) override;
   void Yield() override;
+  bool WantsFolderReports() const override { return folders_ != nullptr; }
   void FolderDone(const FolderReport& report) override;
   void RunStarting() override;
 

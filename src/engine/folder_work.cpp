@@ -345,6 +345,10 @@ void FolderWork::WritePicturePages(std::size_t begin, std::size_t end) {
 
 void FolderWork::PageTaskDone() {
   if (page_tasks_left_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  if (!context_.report_folders) {
+    context_.pool.Release(reserved_);
+    return;
+  }
   RunEvent event{RunEvent::Kind::kFolderDone, path_};
   event.page = page_;
   FolderTally& tally = event.tally;

@@ -33,7 +33,8 @@ struct RunContext {
   const std::string& selected_folder;
   ThumbnailMaker* maker;  // makes the planned thumbnails; none: none planned
   WriteFaults* faults;
-  bool dry_run;  // decide and count, write nothing
+  bool dry_run;         // decide and count, write nothing
+  bool report_folders;  // the host wants a report per finished folder
   std::stop_token stop;
   TaskPool& pool;
   RunEvents& events;

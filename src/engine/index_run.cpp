@@ -166,9 +166,9 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
   templates_ = std::make_unique<RunTemplates>();
   events_ = std::make_unique<RunEvents>();
   pool_ = std::make_unique<TaskPool>(jobs_, [this] { Tick(); });
-  context_ = std::make_unique<RunContext>(RunContext{options_, filter_, *templates_,
-                                                     selected_folder_, thumbnail_maker_, faults_,
-                                                     dry_run_, stop_, *pool_, *events_});
+  context_ = std::make_unique<RunContext>(
+      RunContext{options_, filter_, *templates_, selected_folder_, thumbnail_maker_, faults_,
+                 dry_run_, host_.WantsFolderReports(), stop_, *pool_, *events_});
   if (options_.pics_in_html) templates_->LoadPicture(options_.picture_template);
   Tick();
 

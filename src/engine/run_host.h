@@ -61,7 +61,9 @@ class RunHost {
   // Lets the host handle its events; called once per report and about
   // every 30 ms while the run waits for its threads.
   virtual void Yield() = 0;
-  // A folder is done (its page and picture pages written, or failed).
+  // A folder is done (its page and picture pages written, or failed); only
+  // called for a host that wants these reports.
+  virtual bool WantsFolderReports() const { return false; }
   virtual void FolderDone(const FolderReport& report) { (void)report; }
   // The walk is about to start (any confirmation has been given) and has just
   // ended. A window enters and leaves its busy state here.

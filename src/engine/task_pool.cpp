@@ -73,23 +73,32 @@ void TaskPool::WaitIdle(const std::function<void()>& tick) {
   }
 }
 
+// Taking and giving back room is a counter alone while there is room, as
+// it is for almost every folder; only a full pool takes the lock and waits.
 void TaskPool::Reserve(std::size_t bytes, const std::function<void()>& tick) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (reserved_ > 0 && reserved_ + bytes > kMaxReserved) {
-    if (inline_tasks()) break;  // inline tasks are done before Post returns
-    if (!tasks_.empty() && idle_ > 0) work_ready_.notify_one();
-    room_ready_.wait_for(lock, kTick);
-    if (reserved_ == 0 || reserved_ + bytes <= kMaxReserved) break;
-    lock.unlock();
-    tick();
-    lock.lock();
+  for (;;) {
+    std::size_t now = reserved_.load(std::memory_order_relaxed);
+    // Inline tasks are done before Post returns: there is always room.
+    if (now == 0 || now + bytes <= kMaxReserved || inline_tasks()) {
+      if (reserved_.compare_exchange_weak(now, now + bytes, std::memory_order_acq_rel)) return;
+      continue;
+    }
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++room_waiters_;
+      if (!tasks_.empty() && idle_ > 0) work_ready_.notify_one();
+      room_ready_.wait_for(lock, kTick);
+      --room_waiters_;
+    }
+    now = reserved_.load(std::memory_order_relaxed);
+    if (now != 0 && now + bytes > kMaxReserved) tick();
   }
-  reserved_ += bytes;
 }
 
 void TaskPool::Release(std::size_t bytes) {
+  reserved_.fetch_sub(bytes, std::memory_order_acq_rel);
+  if (room_waiters_.load(std::memory_order_acquire) == 0) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  reserved_ -= bytes;
   room_ready_.notify_all();
 }
 

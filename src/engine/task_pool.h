@@ -5,6 +5,7 @@
 // any hand-over.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -56,7 +57,8 @@ class TaskPool {
   int idle_ = 0;  // threads asleep, waiting for tasks
   bool closing_ = false;
   std::condition_variable room_ready_;
-  std::size_t reserved_ = 0;
+  std::atomic<std::size_t> reserved_{0};
+  std::atomic<int> room_waiters_{0};  // Reserve asleep; changed under the lock
   std::vector<std::thread> threads_;
 };
 

@@ -23,6 +23,7 @@ class FakeRunHost : public RunHost {
     ++yields;
     if (on_yield) on_yield();
   }
+  bool WantsFolderReports() const override { return true; }
   void FolderDone(const FolderReport& report) override { folders_done.push_back(report.path); }
 
   bool answer = true;
