@@ -11,7 +11,11 @@ namespace {
 // another thread is busy.
 constexpr std::size_t kWakeBacklog = 4;
 constexpr auto kTick = std::chrono::milliseconds(30);
+// What the folders handed out may hold, in bytes and in folders: the walk
+// stays a few dozen folders ahead of the writers, whose listings then stay
+// in the processor's caches.
 constexpr std::size_t kMaxReserved = 8 << 20;
+constexpr int kMaxFoldersHeld = 64;
 
 }  // namespace
 
@@ -79,8 +83,12 @@ void TaskPool::Reserve(std::size_t bytes, const std::function<void()>& tick) {
   for (;;) {
     std::size_t now = reserved_.load(std::memory_order_relaxed);
     // Inline tasks are done before Post returns: there is always room.
-    if (now == 0 || now + bytes <= kMaxReserved || inline_tasks()) {
-      if (reserved_.compare_exchange_weak(now, now + bytes, std::memory_order_acq_rel)) return;
+    if (inline_tasks() || now == 0 ||
+        (now + bytes <= kMaxReserved && held_.load(std::memory_order_relaxed) < kMaxFoldersHeld)) {
+      if (reserved_.compare_exchange_weak(now, now + bytes, std::memory_order_acq_rel)) {
+        held_.fetch_add(1, std::memory_order_relaxed);
+        return;
+      }
       continue;
     }
     {
@@ -91,11 +99,15 @@ void TaskPool::Reserve(std::size_t bytes, const std::function<void()>& tick) {
       --room_waiters_;
     }
     now = reserved_.load(std::memory_order_relaxed);
-    if (now != 0 && now + bytes > kMaxReserved) tick();
+    if (now != 0 &&
+        (now + bytes > kMaxReserved || held_.load(std::memory_order_relaxed) >= kMaxFoldersHeld)) {
+      tick();
+    }
   }
 }
 
 void TaskPool::Release(std::size_t bytes) {
+  held_.fetch_sub(1, std::memory_order_relaxed);
   reserved_.fetch_sub(bytes, std::memory_order_acq_rel);
   if (room_waiters_.load(std::memory_order_acquire) == 0) return;
   std::lock_guard<std::mutex> lock(mutex_);

@@ -39,8 +39,9 @@ class TaskPool {
   void WaitIdle(const std::function<void()>& tick);
 
   // Bounds what the run holds in memory: Reserve waits (ticking) while the
-  // work handed out holds more than the limit, Release gives room back.
-  // One reservation larger than the limit is granted when nothing else is.
+  // work handed out holds more bytes or more folders than the limits,
+  // Release gives room back. One reservation larger than the limit is
+  // granted when nothing else is held.
   void Reserve(std::size_t bytes, const std::function<void()>& tick);
   void Release(std::size_t bytes);
 
@@ -58,6 +59,7 @@ class TaskPool {
   bool closing_ = false;
   std::condition_variable room_ready_;
   std::atomic<std::size_t> reserved_{0};
+  std::atomic<int> held_{0};          // reservations not given back
   std::atomic<int> room_waiters_{0};  // Reserve asleep; changed under the lock
   std::vector<std::thread> threads_;
 };
