@@ -130,6 +130,11 @@ int CurrentUmask() {
 void GiveToFolderOwner(int fd, int dir_fd) {
   struct stat folder;
   if (::geteuid() != 0 || ::fstat(dir_fd, &folder) != 0) return;
+  // A file root makes in root's own folder is the folder's owner's already
+  // (its group is the folder's when the folder passes it on): no call, which
+  // on a share would wait a round trip for every page.
+  const bool group_already = folder.st_gid == ::getegid() || (folder.st_mode & S_ISGID) != 0;
+  if (folder.st_uid == ::geteuid() && group_already) return;
   // Giving it away is a courtesy to the folder's owner; failing to is no
   // failure of the file.
   if (::fchown(fd, folder.st_uid, folder.st_gid) != 0) return;
