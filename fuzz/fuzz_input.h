@@ -53,6 +53,10 @@ inline FuzzInput ParseFuzzInput(const std::uint8_t* data, std::size_t size) {
   FuzzInput in;
   const std::string flags = next_field();
   const unsigned bits = flags.empty() ? 0 : static_cast<unsigned char>(flags[0]);
+  // What the input does not vary keeps its first-run value.
+  in.options.show_headings = true;
+  in.options.categories_in_one_line = true;
+  in.options.thumbnail_size = 160;
   in.options.dynamic_title = bits & 1;
   in.options.dynamic_keywords = bits & 2;
   in.options.dynamic_description = bits & 4;
