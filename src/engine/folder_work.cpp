@@ -18,6 +18,46 @@ namespace {
 // pictures spreads over the threads without a hand-over per page.
 constexpr std::size_t kPicturePagesPerTask = 32;
 
+// Adds the header of every picture of listing (in the folder open at
+// dir_fd) to *headers, under prefix and its name.
+void ReadHeadersOf(ThumbnailMaker& maker, int dir_fd, const FolderListing& listing,
+                   const std::string& prefix, PictureHeaders* headers) {
+  for (const FolderEntry& entry : listing.entries) {
+    if (entry.kind != EntryKind::kFile || !IsPictureName(entry.name)) continue;
+    const UniqueFd fd(
+        ::openat(dir_fd, entry.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    PictureHeader header;
+    maker.ReadPictureHeader(fd.get(), &header);
+    header.bytes = st.st_size;
+    headers->emplace(prefix + entry.name, std::move(header));
+  }
+}
+
+// Makes the thumbnail subfolder name of the folder at dir_fd, when it is
+// not there yet, and opens it into *folder; false with the reason (and the
+// folder marked failed) when it cannot be.
+bool MakeThumbnailFolder(int dir_fd, const std::string& name, ThumbnailFolderState* folder,
+                         std::string* error) {
+  const bool made = ::mkdirat(dir_fd, name.c_str(), 0777) == 0;
+  if (!made && errno != EEXIST) {
+    *error = "cannot make the folder: " + ErrnoText(errno);
+  } else if (folder->fd = OpenFolder(dir_fd, name, /*follow_links=*/false); !folder->fd.valid()) {
+    // A file or a link has the folder's name: it is someone's, and stays.
+    const int error_number = errno;
+    *error = error_number == ENOTDIR || error_number == ELOOP
+                 ? "not a folder; it was left alone"
+                 : "cannot read the folder: " + ErrnoText(error_number);
+  } else {
+    if (made) GiveToFolderOwner(folder->fd.get(), dir_fd);
+    folder->listing = std::make_shared<FolderListing>();
+    return true;
+  }
+  folder->failed = true;
+  return false;
+}
+
 }  // namespace
 
 ThumbnailFolderState ReadThumbnailFolder(int dir_fd, const std::string& path,
@@ -105,22 +145,7 @@ int FolderWork::ThumbnailFolder(std::string* error) {
   ThumbnailFolderState& folder = thumbnail_folder_;
   if (folder.fd.valid() || folder.failed || context_.dry_run) return folder.fd.get();
   const std::string& name = context_.options.thumbnail_folder;
-  const bool made = ::mkdirat(dir_fd_.get(), name.c_str(), 0777) == 0;
-  if (!made && errno != EEXIST) {
-    *error = "cannot make the folder: " + ErrnoText(errno);
-  } else if (folder.fd = OpenFolder(dir_fd_.get(), name, /*follow_links=*/false);
-             !folder.fd.valid()) {
-    // A file or a link has the folder's name: it is someone's, and stays.
-    const int error_number = errno;
-    *error = error_number == ENOTDIR || error_number == ELOOP
-                 ? "not a folder; it was left alone"
-                 : "cannot read the folder: " + ErrnoText(error_number);
-  } else {
-    if (made) GiveToFolderOwner(folder.fd.get(), dir_fd_.get());
-    folder.listing = std::make_shared<FolderListing>();
-    return folder.fd.get();
-  }
-  folder.failed = true;
+  if (MakeThumbnailFolder(dir_fd_.get(), name, &folder, error)) return folder.fd.get();
   Fail(path_ + name + kSeparator, *error, /*picture=*/false);
   return -1;
 }
@@ -211,28 +236,11 @@ void FolderWork::ReadHeaders() {
   const bool details =
       options.pics_in_html && picture_template && picture_template->needs_headers();
   if (context_.maker == nullptr || (!options.modern_images && !details)) return;
-  const auto read = [&](int dir_fd, const std::string& name, std::string key) {
-    const UniqueFd fd(::openat(dir_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat st;
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    PictureHeader header;
-    context_.maker->ReadPictureHeader(fd.get(), &header);
-    header.bytes = st.st_size;
-    headers_.emplace(std::move(key), std::move(header));
-  };
-  for (const FolderEntry& entry : plan_.page_listing.entries) {
-    if (entry.kind == EntryKind::kFile && IsPictureName(entry.name)) {
-      read(dir_fd_.get(), entry.name, entry.name);
-    }
-  }
+  ReadHeadersOf(*context_.maker, dir_fd_.get(), plan_.page_listing, {}, &headers_);
   const FolderListing* thumbnails = thumbnail_folder_.listing.get();
   if (!options.modern_images || thumbnails == nullptr || !thumbnail_folder_.fd.valid()) return;
-  for (const FolderEntry& entry : thumbnails->entries) {
-    if (entry.kind == EntryKind::kFile && IsPictureName(entry.name)) {
-      read(thumbnail_folder_.fd.get(), entry.name,
-           options.thumbnail_folder + kSeparator + entry.name);
-    }
-  }
+  ReadHeadersOf(*context_.maker, thumbnail_folder_.fd.get(), *thumbnails,
+                options.thumbnail_folder + kSeparator, &headers_);
 }
 
 void FolderWork::StartPages() {
