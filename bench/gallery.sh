@@ -37,16 +37,8 @@ picture_gen=$build_dir/bench/picture_gen
 for tool in "$cli" "$picture_gen" /usr/bin/time; do
   [[ -x $tool ]] || { echo "missing $tool: build first (scripts/build.sh)" >&2; exit 2; }
 done
-bench_dir=${BENCH_DIR:-$build_dir/bench-pictures}
-mkdir -p "$bench_dir"
-bench_dir=$(cd "$bench_dir" && pwd)
-pictures=$bench_dir/$set_name
-if [[ ! -d $pictures ]]; then
-  rm -rf "$pictures.tmp"
-  echo "making the $set_name picture set in $pictures ..." >&2
-  "$picture_gen" "${gen_args[@]}" "$pictures.tmp" >/dev/null
-  mv "$pictures.tmp" "$pictures"
-fi
+source "$root/bench/picture_set.sh"
+picture_set "${BENCH_DIR:-$build_dir/bench-pictures}" "$set_name" "$picture_gen" "${gen_args[@]}"
 
 work=$(mktemp -d)
 tree=$bench_dir/gallery-$set_name

@@ -49,17 +49,8 @@ for tool in /usr/bin/time "$vipsthumbnail" "$vipsheader" "$mogrify"; do
   [[ -x $tool ]] || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 2; }
 done
 
-bench_dir=${BENCH_DIR:-$build_dir/bench-pictures}
-mkdir -p "$bench_dir"
-bench_dir=$(cd "$bench_dir" && pwd)
-pictures=$bench_dir/$set_name
-# Made once, under a temporary name, so a half-made set is never reused.
-if [[ ! -d $pictures ]]; then
-  rm -rf "$pictures.tmp"
-  echo "making the $set_name picture set in $pictures ..." >&2
-  "$picture_gen" "${gen_args[@]}" "$pictures.tmp" >/dev/null
-  mv "$pictures.tmp" "$pictures"
-fi
+source "$root/bench/picture_set.sh"
+picture_set "${BENCH_DIR:-$build_dir/bench-pictures}" "$set_name" "$picture_gen" "${gen_args[@]}"
 
 work=$(mktemp -d)
 # The folder the runs index: the pictures, linked (an index run only reads
