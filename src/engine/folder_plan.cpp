@@ -79,6 +79,7 @@ bool PlanImage(FolderPlan& plan, const FolderListing* thumbnail_listing, const P
                                std::string(kIsFolder)});
     return false;
   }
+  task.after_previous = !plan.thumbnails.empty() && plan.thumbnails.back().picture == task.picture;
   plan.thumbnails.push_back(std::move(task));
   return true;
 }
@@ -95,8 +96,8 @@ void PlanThumbnails(FolderPlan& plan, const std::vector<std::size_t>& pictures,
     ThumbnailPlace place = ThumbnailPlaceOf(picture, options);
     if (!place.in_subfolder && place.name == picture) continue;  // a picture is never written to
     ThumbnailPlace sharper{place.in_subfolder, DoubleDensityNameOf(place.name)};
-    // The display copy first: the thumbnails are made from it when it is
-    // larger than they are.
+    // The display copy first: when it is up to date and they are not, the
+    // thumbnails are made from it, if it is larger than they are.
     const int largest = options.modern_images ? 2 * options.thumbnail_size : options.thumbnail_size;
     std::string source;
     if (display_copies) {
@@ -107,13 +108,11 @@ void PlanThumbnails(FolderPlan& plan, const std::vector<std::size_t>& pictures,
         source = std::move(display);
       }
     }
-    PlanImage(
-        plan, thumbnail_listing, options,
-        {picture, std::move(place), *format, options.thumbnail_size, source, !source.empty()});
+    PlanImage(plan, thumbnail_listing, options,
+              {picture, std::move(place), *format, options.thumbnail_size, source});
     if (options.modern_images) {
       PlanImage(plan, thumbnail_listing, options,
-                {picture, std::move(sharper), *format, 2 * options.thumbnail_size, source,
-                 !source.empty()});
+                {picture, std::move(sharper), *format, 2 * options.thumbnail_size, source});
     }
   }
 }

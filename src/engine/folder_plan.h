@@ -30,12 +30,12 @@ struct ThumbnailTaskPlan {
   ThumbnailPlace place;
   ThumbnailFormat format;
   int size = 0;  // the box it fits, in pixels
-  // Made from this file in the thumbnail subfolder rather than from the
-  // picture: the display copy, made by the task just before it, already
-  // upright and in sRGB, is far cheaper to read than a photo. Empty: from
-  // the picture.
+  // Made from this file in the thumbnail subfolder, rather than from the
+  // picture, when it is up to date and this is not: the display copy,
+  // already upright and in sRGB, is far cheaper to read than a photo.
   std::string source{};
-  // Runs after the task before it, on the same thread (its source).
+  // Made with the task before it, of the same picture: the images of a
+  // picture that need making are made from one decoding of it.
   bool after_previous = false;
 };
 

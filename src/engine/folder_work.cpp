@@ -103,30 +103,14 @@ void FolderWork::Start() {
     return;
   }
   thumbnails_left_.store(count);
-  // A task that reads what the one before it made runs after it, in the
-  // same pool task.
+  // The images of one picture are made together, in one pool task.
   for (std::size_t begin = 0; begin < count;) {
     std::size_t end = begin + 1;
     while (end < count && plan_.thumbnails[end].after_previous) ++end;
-    context_.pool.Post(
-        [self, begin, end] {
-          for (std::size_t i = begin; i < end; ++i) self->MakeThumbnail(i);
-        },
-        /*urgent=*/false, /*heavy=*/true);
+    context_.pool.Post([self, begin, end] { self->MakeThumbnails(begin, end); },
+                       /*urgent=*/false, /*heavy=*/true);
     begin = end;
   }
-}
-
-// Whether the task's source, made earlier in its group, is there to read.
-bool FolderWork::SourceReady(std::size_t index) const {
-  const std::string& source = plan_.thumbnails[index].source;
-  for (std::size_t j = index; j > 0 && plan_.thumbnails[j].after_previous; --j) {
-    const ThumbnailTaskPlan& before = plan_.thumbnails[j - 1];
-    if (!before.place.in_subfolder || before.place.name != source) continue;
-    return thumbnail_results_[j - 1] == ThumbnailResult::kMade ||
-           thumbnail_results_[j - 1] == ThumbnailResult::kUpToDate;
-  }
-  return false;
 }
 
 void FolderWork::Fail(std::string path, std::string reason, bool picture) {
@@ -150,61 +134,94 @@ int FolderWork::ThumbnailFolder(std::string* error) {
   return -1;
 }
 
-ThumbnailResult FolderWork::BringUpToDate(std::size_t index) {
-  const ThumbnailTaskPlan& plan = plan_.thumbnails[index];
-  int thumbnail_dir = dir_fd_.get();
-  if (plan.place.in_subfolder) {
-    std::string folder_error;
-    thumbnail_dir = ThumbnailFolder(&folder_error);
-    // Its folder's failure is reported once, not once per picture.
-    if (thumbnail_dir < 0 && !context_.dry_run) return ThumbnailResult::kFailed;
-  }
-  // From the display copy when it is there; otherwise (it could not be made,
-  // or someone's file stands at its name) from the picture.
-  const bool from_copy = !plan.source.empty() && !context_.dry_run && SourceReady(index);
-  const ThumbnailTask task{from_copy ? thumbnail_dir : dir_fd_.get(),
-                           from_copy ? plan.source : plan.picture,
-                           thumbnail_dir,
-                           plan.place.name,
-                           plan.format,
-                           plan.size,
-                           context_.options.remake_thumbnails};
-  if (context_.dry_run) {
-    return thumbnail_dir >= 0 && !ThumbnailNeedsMaking(task) ? ThumbnailResult::kUpToDate
-                                                             : ThumbnailResult::kMade;
-  }
-  const ThumbnailOutcome outcome = pelorin::MakeThumbnail(*context_.maker, task, context_.stop);
-  const std::string thumbnail_path =
-      path_ + (plan.place.in_subfolder ? context_.options.thumbnail_folder + kSeparator : "") +
-      plan.place.name;
-  switch (outcome.result) {
-    case ThumbnailResult::kFailed:
-      Fail(path_ + plan.picture, "cannot make a thumbnail: " + outcome.error, /*picture=*/true);
-      break;
-    case ThumbnailResult::kLeftAlone:
-      // Someone's file at the thumbnail's name: reported where it is.
-      Fail(thumbnail_path, outcome.error, /*picture=*/true);
-      break;
-    case ThumbnailResult::kMade:
-      for (const std::string& warning : outcome.warnings) {
-        RunEvent event{RunEvent::Kind::kWarning, path_ + plan.picture, warning};
-        context_.events.Push(std::move(event));
+std::vector<ThumbnailResult> FolderWork::BringUpToDate(std::size_t begin, std::size_t end) {
+  std::vector<ThumbnailResult> results(end - begin, ThumbnailResult::kNotStarted);
+  std::vector<ThumbnailTask> tasks;
+  std::vector<std::size_t> indexes;  // of the plan's tasks, in tasks' order
+  for (std::size_t i = begin; i < end; ++i) {
+    const ThumbnailTaskPlan& plan = plan_.thumbnails[i];
+    int thumbnail_dir = dir_fd_.get();
+    if (plan.place.in_subfolder) {
+      std::string folder_error;
+      thumbnail_dir = ThumbnailFolder(&folder_error);
+      // Its folder's failure is reported once, not once per picture.
+      if (thumbnail_dir < 0 && !context_.dry_run) {
+        results[i - begin] = ThumbnailResult::kFailed;
+        continue;
       }
-      break;
-    default:
-      break;
+    }
+    tasks.push_back({dir_fd_.get(), plan.picture, thumbnail_dir, plan.place.name, plan.format,
+                     plan.size, context_.options.remake_thumbnails});
+    indexes.push_back(i);
   }
-  return outcome.result;
+  if (context_.dry_run) {
+    for (std::size_t k = 0; k < tasks.size(); ++k) {
+      results[indexes[k] - begin] =
+          tasks[k].thumbnail_dir_fd >= 0 && !ThumbnailNeedsMaking(tasks[k])
+              ? ThumbnailResult::kUpToDate
+              : ThumbnailResult::kMade;
+    }
+    return results;
+  }
+  std::vector<ThumbnailOutcome> outcomes;
+  // A display copy that is up to date is the cheaper source of thumbnails
+  // that are not; otherwise every image that needs making comes from one
+  // decoding of the picture.
+  const std::string& source = tasks.size() > 1 ? plan_.thumbnails[indexes[1]].source : "";
+  if (!source.empty() && indexes[0] == begin && plan_.thumbnails[begin].place.name == source &&
+      !ThumbnailNeedsMaking(tasks[0])) {
+    for (std::size_t k = 1; k < tasks.size(); ++k) {
+      tasks[k].picture_dir_fd = tasks[0].thumbnail_dir_fd;
+      tasks[k].picture = source;
+    }
+    outcomes = pelorin::MakeThumbnails(*context_.maker, std::span(tasks).subspan(1), context_.stop);
+    outcomes.insert(outcomes.begin(), ThumbnailOutcome{ThumbnailResult::kUpToDate, {}, {}});
+  } else {
+    outcomes = pelorin::MakeThumbnails(*context_.maker, tasks, context_.stop);
+  }
+  std::string picture_failure;  // said once for all the picture's images
+  for (std::size_t k = 0; k < tasks.size(); ++k) {
+    const ThumbnailTaskPlan& plan = plan_.thumbnails[indexes[k]];
+    ThumbnailOutcome& outcome = outcomes[k];
+    results[indexes[k] - begin] = outcome.result;
+    switch (outcome.result) {
+      case ThumbnailResult::kFailed:
+        if (outcome.error == picture_failure) break;
+        picture_failure = outcome.error;
+        Fail(path_ + plan.picture, "cannot make a thumbnail: " + outcome.error, /*picture=*/true);
+        break;
+      case ThumbnailResult::kLeftAlone:
+        // Someone's file at the thumbnail's name: reported where it is.
+        Fail(path_ +
+                 (plan.place.in_subfolder ? context_.options.thumbnail_folder + kSeparator : "") +
+                 plan.place.name,
+             outcome.error, /*picture=*/true);
+        break;
+      case ThumbnailResult::kMade:
+        for (std::string& warning : outcome.warnings) {
+          context_.events.Push(
+              {RunEvent::Kind::kWarning, path_ + plan.picture, std::move(warning)});
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return results;
 }
 
-void FolderWork::MakeThumbnail(std::size_t index) {
-  const ThumbnailResult result =
-      context_.stop.stop_requested() ? ThumbnailResult::kNotStarted : BringUpToDate(index);
-  thumbnail_results_[index] = result;
-  RunEvent event{RunEvent::Kind::kThumbnail, {}};
-  event.thumbnail = result;
-  context_.events.Push(std::move(event));
-  ThumbnailDone();
+void FolderWork::MakeThumbnails(std::size_t begin, std::size_t end) {
+  const std::vector<ThumbnailResult> results =
+      context_.stop.stop_requested()
+          ? std::vector<ThumbnailResult>(end - begin, ThumbnailResult::kNotStarted)
+          : BringUpToDate(begin, end);
+  for (std::size_t i = begin; i < end; ++i) {
+    thumbnail_results_[i] = results[i - begin];
+    RunEvent event{RunEvent::Kind::kThumbnail, {}};
+    event.thumbnail = results[i - begin];
+    context_.events.Push(std::move(event));
+    ThumbnailDone();
+  }
 }
 
 void FolderWork::ThumbnailDone() {

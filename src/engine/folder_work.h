@@ -65,9 +65,8 @@ class FolderWork : public std::enable_shared_from_this<FolderWork> {
   void Start();
 
  private:
-  void MakeThumbnail(std::size_t index);
-  ThumbnailResult BringUpToDate(std::size_t index);
-  bool SourceReady(std::size_t index) const;
+  void MakeThumbnails(std::size_t begin, std::size_t end);
+  std::vector<ThumbnailResult> BringUpToDate(std::size_t begin, std::size_t end);
   int ThumbnailFolder(std::string* error);
   void ThumbnailDone();
   void ReadHeaders();

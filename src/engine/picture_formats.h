@@ -22,19 +22,28 @@ struct PictureFormat {
   std::string_view error_word;
   // What a thumbnail of it is saved with. JPEG is progressive, so that a
   // page of thumbnails shows every one at once, coarse first; GIF keeps only
-  // the first frame, since the thumbnail loads only that one.
+  // the first frame, since the thumbnail loads only that one. PNG and WebP
+  // take the encoders' faster settings: zlib level 3 and WebP effort 2 make
+  // files a few per cent larger than their defaults in a third of the time
+  // (a display copy is a whole picture's worth of encoding; bench/README.md).
   std::string_view save_suffix;
 };
 
 inline constexpr std::string_view kJpegSave = ".jpg[Q=85,interlace,optimize_coding,strip]";
 
+// A JPEG larger than this on its longer side, a display copy, is written
+// baseline with kJpegLargeSave: a page shows it alone, drawn from the top as
+// it arrives, and a progressive encoding of it takes twice as long.
+inline constexpr int kLargestProgressiveJpeg = 1024;
+inline constexpr std::string_view kJpegLargeSave = ".jpg[Q=85,optimize_coding,strip]";
+
 inline constexpr PictureFormat kPictureFormats[] = {
     {"gif", ThumbnailFormat::kGif, "VipsForeignLoadNsgif", "gif", ".gif[strip]"},
-    {"png", ThumbnailFormat::kPng, "VipsForeignLoadPng", "png", ".png[strip]"},
+    {"png", ThumbnailFormat::kPng, "VipsForeignLoadPng", "png", ".png[compression=3,strip]"},
     {"jpg", ThumbnailFormat::kJpeg, "VipsForeignLoadJpeg", "jpeg", kJpegSave},
     {"jpeg", ThumbnailFormat::kJpeg, "VipsForeignLoadJpeg", "jpeg", kJpegSave},
     {"jpe", ThumbnailFormat::kJpeg, "VipsForeignLoadJpeg", "jpeg", kJpegSave},
-    {"webp", ThumbnailFormat::kWebp, "VipsForeignLoadWebp", "webp", ".webp[strip]"},
+    {"webp", ThumbnailFormat::kWebp, "VipsForeignLoadWebp", "webp", ".webp[effort=2,strip]"},
     {"bmp", std::nullopt, {}, {}, {}},
     {"svg", std::nullopt, {}, {}, {}},
 };

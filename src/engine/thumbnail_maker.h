@@ -16,6 +16,12 @@
 
 namespace pelorin {
 
+// A smaller copy made along with a thumbnail (ThumbnailJob::copies).
+struct ThumbnailCopy {
+  int size = 160;   // the box's side, in pixels; at most the job's size
+  int out_fd = -1;  // not closed
+};
+
 // One thumbnail to make.
 struct ThumbnailJob {
   int picture_fd = -1;  // a regular file, read from its start; not closed
@@ -28,6 +34,11 @@ struct ThumbnailJob {
   // be made to take minutes, and the run must go on. The clock starts when
   // the picture's work starts, not while it waits for memory.
   std::chrono::milliseconds time_limit{20'000};
+  // Smaller copies, each made from the thumbnail's own pixels rather than
+  // from the picture: decoding a photo is most of what a thumbnail costs,
+  // so a display copy and its two thumbnails share one decode. Each is
+  // written, marked and finished exactly as the thumbnail is.
+  std::vector<ThumbnailCopy> copies{};
 };
 
 enum class MakeStatus { kMade, kFailed, kStopped, kTookTooLong };
@@ -35,8 +46,9 @@ enum class MakeStatus { kMade, kFailed, kStopped, kTookTooLong };
 struct MakeResult {
   MakeStatus status = MakeStatus::kFailed;
   // kFailed: one plain reason ("not a picture", "damaged picture data",
-  // "no space left on device"); out_fd may then hold part of a thumbnail,
-  // which the caller throws away.
+  // "no space left on device"); out_fd and the copies' may then hold part
+  // of a thumbnail, which the caller throws away. The thumbnail and its
+  // copies are made or fail together.
   std::string error;
   // kMade: what the thumbnail lacks that the picture had ("the colour
   // profile cannot be read; its values are used as they are").

@@ -119,61 +119,103 @@ bool ThumbnailNeedsMaking(const ThumbnailTask& task) {
 
 ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task,
                                std::stop_token stop) {
-  if (stop.stop_requested()) return Outcome(ThumbnailResult::kAbandoned);
+  return std::move(MakeThumbnails(maker, {&task, 1}, std::move(stop)).front());
+}
+
+std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
+                                             std::span<const ThumbnailTask> tasks,
+                                             std::stop_token stop) {
+  std::vector<ThumbnailOutcome> outcomes(tasks.size());
+  const auto all = [&outcomes](ThumbnailResult result, const std::string& error = {}) {
+    for (ThumbnailOutcome& outcome : outcomes) {
+      if (outcome.result == ThumbnailResult::kNotStarted) outcome = Outcome(result, error);
+    }
+    return std::move(outcomes);
+  };
+  if (tasks.empty()) return outcomes;
+  if (stop.stop_requested()) return all(ThumbnailResult::kAbandoned);
+  const ThumbnailTask& first = tasks.front();
   struct stat picture_st;
-  if (::fstatat(task.picture_dir_fd, task.picture.c_str(), &picture_st, 0) != 0) {
-    return Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
+  if (::fstatat(first.picture_dir_fd, first.picture.c_str(), &picture_st, 0) != 0) {
+    return all(ThumbnailResult::kFailed, ErrnoText(errno));
   }
   // A socket, FIFO or device by a picture's name is no picture to open.
-  if (!S_ISREG(picture_st.st_mode)) return Outcome(ThumbnailResult::kFailed, "not a regular file");
-  {
-    Existing existing = LookAt(task.thumbnail_dir_fd, task.thumbnail);
-    if (UpToDate(existing, picture_st, task)) return Outcome(ThumbnailResult::kUpToDate);
-    if (std::string why = WhyKept(maker, existing, task.size); !why.empty()) {
-      return Outcome(ThumbnailResult::kLeftAlone, "not replaced: " + why);
+  if (!S_ISREG(picture_st.st_mode)) return all(ThumbnailResult::kFailed, "not a regular file");
+  std::vector<std::size_t> to_make;
+  for (std::size_t i = 0; i < tasks.size(); ++i) {
+    Existing existing = LookAt(tasks[i].thumbnail_dir_fd, tasks[i].thumbnail);
+    if (UpToDate(existing, picture_st, tasks[i])) {
+      outcomes[i] = Outcome(ThumbnailResult::kUpToDate);
+    } else if (std::string why = WhyKept(maker, existing, tasks[i].size); !why.empty()) {
+      outcomes[i] = Outcome(ThumbnailResult::kLeftAlone, "not replaced: " + why);
+    } else {
+      to_make.push_back(i);
     }
   }
+  if (to_make.empty()) return outcomes;
 
   // O_NONBLOCK: a FIFO put in the picture's place must not hang the run.
-  UniqueFd picture(::openat(task.picture_dir_fd, task.picture.c_str(),
+  UniqueFd picture(::openat(first.picture_dir_fd, first.picture.c_str(),
                             O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!picture.valid() || ::fstat(picture.get(), &picture_st) != 0) {
-    return Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
+    return all(ThumbnailResult::kFailed, ErrnoText(errno));
   }
-  if (!S_ISREG(picture_st.st_mode)) return Outcome(ThumbnailResult::kFailed, "not a regular file");
-  std::string temp;
-  int error_number = 0;
+  if (!S_ISREG(picture_st.st_mode)) return all(ThumbnailResult::kFailed, "not a regular file");
   // Kept open until the rename: its lock tells other runs the file is live.
   // Readable by its owner alone until it is whole.
-  UniqueFd out = CreateTempFile(task.thumbnail_dir_fd, 0600, &temp, &error_number);
-  if (!out.valid()) return Outcome(ThumbnailResult::kFailed, ErrnoText(error_number));
-  MakeResult made =
-      maker.Make({picture.get(), task.format, task.size, out.get(), stop, task.time_limit});
-  ThumbnailOutcome outcome;
-  switch (made.status) {
-    case MakeStatus::kMade: {
-      GiveToFolderOwner(out.get(), task.thumbnail_dir_fd);
-      const timespec times[2] = {{0, UTIME_NOW}, picture_st.st_mtim};
-      if (::fchmod(out.get(), ThumbnailMode(picture_st.st_mode)) != 0 ||
-          ::futimens(out.get(), times) != 0 ||
-          ::renameat(task.thumbnail_dir_fd, temp.c_str(), task.thumbnail_dir_fd,
-                     task.thumbnail.c_str()) != 0) {
-        outcome = Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
-      } else {
-        outcome = {ThumbnailResult::kMade, {}, std::move(made.warnings)};
-      }
-      break;
+  std::vector<std::string> temps(tasks.size());
+  std::vector<UniqueFd> outs(tasks.size());
+  ThumbnailJob job{picture.get(), first.format, 0, -1, stop, first.time_limit};
+  for (const std::size_t i : to_make) {
+    int error_number = 0;
+    outs[i] = CreateTempFile(tasks[i].thumbnail_dir_fd, 0600, &temps[i], &error_number);
+    if (!outs[i].valid()) {
+      outcomes[i] = Outcome(ThumbnailResult::kFailed, ErrnoText(error_number));
+    } else if (tasks[i].size > job.size) {
+      if (job.out_fd >= 0) job.copies.push_back({job.size, job.out_fd});
+      job.size = tasks[i].size;
+      job.out_fd = outs[i].get();
+    } else {
+      job.copies.push_back({tasks[i].size, outs[i].get()});
     }
-    case MakeStatus::kStopped:
-      outcome = Outcome(ThumbnailResult::kAbandoned);
-      break;
-    case MakeStatus::kFailed:
-    case MakeStatus::kTookTooLong:
-      outcome = Outcome(ThumbnailResult::kFailed, std::move(made.error));
-      break;
   }
-  if (outcome.result != ThumbnailResult::kMade) ::unlinkat(task.thumbnail_dir_fd, temp.c_str(), 0);
-  return outcome;
+  if (job.out_fd >= 0) {
+    MakeResult made = maker.Make(job);
+    bool warned = false;
+    for (const std::size_t i : to_make) {
+      if (!outs[i].valid()) continue;
+      switch (made.status) {
+        case MakeStatus::kMade: {
+          GiveToFolderOwner(outs[i].get(), tasks[i].thumbnail_dir_fd);
+          const timespec times[2] = {{0, UTIME_NOW}, picture_st.st_mtim};
+          if (::fchmod(outs[i].get(), ThumbnailMode(picture_st.st_mode)) != 0 ||
+              ::futimens(outs[i].get(), times) != 0 ||
+              ::renameat(tasks[i].thumbnail_dir_fd, temps[i].c_str(), tasks[i].thumbnail_dir_fd,
+                         tasks[i].thumbnail.c_str()) != 0) {
+            outcomes[i] = Outcome(ThumbnailResult::kFailed, ErrnoText(errno));
+          } else {
+            outcomes[i] = {ThumbnailResult::kMade, {}, {}};
+            if (!warned) outcomes[i].warnings = made.warnings;
+            warned = true;
+          }
+          break;
+        }
+        case MakeStatus::kStopped:
+          outcomes[i] = Outcome(ThumbnailResult::kAbandoned);
+          break;
+        case MakeStatus::kFailed:
+        case MakeStatus::kTookTooLong:
+          outcomes[i] = Outcome(ThumbnailResult::kFailed, made.error);
+          break;
+      }
+    }
+  }
+  for (const std::size_t i : to_make) {
+    if (outs[i].valid() && outcomes[i].result != ThumbnailResult::kMade) {
+      ::unlinkat(tasks[i].thumbnail_dir_fd, temps[i].c_str(), 0);
+    }
+  }
+  return outcomes;
 }
 
 }  // namespace pelorin

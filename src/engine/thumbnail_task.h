@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -58,5 +59,13 @@ bool ThumbnailNeedsMaking(const ThumbnailTask& task);
 // picture's. A stop abandons it within a second.
 ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task,
                                std::stop_token stop = {});
+
+// Brings several thumbnails of one picture (the same picture_dir_fd,
+// picture and format) up to date as MakeThumbnail does each, those that
+// need making from one decoding of the picture. The outcomes are in the
+// tasks' order; a warning about the picture comes with the first made.
+std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
+                                             std::span<const ThumbnailTask> tasks,
+                                             std::stop_token stop = {});
 
 }  // namespace pelorin

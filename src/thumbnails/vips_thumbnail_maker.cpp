@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -341,38 +342,39 @@ class Watchdog {
   std::thread thread_;  // last: started when the rest is ready
 };
 
-// Decodes image, the end of a thumbnail pipeline, row by row on this
+// Rows asked of a pipeline at a time: few enough that a stop or the time
+// limit, which end the pipeline between two requests or inside one, are
+// felt at once; enough that the pipeline is not entered once per row.
+constexpr int kPullRows = 16;
+
+// Decodes image, the end of a thumbnail pipeline, strip by strip on this
 // thread (where the decoder's warnings can be told apart) into a picture
 // in memory, under a watchdog for the stop and the time limit.
 MakeStatus Pull(VipsImage* image, const std::stop_token& stop,
                 std::chrono::steady_clock::time_point deadline, Ref<VipsImage>* out) {
   const int width = vips_image_get_width(image);
   const int height = vips_image_get_height(image);
+  Ref<VipsImage> memory(vips_image_new_memory());
+  vips_image_init_fields(memory.get(), width, height, vips_image_get_bands(image),
+                         vips_image_get_format(image), VIPS_CODING_NONE,
+                         vips_image_get_interpretation(image), 1.0, 1.0);
+  if (vips_image_write_prepare(memory.get()) != 0) return MakeStatus::kFailed;
   const std::size_t line = VIPS_IMAGE_SIZEOF_LINE(image);
-  std::vector<unsigned char> pixels(line * static_cast<std::size_t>(height));
   Ref<VipsRegion> region(vips_region_new(image));
   Watchdog watchdog(image, stop, deadline);
-  for (int y = 0; y < height; ++y) {
-    const VipsRect row{0, y, width, 1};
-    if (vips_region_prepare(region.get(), &row) != 0) {
+  for (int y = 0; y < height; y += kPullRows) {
+    const VipsRect strip{0, y, width, std::min(kPullRows, height - y)};
+    if (vips_region_prepare(region.get(), &strip) != 0) {
       const MakeStatus ended = watchdog.Finish();
       return ended == MakeStatus::kMade ? MakeStatus::kFailed : ended;
     }
-    std::memcpy(&pixels[line * static_cast<std::size_t>(y)], VIPS_REGION_ADDR(region.get(), 0, y),
-                line);
+    for (int row = y; row < y + strip.height; ++row) {
+      std::memcpy(VIPS_IMAGE_ADDR(memory.get(), 0, row), VIPS_REGION_ADDR(region.get(), 0, row),
+                  line);
+    }
   }
   if (const MakeStatus ended = watchdog.Finish(); ended != MakeStatus::kMade) return ended;
-  VipsImage* memory =
-      vips_image_new_from_memory_copy(pixels.data(), pixels.size(), width, height,
-                                      vips_image_get_bands(image), vips_image_get_format(image));
-  VipsImage* typed = nullptr;
-  if (memory == nullptr || vips_copy(memory, &typed, "interpretation",
-                                     vips_image_get_interpretation(image), nullptr) != 0) {
-    if (memory != nullptr) g_object_unref(memory);
-    return MakeStatus::kFailed;
-  }
-  g_object_unref(memory);
-  out->reset(typed);
+  *out = std::move(memory);
   return MakeStatus::kMade;
 }
 
@@ -419,6 +421,115 @@ std::string ExifText(VipsImage* image, const char* field) {
   }
   const std::string_view value(text);
   return std::string(value.substr(0, value.find(" (")));
+}
+
+// How much libjpeg shrinks a JPEG while it decodes it for a box of size.
+// vips_thumbnail leaves its resampler at least a factor of two, so a photo
+// between two and four times the box, as a photo is for a display copy,
+// would be decoded whole; half its size still covers the box, and libjpeg
+// halves in the frequency domain, a clean low-pass, where the whole decode
+// costs half as much again (bench/README.md). 1: as vips_thumbnail decides.
+int JpegHalving(const Loader& loader, VipsImage* header, int size) {
+  if (std::string_view(loader.error_word) != "jpeg") return 1;
+  const int longer = std::max(vips_image_get_width(header), vips_image_get_height(header));
+  return longer >= 2 * size && longer < 4 * size ? 2 : 1;
+}
+
+// The pipeline of a thumbnail fitting a size x size box (never enlarged),
+// upright, in sRGB: with a usable profile the picture is transformed, so
+// that a wide-gamut photo keeps its look; without one it is taken to be
+// sRGB already, as browsers do. fail_on goes to the loader in the option
+// string too: with the argument alone, libvips 8.14 makes a thumbnail of a
+// JPEG cut short, grey below the cut. Nonzero when it cannot be built.
+int ThumbnailPipeline(VipsSource* source, int size, int jpeg_halving, const ProfileUse& profile,
+                      Ref<VipsImage>* out) {
+  VipsImage* thumbnail = nullptr;
+  int failed = 0;
+  if (jpeg_halving > 1) {
+    const Ref<VipsImage> loaded(
+        vips_image_new_from_source(source, "", "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                   VIPS_FAIL_ON_TRUNCATED, "shrink", jpeg_halving, nullptr));
+    if (!loaded) return -1;
+    failed = profile.transform
+                 ? vips_thumbnail_image(loaded.get(), &thumbnail, size, "height", size, "size",
+                                        VIPS_SIZE_DOWN, "export_profile", "srgb", "intent",
+                                        profile.intent, nullptr)
+                 : vips_thumbnail_image(loaded.get(), &thumbnail, size, "height", size, "size",
+                                        VIPS_SIZE_DOWN, nullptr);
+  } else {
+    failed = profile.transform
+                 ? vips_thumbnail_source(source, &thumbnail, size, "height", size, "size",
+                                         VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED,
+                                         "option_string", "fail_on=truncated", "export_profile",
+                                         "srgb", "intent", profile.intent, nullptr)
+                 : vips_thumbnail_source(source, &thumbnail, size, "height", size, "size",
+                                         VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED,
+                                         "option_string", "fail_on=truncated", nullptr);
+  }
+  if (failed != 0) return failed;
+  out->reset(thumbnail);
+  return 0;
+}
+
+// Marks an encoded image as made at size and writes it to fd; the reason
+// when it cannot.
+std::string WriteMarked(std::string bytes, ThumbnailFormat format, int size, int fd) {
+  if (!AddThumbnailMark(&bytes, format, size)) return "cannot encode the thumbnail";
+  if (const int error = WriteAll(fd, bytes.data(), bytes.size()); error != 0) {
+    return ErrnoText(error);
+  }
+  return {};
+}
+
+// The PNG open at fd with only the chunks that make its pixels (header,
+// palette, transparency, data, end), or nullopt when it is larger than a
+// picture that fits a box should be, or its chunks do not add up. Its data
+// has just been decoded whole, so it is known to be sound.
+std::optional<std::string> PngPixelChunks(int fd) {
+  constexpr std::int64_t kLargest = std::int64_t{64} << 20;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size > kLargest || st.st_size < 8) return std::nullopt;
+  std::string file(static_cast<std::size_t>(st.st_size), '\0');
+  for (std::size_t done = 0; done < file.size();) {
+    const ssize_t n = ::pread(fd, file.data() + done, file.size() - done, static_cast<off_t>(done));
+    if (n <= 0) return std::nullopt;
+    done += static_cast<std::size_t>(n);
+  }
+  std::string kept = file.substr(0, 8);
+  for (std::size_t at = 8; at + 12 <= file.size();) {
+    const std::size_t length = std::size_t{static_cast<unsigned char>(file[at])} << 24 |
+                               std::size_t{static_cast<unsigned char>(file[at + 1])} << 16 |
+                               std::size_t{static_cast<unsigned char>(file[at + 2])} << 8 |
+                               static_cast<unsigned char>(file[at + 3]);
+    if (length > file.size() - at - 12) return std::nullopt;
+    const std::string_view type(file.data() + at + 4, 4);
+    const bool pixels =
+        type == "IHDR" || type == "PLTE" || type == "tRNS" || type == "IDAT" || type == "IEND";
+    // A critical chunk of a kind not known here may change the pixels.
+    if (!pixels && (type[0] & 0x20) == 0) return std::nullopt;
+    if (pixels) kept.append(file, at, length + 12);
+    if (type == "IEND") return kept;
+    at += length + 12;
+  }
+  return std::nullopt;
+}
+
+// Encodes a thumbnail's pixels in its format with no metadata, marks it as
+// made at size and writes it to fd; the reason when it cannot.
+std::string Save(VipsImage* pixels, ThumbnailFormat format, int size, int fd) {
+  RemoveMetadata(pixels);
+  void* data = nullptr;
+  std::size_t length = 0;
+  const bool large_jpeg = format == ThumbnailFormat::kJpeg &&
+                          std::max(vips_image_get_width(pixels), vips_image_get_height(pixels)) >
+                              kLargestProgressiveJpeg;
+  const std::string suffix(large_jpeg ? kJpegLargeSave : RowOf(format).save_suffix);
+  if (vips_image_write_to_buffer(pixels, suffix.c_str(), &data, &length, nullptr) != 0) {
+    return "cannot encode the thumbnail";
+  }
+  std::string bytes(static_cast<const char*>(data), length);
+  g_free(data);
+  return WriteMarked(std::move(bytes), format, size, fd);
 }
 
 }  // namespace
@@ -470,6 +581,8 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
   // strip of it is decoded.
   std::int64_t whole_bytes = 0;
   ProfileUse profile;
+  int jpeg_halving = 1;
+  bool fits_as_it_is = false;  // a PNG already upright, in sRGB and inside the box
   {
     Ref<VipsImage> header(
         vips_image_new_from_source(source.get(), "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
@@ -487,6 +600,12 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
       }
     }
     profile = JudgeProfile(header.get());
+    jpeg_halving = JpegHalving(*loader, header.get(), job.size);
+    fits_as_it_is = std::string_view(loader->error_word) == "png" &&
+                    job.format == ThumbnailFormat::kPng && !profile.transform &&
+                    vips_image_get_orientation(header.get()) == 1 &&
+                    std::max(vips_image_get_width(header.get()),
+                             vips_image_get_height(header.get())) <= job.size;
   }
 
   std::optional<BudgetHold> hold;
@@ -496,28 +615,53 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
   }
   const auto deadline = std::chrono::steady_clock::now() + job.time_limit;
 
-  // With a usable profile the picture is transformed to sRGB, so that a
-  // wide-gamut photo keeps its look; without one it is taken to be sRGB
-  // already, as browsers do. fail_on goes to the loader in the option
-  // string too: with the argument alone, libvips 8.14 makes a thumbnail of
-  // a JPEG cut short, grey below the cut.
-  VipsImage* thumbnail = nullptr;
-  const int made =
-      profile.transform
-          ? vips_thumbnail_source(source.get(), &thumbnail, job.size, "height", job.size, "size",
-                                  VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED,
-                                  "option_string", "fail_on=truncated", "export_profile", "srgb",
-                                  "intent", profile.intent, nullptr)
-          : vips_thumbnail_source(source.get(), &thumbnail, job.size, "height", job.size, "size",
-                                  VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_TRUNCATED,
-                                  "option_string", "fail_on=truncated", nullptr);
-  if (made != 0) return Failed(DamageReason(loader, capture));
-  Ref<VipsImage> thumbnail_ref(thumbnail);
-
+  Ref<VipsImage> thumbnail;
+  if (ThumbnailPipeline(source.get(), job.size, jpeg_halving, profile, &thumbnail) != 0) {
+    return Failed(DamageReason(loader, capture));
+  }
   // Decoding happens here: a picture cut short fails here, and a stop or
-  // the time limit ends it between two rows of the thumbnail.
+  // the time limit ends it between two strips of the thumbnail.
   Ref<VipsImage> bare;
-  switch (Pull(thumbnail, job.stop, deadline, &bare)) {
+  MakeStatus pulled = Pull(thumbnail.get(), job.stop, deadline, &bare);
+  if (pulled == MakeStatus::kMade) {
+    // A PNG that fits is decoded all the same (it must be a whole picture,
+    // and its copies are made from its pixels) but written as it is, without
+    // its other chunks: zlib would take longer than everything else, and
+    // give back the same pixels.
+    std::optional<std::string> as_it_is;
+    if (fits_as_it_is) as_it_is = PngPixelChunks(job.picture_fd);
+    if (std::string error =
+            as_it_is ? WriteMarked(std::move(*as_it_is), job.format, job.size, job.out_fd)
+                     : Save(bare.get(), job.format, job.size, job.out_fd);
+        !error.empty()) {
+      return Failed(std::move(error));
+    }
+    std::vector<ThumbnailCopy> copies = job.copies;
+    std::sort(copies.begin(), copies.end(),
+              [](const ThumbnailCopy& a, const ThumbnailCopy& b) { return a.size > b.size; });
+    // Each copy from the smallest image made so far, which is upright and
+    // in sRGB already: only resampled, by the factor vips_thumbnail would
+    // take, never enlarged. gap 0: libvips 8.14 would first shrink by whole
+    // pixels, which costs more than resampling all the way.
+    for (const ThumbnailCopy& copy : copies) {
+      const int longer =
+          std::max(vips_image_get_width(bare.get()), vips_image_get_height(bare.get()));
+      const double factor = std::max(1.0, static_cast<double>(longer) / copy.size);
+      VipsImage* smaller = nullptr;
+      if (vips_resize(bare.get(), &smaller, 1.0 / factor, "gap", 0.0, nullptr) != 0) {
+        return Failed("cannot encode the thumbnail");
+      }
+      const Ref<VipsImage> smaller_ref(smaller);
+      Ref<VipsImage> pixels;
+      if (pulled = Pull(smaller, job.stop, deadline, &pixels); pulled != MakeStatus::kMade) break;
+      if (std::string error = Save(pixels.get(), job.format, copy.size, copy.out_fd);
+          !error.empty()) {
+        return Failed(std::move(error));
+      }
+      bare = std::move(pixels);
+    }
+  }
+  switch (pulled) {
     case MakeStatus::kMade:
       break;
     case MakeStatus::kStopped:
@@ -533,19 +677,6 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
     }
     case MakeStatus::kFailed:
       return Failed(DamageReason(loader, capture));
-  }
-  RemoveMetadata(bare.get());
-  void* data = nullptr;
-  std::size_t length = 0;
-  const std::string suffix(RowOf(job.format).save_suffix);
-  if (vips_image_write_to_buffer(bare.get(), suffix.c_str(), &data, &length, nullptr) != 0) {
-    return Failed("cannot encode the thumbnail");
-  }
-  std::string bytes(static_cast<const char*>(data), length);
-  g_free(data);
-  if (!AddThumbnailMark(&bytes, job.format, job.size)) return Failed("cannot encode the thumbnail");
-  if (const int error = WriteAll(job.out_fd, bytes.data(), bytes.size()); error != 0) {
-    return Failed(ErrnoText(error));
   }
   MakeResult result;
   result.status = MakeStatus::kMade;

@@ -50,10 +50,15 @@ class FakeMaker : public ThumbnailMaker {
     }
     const std::string bytes = Read(job.picture_fd);
     if (bytes == "bad") return {MakeStatus::kFailed, "not a picture", {}};
-    const std::string out =
-        Marked("thumb of " + bytes + " at " + std::to_string(job.size), job.size);
-    const bool written =
-        ::write(job.out_fd, out.data(), out.size()) == static_cast<ssize_t>(out.size());
+    bool written = true;
+    std::vector<ThumbnailCopy> outputs = job.copies;
+    outputs.push_back({job.size, job.out_fd});
+    for (const ThumbnailCopy& output : outputs) {
+      const std::string out =
+          Marked("thumb of " + bytes + " at " + std::to_string(output.size), output.size);
+      written = written &&
+                ::write(output.out_fd, out.data(), out.size()) == static_cast<ssize_t>(out.size());
+    }
     return {written ? MakeStatus::kMade : MakeStatus::kFailed, {}, {}};
   }
   bool ReadPictureSize(int fd, int* width, int* height) override {
@@ -281,6 +286,39 @@ TEST(MakeThumbnail, ReplacesOnlyWhatItMadeOrWhatFitsTheBox) {
     EXPECT_EQ(names, 2) << label;  // no temporary file is left
   }
 }
+// A picture's images that need making come from one decoding of it, each
+// judged, written and finished on its own.
+TEST(MakeThumbnail, APicturesImagesComeFromOneDecode) {
+  const std::time_t picture_time = std::time(nullptr) - 1000;
+  TempTree tree;
+  tree.WriteFile("p.jpg", "picture");
+  SetTime(tree.Path("p.jpg"), picture_time);
+  tree.WriteFile("up_to_date.jpg", Marked("old", 50));
+  SetTime(tree.Path("up_to_date.jpg"), picture_time);
+  tree.WriteFile("someones.jpg", "2000x1500");
+  SetTime(tree.Path("someones.jpg"), picture_time - 50);
+  FakeMaker maker;
+  const UniqueFd dir(::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const auto task = [&dir](const char* name, int size) {
+    return ThumbnailTask{dir.get(), "p.jpg", dir.get(), name, ThumbnailFormat::kJpeg, size};
+  };
+  const ThumbnailTask tasks[] = {task("small.jpg", 100), task("up_to_date.jpg", 50),
+                                 task("large.jpg", 800), task("someones.jpg", 100)};
+  const std::vector<ThumbnailOutcome> outcomes = MakeThumbnails(maker, tasks);
+  using R = ThumbnailResult;
+  ASSERT_EQ(outcomes.size(), 4u);
+  EXPECT_EQ(outcomes[0].result, R::kMade);
+  EXPECT_EQ(outcomes[1].result, R::kUpToDate);
+  EXPECT_EQ(outcomes[2].result, R::kMade);
+  EXPECT_EQ(outcomes[3].result, R::kLeftAlone);
+  EXPECT_EQ(maker.calls, 1);
+  EXPECT_EQ(tree.ReadFile("small.jpg"), Marked("thumb of picture at 100"));
+  EXPECT_EQ(tree.ReadFile("large.jpg"), Marked("thumb of picture at 800", 800));
+  EXPECT_EQ(tree.ReadFile("someones.jpg"), "2000x1500");
+  const auto names = std::distance(std::filesystem::directory_iterator(tree.root()), {});
+  EXPECT_EQ(names, 5);  // no temporary file is left
+}
+
 }  // namespace
 }  // namespace pelorin
 

@@ -96,6 +96,18 @@ TEST(GalleryRun, EveryGalleryOptionOnThenPrune) {
     EXPECT_FALSE(tree.Exists(std::string("site/") + gone)) << gone;
   }
   EXPECT_TRUE(tree.Exists("site/thumbnails/small_b@2x.png"));
+
+  // Another thumbnail size: the thumbnails are remade from the display copy,
+  // which is up to date.
+  options.thumbnail_size = 100;
+  testing::FakeRunHost host;
+  IndexRun run(host, options, FileTypeList("jpg png pdf"));
+  run.set_thumbnail_maker(&maker);
+  tree.WriteFile("site/a.jpg", Picture(800, 600, true));
+  const RunSummary summary = run.CreateIndexes(tree.Path("site/"), tree.Path("site"));
+  EXPECT_TRUE(summary.failures.empty()) << summary.failures.front().reason;
+  EXPECT_EQ(summary.thumbnails_made, 5);  // a's three, b's thumbnail and @2x
+  EXPECT_EQ(summary.thumbnails_up_to_date, 1);
 }
 
 }  // namespace

@@ -154,6 +154,47 @@ TEST_F(VipsThumbnailMakerTest, FitsTheBoxUprightAndNeverEnlarges) {
   }
 }
 
+// The copies come from the thumbnail's pixels, each in its own box with
+// its own mark; a JPEG two to four times the box is decoded at half size.
+TEST_F(VipsThumbnailMakerTest, MakesSmallerCopiesEachInItsBox) {
+  const struct {
+    const char* suffix;
+    int width, height, orientation;
+    ThumbnailFormat format;
+    int expected[3][2];  // the thumbnail at 400, its copies at 100 and 200
+  } cases[] = {
+      {".jpg", 1000, 600, 6, ThumbnailFormat::kJpeg, {{240, 400}, {60, 100}, {120, 200}}},
+      {".png", 150, 100, 0, ThumbnailFormat::kPng, {{150, 100}, {100, 67}, {150, 100}}},
+  };
+  for (const auto& c : cases) {
+    TempTree tree;
+    tree.WriteFile("picture", Encode(c.width, c.height, c.suffix, c.orientation));
+    const UniqueFd picture(open(tree.Path("picture").c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd outs[3];
+    for (int i = 0; i < 3; ++i) {
+      outs[i] =
+          UniqueFd(open(tree.Path(std::to_string(i)).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    }
+    ThumbnailJob job{picture.get(), c.format, 400, outs[0].get()};
+    job.copies = {{100, outs[1].get()}, {200, outs[2].get()}};
+    const MakeResult made = maker_.Make(job);
+    ASSERT_EQ(made.status, MakeStatus::kMade) << c.suffix << ": " << made.error;
+    const int sizes[3] = {400, 100, 200};
+    for (int i = 0; i < 3; ++i) {
+      const Decoded image = Decode(tree.ReadFile(std::to_string(i)));
+      EXPECT_EQ(image.width, c.expected[i][0]) << c.suffix << " " << sizes[i];
+      EXPECT_EQ(image.height, c.expected[i][1]) << c.suffix << " " << sizes[i];
+      EXPECT_EQ(ReadThumbnailMark(outs[i].get()), sizes[i]) << c.suffix;
+    }
+    // A PNG that fits the box keeps its own pixel data.
+    const std::string original = tree.ReadFile("picture");
+    const std::size_t data = original.find("IDAT");
+    if (c.format == ThumbnailFormat::kPng && data != std::string::npos) {
+      EXPECT_TRUE(tree.ReadFile("0").ends_with(original.substr(data - 4)));
+    }
+  }
+}
+
 TEST_F(VipsThumbnailMakerTest, WritesTheFormatAskedFor) {
   const struct {
     const char* suffix;
