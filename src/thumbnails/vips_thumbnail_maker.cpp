@@ -503,6 +503,7 @@ std::optional<std::string> PngPixelChunks(int fd) {
                                static_cast<unsigned char>(file[at + 3]);
     if (length > file.size() - at - 12) return std::nullopt;
     const std::string_view type(file.data() + at + 4, 4);
+    if (at == 8 && (type != "IHDR" || length != 13)) return std::nullopt;  // the mark goes after it
     const bool pixels =
         type == "IHDR" || type == "PLTE" || type == "tRNS" || type == "IDAT" || type == "IEND";
     // A critical chunk of a kind not known here may change the pixels.

@@ -258,7 +258,10 @@ std::string JpegClaiming(int width, int height) {
 TEST_F(VipsThumbnailMakerTest, RefusesWhatIsNotAWholePicture) {
   const std::string jpeg = Encode(300, 200, ".jpg");
   std::string png = Encode(300, 200, ".png");
-  png.replace(png.size() / 2, 64, std::string(64, '\x55'));  // inside the image data
+  png.replace(png.size() / 2, 64, std::string(64, '\x55'));   // inside the image data
+  const std::string half_decoded = Encode(400, 300, ".jpg");  // 2 to 4 times the box
+  std::string fits = Encode(150, 100, ".png");                // would be kept as it is
+  fits.replace(fits.size() / 2, 64, std::string(64, '\x55'));
   const struct {
     std::string name;
     std::string bytes;
@@ -270,10 +273,15 @@ TEST_F(VipsThumbnailMakerTest, RefusesWhatIsNotAWholePicture) {
       {"truncated jpeg", jpeg.substr(0, jpeg.size() / 2), "damaged picture data (cut short)"},
       {"jpeg header only", jpeg.substr(0, 700), "damaged picture data (cut short)"},
       {"damaged png", png, "damaged picture data"},
+      {"truncated jpeg decoded at half size", half_decoded.substr(0, half_decoded.size() / 2),
+       "damaged picture data (cut short)"},
+      {"damaged png that fits", fits, "damaged picture data"},
       {"bomb", JpegClaiming(20000, 15000), "too large: 20000 x 15000 pixels"},
   };
   for (const auto& c : cases) {
-    const Outcome out = MakeFromBytes(maker_, c.bytes, ThumbnailFormat::kJpeg, 160);
+    const ThumbnailFormat format =
+        c.name.ends_with("fits") ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
+    const Outcome out = MakeFromBytes(maker_, c.bytes, format, 160);
     EXPECT_FALSE(out.made) << c.name;
     EXPECT_EQ(out.error.substr(0, c.error_start.size()), c.error_start)
         << c.name << ": " << out.error;
