@@ -2,8 +2,8 @@
 # The quick start's test command (and CI's): install what is missing, build,
 # and run every test; build the Debian package, install it and index the
 # samples with the installed program (scripts/package.sh); run the benchmark
-# once on its small tree, the thumbnail benchmark once on its small
-# picture set and the latency benchmark once on its small tree behind a slow
+# once on its small tree, the thumbnail and gallery benchmarks once on their
+# small picture set and the latency benchmark once on its small tree behind a slow
 # FUSE file system (their times are printed, not judged; they fail only when a run
 # goes wrong); then the whole suite once more, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer; then every fuzz target for a bounded time
@@ -18,6 +18,7 @@ ctest --test-dir "$build_dir" --output-on-failure -j 2
 BUILD_DIR=$build_dir "$root/scripts/package.sh"
 BUILD_DIR=$build_dir "$root/bench/run.sh" --rounds 1 --no-wait --remove S
 BUILD_DIR=$build_dir "$root/bench/thumbs.sh" --rounds 1 --small
+BUILD_DIR=$build_dir "$root/bench/gallery.sh" --rounds 1 --small
 # Skipped (and says so) where FUSE cannot mount.
 BUILD_DIR=$build_dir "$root/bench/latency.sh" --rounds 1 --small --remove
 
