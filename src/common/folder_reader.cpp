@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "common/path_routines.h"
-#include "common/text_routines.h"
 #include "common/temp_file_name.h"
+#include "common/text_routines.h"
 
 namespace pelorin {
 
@@ -103,6 +103,21 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 
 UniqueFd::~UniqueFd() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReadWholeFile(int fd, std::string* text, std::string* error) {
+  text->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = ErrnoText(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    text->append(buffer, static_cast<std::size_t>(n));
+  }
 }
 
 std::string ErrnoText(int error_number) {

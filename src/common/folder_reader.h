@@ -64,4 +64,8 @@ UniqueFd OpenFolder(int parent_fd, const std::string& name, bool follow_links);
 
 std::string ErrnoText(int error_number);
 
+// Reads fd from where it stands to its end into *text; false with the
+// system's reason in *error.
+bool ReadWholeFile(int fd, std::string* text, std::string* error);
+
 }  // namespace pelorin

@@ -150,8 +150,9 @@ std::vector<ThumbnailResult> FolderWork::BringUpToDate(std::size_t begin, std::s
         continue;
       }
     }
+    // The planner makes a display copy the source of the thumbnails after it.
     tasks.push_back({dir_fd_.get(), plan.picture, thumbnail_dir, plan.place.name, plan.format,
-                     plan.size, context_.options.remake_thumbnails});
+                     plan.size, context_.options.remake_thumbnails, !plan.source.empty()});
     indexes.push_back(i);
   }
   if (context_.dry_run) {
@@ -163,22 +164,8 @@ std::vector<ThumbnailResult> FolderWork::BringUpToDate(std::size_t begin, std::s
     }
     return results;
   }
-  std::vector<ThumbnailOutcome> outcomes;
-  // A display copy that is up to date is the cheaper source of thumbnails
-  // that are not; otherwise every image that needs making comes from one
-  // decoding of the picture.
-  const std::string& source = tasks.size() > 1 ? plan_.thumbnails[indexes[1]].source : "";
-  if (!source.empty() && indexes[0] == begin && plan_.thumbnails[begin].place.name == source &&
-      !ThumbnailNeedsMaking(tasks[0])) {
-    for (std::size_t k = 1; k < tasks.size(); ++k) {
-      tasks[k].picture_dir_fd = tasks[0].thumbnail_dir_fd;
-      tasks[k].picture = source;
-    }
-    outcomes = pelorin::MakeThumbnails(*context_.maker, std::span(tasks).subspan(1), context_.stop);
-    outcomes.insert(outcomes.begin(), ThumbnailOutcome{ThumbnailResult::kUpToDate, {}, {}});
-  } else {
-    outcomes = pelorin::MakeThumbnails(*context_.maker, tasks, context_.stop);
-  }
+  std::vector<ThumbnailOutcome> outcomes =
+      pelorin::MakeThumbnails(*context_.maker, tasks, context_.stop);
   std::string picture_failure;  // said once for all the picture's images
   for (std::size_t k = 0; k < tasks.size(); ++k) {
     const ThumbnailTaskPlan& plan = plan_.thumbnails[indexes[k]];

@@ -13,21 +13,6 @@ namespace pelorin {
 
 namespace {
 
-bool ReadWholeFile(int fd, std::string* text, std::string* error) {
-  text->clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *error = ErrnoText(errno);
-      return false;
-    }
-    if (n == 0) return true;
-    text->append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
 // An editor saving in place truncates and writes while a read may be under
 // way; a read is kept only when the file looked the same before and after.
 // A file changed only just now may be between the truncation and the write

@@ -202,4 +202,22 @@ std::optional<int> ReadThumbnailMark(int fd) {
   return std::nullopt;
 }
 
+std::optional<std::string> PngPixelChunks(std::string_view png) {
+  if (!IsPng(png) || Big32(png, 8) != 13) return std::nullopt;  // the mark goes after the header
+  std::string kept(png.substr(0, 8));
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    const std::size_t length = Big32(png, at);
+    if (length > png.size() - at - 12) return std::nullopt;
+    const std::string_view type = png.substr(at + 4, 4);
+    const bool pixels =
+        type == "IHDR" || type == "PLTE" || type == "tRNS" || type == "IDAT" || type == "IEND";
+    // A critical chunk of a kind not known here may change the pixels.
+    if (!pixels && (Byte(type, 0) & 0x20) == 0) return std::nullopt;
+    if (pixels) kept.append(png.substr(at, length + 12));
+    if (type == "IEND") return kept;
+    at += length + 12;
+  }
+  return std::nullopt;
+}
+
 }  // namespace pelorin

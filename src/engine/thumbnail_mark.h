@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/thumbnail_maker.h"
 
@@ -23,5 +24,11 @@ bool AddThumbnailMark(std::string* image, ThumbnailFormat format, int size);
 // AddThumbnailMark puts it; nullopt for any file without it. Reads a few
 // hundred bytes with pread, whatever the file's size.
 std::optional<int> ReadThumbnailMark(int fd);
+
+// png, an encoded PNG, with only the chunks that make its pixels (header,
+// palette, transparency, data, end), so that it can take the mark as a
+// thumbnail of itself; nullopt when its chunks do not add up or one it
+// cannot do without is of a kind not known here.
+std::optional<std::string> PngPixelChunks(std::string_view png);
 
 }  // namespace pelorin

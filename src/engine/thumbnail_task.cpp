@@ -153,14 +153,23 @@ std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
     }
   }
   if (to_make.empty()) return outcomes;
+  const bool from_first = outcomes[0].result == ThumbnailResult::kUpToDate &&
+                          std::all_of(to_make.begin(), to_make.end(),
+                                      [&tasks](std::size_t i) { return tasks[i].from_first; });
 
   // O_NONBLOCK: a FIFO put in the picture's place must not hang the run.
-  UniqueFd picture(::openat(first.picture_dir_fd, first.picture.c_str(),
-                            O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (!picture.valid() || ::fstat(picture.get(), &picture_st) != 0) {
+  UniqueFd picture(from_first ? ::openat(first.thumbnail_dir_fd, first.thumbnail.c_str(),
+                                         O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+                              : ::openat(first.picture_dir_fd, first.picture.c_str(),
+                                         O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat read_st;
+  if (!picture.valid() || ::fstat(picture.get(), &read_st) != 0) {
     return all(ThumbnailResult::kFailed, ErrnoText(errno));
   }
-  if (!S_ISREG(picture_st.st_mode)) return all(ThumbnailResult::kFailed, "not a regular file");
+  if (!S_ISREG(read_st.st_mode)) return all(ThumbnailResult::kFailed, "not a regular file");
+  // The picture's time as it was read; made from the first image, the
+  // picture's, which that image is up to date with.
+  if (!from_first) picture_st = read_st;
   // Kept open until the rename: its lock tells other runs the file is live.
   // Readable by its owner alone until it is whole.
   std::vector<std::string> temps(tasks.size());

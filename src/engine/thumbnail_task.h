@@ -26,6 +26,10 @@ struct ThumbnailTask {
   int size;  // the longer side, in pixels
   // Thumbnails Pelorin2 made are made again even when up to date.
   bool remake = false;
+  // In MakeThumbnails, made from the first task's image rather than from
+  // the picture when that image is up to date: a display copy, already
+  // upright and in sRGB, is far cheaper to read than a photo.
+  bool from_first = false;
   std::chrono::milliseconds time_limit{20'000};  // see ThumbnailJob
 };
 
@@ -62,8 +66,9 @@ ThumbnailOutcome MakeThumbnail(ThumbnailMaker& maker, const ThumbnailTask& task,
 
 // Brings several thumbnails of one picture (the same picture_dir_fd,
 // picture and format) up to date as MakeThumbnail does each, those that
-// need making from one decoding of the picture. The outcomes are in the
-// tasks' order; a warning about the picture comes with the first made.
+// need making from one decoding of the picture (or of the first task's
+// image, see from_first). The outcomes are in the tasks' order; a warning
+// about the picture comes with the first made.
 std::vector<ThumbnailOutcome> MakeThumbnails(ThumbnailMaker& maker,
                                              std::span<const ThumbnailTask> tasks,
                                              std::stop_token stop = {});

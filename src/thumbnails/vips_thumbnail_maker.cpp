@@ -481,38 +481,20 @@ std::string WriteMarked(std::string bytes, ThumbnailFormat format, int size, int
   return {};
 }
 
-// The PNG open at fd with only the chunks that make its pixels (header,
-// palette, transparency, data, end), or nullopt when it is larger than a
-// picture that fits a box should be, or its chunks do not add up. Its data
-// has just been decoded whole, so it is known to be sound.
-std::optional<std::string> PngPixelChunks(int fd) {
-  constexpr std::int64_t kLargest = std::int64_t{64} << 20;
+// The PNG open at fd with only the chunks that make its pixels, or nullopt
+// (then it is encoded anew) when it cannot be read or is larger than a
+// picture that fits a box should be. Its data has just been decoded
+// whole, so it is known to be sound.
+std::optional<std::string> PngAsItIs(int fd) {
+  constexpr off_t kLargest = off_t{64} << 20;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_size > kLargest || st.st_size < 8) return std::nullopt;
-  std::string file(static_cast<std::size_t>(st.st_size), '\0');
-  for (std::size_t done = 0; done < file.size();) {
-    const ssize_t n = ::pread(fd, file.data() + done, file.size() - done, static_cast<off_t>(done));
-    if (n <= 0) return std::nullopt;
-    done += static_cast<std::size_t>(n);
+  std::string file;
+  std::string error;
+  if (::fstat(fd, &st) != 0 || st.st_size > kLargest || ::lseek(fd, 0, SEEK_SET) != 0 ||
+      !ReadWholeFile(fd, &file, &error)) {
+    return std::nullopt;
   }
-  std::string kept = file.substr(0, 8);
-  for (std::size_t at = 8; at + 12 <= file.size();) {
-    const std::size_t length = std::size_t{static_cast<unsigned char>(file[at])} << 24 |
-                               std::size_t{static_cast<unsigned char>(file[at + 1])} << 16 |
-                               std::size_t{static_cast<unsigned char>(file[at + 2])} << 8 |
-                               static_cast<unsigned char>(file[at + 3]);
-    if (length > file.size() - at - 12) return std::nullopt;
-    const std::string_view type(file.data() + at + 4, 4);
-    if (at == 8 && (type != "IHDR" || length != 13)) return std::nullopt;  // the mark goes after it
-    const bool pixels =
-        type == "IHDR" || type == "PLTE" || type == "tRNS" || type == "IDAT" || type == "IEND";
-    // A critical chunk of a kind not known here may change the pixels.
-    if (!pixels && (type[0] & 0x20) == 0) return std::nullopt;
-    if (pixels) kept.append(file, at, length + 12);
-    if (type == "IEND") return kept;
-    at += length + 12;
-  }
-  return std::nullopt;
+  return PngPixelChunks(file);
 }
 
 // Encodes a thumbnail's pixels in its format with no metadata, marks it as
@@ -630,7 +612,7 @@ MakeResult VipsThumbnailMaker::Make(const ThumbnailJob& job) {
     // its other chunks: zlib would take longer than everything else, and
     // give back the same pixels.
     std::optional<std::string> as_it_is;
-    if (fits_as_it_is) as_it_is = PngPixelChunks(job.picture_fd);
+    if (fits_as_it_is) as_it_is = PngAsItIs(job.picture_fd);
     if (std::string error =
             as_it_is ? WriteMarked(std::move(*as_it_is), job.format, job.size, job.out_fd)
                      : Save(bare.get(), job.format, job.size, job.out_fd);

@@ -317,6 +317,17 @@ TEST(MakeThumbnail, APicturesImagesComeFromOneDecode) {
   EXPECT_EQ(tree.ReadFile("someones.jpg"), "2000x1500");
   const auto names = std::distance(std::filesystem::directory_iterator(tree.root()), {});
   EXPECT_EQ(names, 5);  // no temporary file is left
+
+  // From the first task's image when that is up to date, with the picture's time.
+  ThumbnailTask from_display = task("from_display.jpg", 40);
+  from_display.from_first = true;
+  const ThumbnailTask pair[] = {task("up_to_date.jpg", 50), from_display};
+  EXPECT_EQ(MakeThumbnails(maker, pair)[1].result, R::kMade);
+  EXPECT_EQ(tree.ReadFile("from_display.jpg"),
+            Marked("thumb of " + tree.ReadFile("up_to_date.jpg").substr(0, 64) + " at 40", 40));
+  struct stat st;
+  ASSERT_EQ(::stat(tree.Path("from_display.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, picture_time);
 }
 
 }  // namespace
