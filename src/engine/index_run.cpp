@@ -181,6 +181,11 @@ RunSummary IndexRun::CreateIndexes(const std::string& root, const std::string& s
     Walk(root);
     summary_.template_changed = templates_->ChangedSinceLoaded();
   }
+  // Folders finish in whatever order the threads take; the report reads in
+  // the order of the paths, the same for every run of the same tree.
+  const auto by_path = [](const Failure& a, const Failure& b) { return a.folder < b.folder; };
+  std::stable_sort(summary_.failures.begin(), summary_.failures.end(), by_path);
+  std::stable_sort(summary_.warnings.begin(), summary_.warnings.end(), by_path);
   summary_.top_page = root + options_.index_filename;
   // The last line agrees with the summary: it counts the folders whose page
   // is in place, not the folders visited. A stop asked for until then
